@@ -1,0 +1,59 @@
+#include <tivra/grid/XDataType.h>
+
+namespace Pelmora::Tivra::Xfn {
+
+namespace {
+
+// Channels per sample, indexed by type code.
+constexpr int kChannels[34] = {
+    0,
+    1, 1, 1, 1, 1, 1, 1, 1, 1, 1,  // scalars
+    2, 2, 2, 2, 2, 2, 2, 2, 2, 2,  // complex pairs
+    1, 3, 3, 4, 4, 4, 4, 3, 3, 4, 4, 4, 4};
+
+// The 64-bit integer types have no name of their own.
+constexpr const char* kNames[34] = {
+    "",
+    "Unsigned 8-bit integer", "Signed 8-bit integer",
+    "Unsigned 16-bit integer", "Signed 16-bit integer",
+    "Unsigned 32-bit integer", "Signed 32-bit integer",
+    "", "",
+    "32-bit real number", "64-bit real number",
+    "Unsigned 8-bit complex", "Signed 8-bit complex",
+    "Unsigned 16-bit complex", "Signed 16-bit complex",
+    "Unsigned 32-bit complex", "Signed 32-bit complex",
+    "", "",
+    "32-bit real complex", "64-bit real complex",
+    "Datatype for gray image", "Datatype for RGB image", "Datatype for BGR image",
+    "Datatype for RGBA image", "Datatype for BGRA image",
+    "Datatype for ARGB image", "Datatype for ABGR image",
+    "Datatype for RGB565 image", "Datatype for BGR565 image",
+    "Datatype for RGBA5551 image", "Datatype for BGRA5551 image",
+    "Datatype for ARGB1555 image", "Datatype for ABGR1555 image"};
+
+bool IsKnown(int type) { return type >= 0 && type <= XDT_LAST; }
+
+} // namespace
+
+int GetDataSize(int type) { return IsKnown(type) ? DATASIZE[type] : 0; }
+
+int GetChannelCount(int type) { return IsKnown(type) ? kChannels[type] : 0; }
+
+void GetDataRange(int type, double& dMin, double& dMax)
+{
+    switch (type) {
+    case XDT_UINT08: case XDT_UINT08C: dMin = MIN_UINT08; dMax = MAX_UINT08; return;
+    case XDT_SINT08: case XDT_SINT08C: dMin = MIN_SINT08; dMax = MAX_SINT08; return;
+    case XDT_UINT16: case XDT_UINT16C: dMin = MIN_UINT16; dMax = MAX_UINT16; return;
+    case XDT_SINT16: case XDT_SINT16C: dMin = MIN_SINT16; dMax = MAX_SINT16; return;
+    case XDT_UINT32: case XDT_UINT32C: dMin = MIN_UINT32; dMax = MAX_UINT32; return;
+    case XDT_SINT32: case XDT_SINT32C: dMin = MIN_SINT32; dMax = MAX_SINT32; return;
+    // The single-precision bound widened to double: 3.3999999521443642e+38.
+    case XDT_REAL32: case XDT_REAL32C: dMin = MIN_REAL32; dMax = MAX_REAL32; return;
+    default: dMin = MIN_REAL64; dMax = MAX_REAL64; return;
+    }
+}
+
+const char* GetDataTypeString(int type) { return IsKnown(type) ? kNames[type] : ""; }
+
+} // namespace Pelmora::Tivra::Xfn
