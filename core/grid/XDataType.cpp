@@ -1,5 +1,7 @@
 #include <tivra/grid/XDataType.h>
 
+#include "grid/XGridSamples.h"
+
 namespace Pelmora::Tivra::Xfn {
 
 namespace {
@@ -41,17 +43,9 @@ int GetChannelCount(int type) { return IsKnown(type) ? kChannels[type] : 0; }
 
 void GetDataRange(int type, double& dMin, double& dMax)
 {
-    switch (type) {
-    case XDT_UINT08: case XDT_UINT08C: dMin = MIN_UINT08; dMax = MAX_UINT08; return;
-    case XDT_SINT08: case XDT_SINT08C: dMin = MIN_SINT08; dMax = MAX_SINT08; return;
-    case XDT_UINT16: case XDT_UINT16C: dMin = MIN_UINT16; dMax = MAX_UINT16; return;
-    case XDT_SINT16: case XDT_SINT16C: dMin = MIN_SINT16; dMax = MAX_SINT16; return;
-    case XDT_UINT32: case XDT_UINT32C: dMin = MIN_UINT32; dMax = MAX_UINT32; return;
-    case XDT_SINT32: case XDT_SINT32C: dMin = MIN_SINT32; dMax = MAX_SINT32; return;
-    // The single-precision bound widened to double: 3.3999999521443642e+38.
-    case XDT_REAL32: case XDT_REAL32C: dMin = MIN_REAL32; dMax = MAX_REAL32; return;
-    default: dMin = MIN_REAL64; dMax = MAX_REAL64; return;
-    }
+    const int t = IsKnown(type) ? type : 0;
+    dMin = GridSamples::kRangeMin[t];
+    dMax = GridSamples::kRangeMax[t];
 }
 
 const char* GetDataTypeString(int type) { return IsKnown(type) ? kNames[type] : ""; }

@@ -1,0 +1,610 @@
+#include <tivra/grid/XGrid.h>
+
+#include <algorithm>
+#include <utility>
+#include <cmath>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+
+#include "grid/XGridSamples.h"
+
+namespace Pelmora::Tivra {
+
+using namespace GridSamples;
+
+namespace {
+
+bool IsKnownType(int type) { return type >= XDT_FIRST && type <= XDT_LAST; }
+
+/// Bytes of a rows x columns block of a type, or -1 when the block is empty,
+/// negative, of an unknown type or too large for the 32-bit size field.
+/// Sizes beyond 2^31 - 1 bytes are refused rather than wrapped around.
+int32_t BlockBytes(int rows, int cols, int type)
+{
+    if (!IsKnownType(type)) return -1;
+    const int64_t need = int64_t(DATASIZE[type]) * rows * cols;
+    if (need <= 0 || need > INT32_MAX) return -1;
+    return static_cast<int32_t>(need);
+}
+
+// Sample readers and writers. The algorithms below are written once against
+// this small interface: the typed forms address the sample block directly
+// with one codec per type, the virtual forms go through GetValue/SetValue so
+// that grids keeping their samples elsewhere behave the same.
+
+/// Reads (r, c) into v[4]; channels the type lacks stay NAN_REAL64.
+template <class S>
+struct TypedReader {
+    const uint8_t* pBase;
+    int nCols;
+    bool operator()(int r, int c, double* v) const
+    {
+        v[0] = v[1] = v[2] = v[3] = NAN_REAL64;
+        S::Get(pBase + (std::ptrdiff_t(r) * nCols + c) * S::kSize, v);
+        return true;
+    }
+};
+
+struct VirtualReader {
+    const XGrid* pGrid;
+    bool operator()(int r, int c, double* v) const { return pGrid->GetValue(r, c, v[0], v[1], v[2], v[3]); }
+};
+
+/// Writes v[4] to (r, c) exactly as SetValue does.
+template <class S>
+struct TypedWriter {
+    uint8_t* pBase;
+    int nCols;
+    void operator()(int r, int c, const double* v) const
+    {
+        double w[4] = {v[0], v[1], v[2], v[3]};
+        PrepareForStore(S::kCode, w);
+        S::Put(pBase + (std::ptrdiff_t(r) * nCols + c) * S::kSize, w);
+    }
+};
+
+struct VirtualWriter {
+    XGrid* pGrid;
+    void operator()(int r, int c, const double* v) const { pGrid->SetValue(r, c, v[0], v[1], v[2], v[3]); }
+};
+
+/// Per-channel mean of the rectangle's cells inside [0, rows) x [0, cols),
+/// leaving out values equal to noData or NAN_REAL64.
+template <class Reader>
+void WindowMean(const Reader& read, int rows, int cols, int R1, int R2, int C1, int C2, double dNoData,
+                double* out)
+{
+    double sum[4] = {0, 0, 0, 0};
+    int count[4] = {0, 0, 0, 0};
+    const int r1 = std::max(R1, 0), r2 = std::min(R2, rows - 1);
+    const int c1 = std::max(C1, 0), c2 = std::min(C2, cols - 1);
+    double v[4];
+    for (int r = r1; r <= r2; ++r)
+        for (int c = c1; c <= c2; ++c) {
+            if (!read(r, c, v)) continue;
+            for (int k = 0; k < 4; ++k)
+                if (v[k] != dNoData && v[k] != NAN_REAL64) {
+                    sum[k] += v[k];
+                    ++count[k];
+                }
+        }
+    for (int k = 0; k < 4; ++k) out[k] = count[k] ? sum[k] / count[k] : NAN_REAL64;
+}
+
+template <class Reader, class Writer>
+void HalfSize(const Reader& read, const Writer& write, int rows, int cols, int dstRows, int dstCols)
+{
+    double m[4];
+    for (int i = 0; i < dstRows; ++i)
+        for (int j = 0; j < dstCols; ++j) {
+            WindowMean(read, rows, cols, 2 * i, std::min(2 * i + 1, rows - 1), 2 * j,
+                       std::min(2 * j + 1, cols - 1), NAN_REAL64, m);
+            write(i, j, m);
+        }
+}
+
+/// Copies a rectangle cell by cell through the double channels; map(r, c)
+/// gives the destination cell of source cell (r, c).
+template <class Reader, class Writer, class Map>
+void CopyCells(const Reader& read, const Writer& write, int R1, int R2, int C1, int C2, Map map)
+{
+    double v[4];
+    for (int r = R1; r <= R2; ++r)
+        for (int c = C1; c <= C2; ++c) {
+            read(r, c, v);
+            const auto [dr, dc] = map(r, c);
+            write(dr, dc, v);
+        }
+}
+
+/// Weight of the cubic kernel at distance d.
+inline double CubicWeight(double d)
+{
+    if (d < 1.0) return 1.5 * d * d * d - 2.5 * d * d + 1.0;
+    if (d < 2.0) return -0.5 * d * d * d + 2.5 * d * d - 4.0 * d + 2.0;
+    return 0.0;
+}
+
+/// Interpolation at (y, x) with r0, c0 the truncated position, already known
+/// to lie inside the grid. Channel a is always interpolated; b, c and d become
+/// NAN_REAL64 when any sample of the window lacks them.
+template <class Reader>
+bool Interpolate(const Reader& read, int rows, int cols, double y, double x, int r0, int c0, int method,
+                 double* out)
+{
+    if (method == XINTERP_NEAREST) return read(r0, c0, out);
+    const double dy = y - r0, dx = x - c0;
+    if (method == XINTERP_BILINEAR) {
+        const int r1 = std::min(r0 + 1, rows - 1), c1 = std::min(c0 + 1, cols - 1);
+        double s00[4], s01[4], s10[4], s11[4];
+        if (!read(r0, c0, s00) || !read(r0, c1, s01) || !read(r1, c0, s10) || !read(r1, c1, s11))
+            return false;
+        for (int k = 0; k < 4; ++k) {
+            if (k > 0 && (s00[k] == NAN_REAL64 || s01[k] == NAN_REAL64 || s10[k] == NAN_REAL64 ||
+                          s11[k] == NAN_REAL64)) {
+                out[k] = NAN_REAL64;
+                continue;
+            }
+            out[k] = s00[k] + (s01[k] - s00[k]) * dx + (s10[k] - s00[k]) * dy +
+                     (s00[k] - s01[k] - s10[k] + s11[k]) * dx * dy;
+        }
+        return true;
+    }
+    if (method == XINTERP_CUBIC) {
+        double sum[4] = {0, 0, 0, 0};
+        bool missing[4] = {false, false, false, false};
+        double wsum = 0.0;
+        double v[4];
+        for (int i = -1; i <= 2; ++i) {
+            const int r = std::clamp(r0 + i, 0, rows - 1);
+            for (int j = -1; j <= 2; ++j) {
+                const int c = std::clamp(c0 + j, 0, cols - 1);
+                if (!read(r, c, v)) return false;
+                const double w = CubicWeight(std::sqrt((dx - j) * (dx - j) + (dy - i) * (dy - i)));
+                wsum += w;
+                for (int k = 0; k < 4; ++k) {
+                    if (k > 0 && v[k] == NAN_REAL64) missing[k] = true;
+                    sum[k] += w * v[k];
+                }
+            }
+        }
+        for (int k = 0; k < 4; ++k) out[k] = missing[k] ? NAN_REAL64 : sum[k] / wsum;
+        return true;
+    }
+    return true;  // unknown method: outputs left as they were
+}
+
+/// The magnitude of a sample's channels by type family.
+double Magnitude(int type, double a, double b, double c, double d)
+{
+    if ((type >= 1 && type <= 10) || type == XDT_GRAY) return a;
+    if (type >= 11 && type <= 20) return std::sqrt(a * a + b * b);
+    switch (type) {
+    case XDT_RGB: case XDT_BGR: case XDT_RGBA: case XDT_BGRA:
+    case XDT_RGB565: case XDT_BGR565: case XDT_RGBA5551: case XDT_BGRA5551:
+        return std::sqrt(a * a + b * b + c * c);
+    case XDT_ARGB: case XDT_ABGR: case XDT_ARGB1555: case XDT_ABGR1555:
+        return std::sqrt(b * b + c * c + d * d);  // the first channel is alpha
+    default:
+        return NAN_REAL64;
+    }
+}
+
+} // namespace
+
+// ---- construction and storage ----------------------------------------------
+
+XGrid::XGrid()
+    : m_pData(nullptr), m_nRSize(0), m_nCSize(0), m_nDataType(XDT_NONE), m_nAllocSize(0),
+      m_dTop(0.0), m_dLeft(0.0), m_dRowSpacing(1.0), m_dColSpacing(1.0)
+{
+}
+
+XGrid::XGrid(int nRows, int nCols, int nDataType) : XGrid() { XGrid::Alloc(nRows, nCols, nDataType); }
+
+XGrid::XGrid(const XGrid& src) : XGrid()
+{
+    if (XGrid::Alloc(src.m_nRSize, src.m_nCSize, src.m_nDataType) && src.m_pData)
+        std::memcpy(m_pData, src.m_pData, size_t(BlockBytes(m_nRSize, m_nCSize, m_nDataType)));
+}
+
+// A null pData leaves the grid empty rather than wrapping or copying nothing.
+XGrid::XGrid(void* pData, int nRows, int nCols, int nDataType, bool bCopy) : XGrid()
+{
+    if (!pData) return;
+    if (!bCopy) {
+        Attach(pData, nRows, nCols, nDataType);
+        return;
+    }
+    if (XGrid::Alloc(nRows, nCols, nDataType))
+        std::memcpy(m_pData, pData, size_t(BlockBytes(nRows, nCols, nDataType)));
+}
+
+XGrid::~XGrid()
+{
+    if (m_nAllocSize > 0) std::free(m_pData);
+}
+
+bool XGrid::IsValid() const { return m_nRSize >= 1 && m_nCSize >= 1 && m_pData != nullptr; }
+
+bool XGrid::Alloc(int nRows, int nCols, int nDataType)
+{
+    const int32_t need = BlockBytes(nRows, nCols, nDataType);
+    if (need <= 0) return false;
+
+    if (m_nAllocSize == 0 && m_nRSize > 0 && m_nCSize > 0) {
+        // Wrapping caller memory: reshape within the wrapped bytes only.
+        const int64_t have = int64_t(Xfn::GetDataSize(m_nDataType)) * m_nRSize * m_nCSize;
+        if (have < need) return false;
+    } else if (m_nAllocSize < need) {
+        Free();
+        void* p = std::malloc(size_t(need));
+        if (!p) return false;
+        m_pData = static_cast<uint8_t*>(p);
+        m_nAllocSize = need;
+    }
+    m_nRSize = nRows;
+    m_nCSize = nCols;
+    m_nDataType = nDataType;
+    ResetGeoReference();
+    return true;
+}
+
+bool XGrid::AllocExact(int nRows, int nCols, int nDataType)
+{
+    Free();
+    return Alloc(nRows, nCols, nDataType);
+}
+
+void XGrid::Free()
+{
+    if (m_nAllocSize > 0) std::free(m_pData);
+    m_pData = nullptr;
+    m_nRSize = m_nCSize = 0;
+    m_nDataType = XDT_NONE;
+    m_nAllocSize = 0;
+    ResetGeoReference();
+}
+
+// A null pData leaves the grid empty: a shape over no memory would let the
+// unchecked accessors write through a null pointer.
+void XGrid::Attach(void* pData, int nRows, int nCols, int nDataType)
+{
+    Free();
+    if (!pData || BlockBytes(nRows, nCols, nDataType) <= 0) return;
+    m_pData = static_cast<uint8_t*>(pData);
+    m_nRSize = nRows;
+    m_nCSize = nCols;
+    m_nDataType = nDataType;
+}
+
+// Negative shapes are refused as well, so no loop ever sees one.
+bool XGrid::Reform(int nRows, int nCols)
+{
+    if (nRows < 0 || nCols < 0) return false;
+    if (int64_t(m_nRSize) * m_nCSize < int64_t(nRows) * nCols) return false;
+    m_nRSize = nRows;
+    m_nCSize = nCols;
+    ResetGeoReference();
+    return true;
+}
+
+XGrid& XGrid::operator=(const XGrid& src)
+{
+    if (this == &src) return *this;
+    if (Alloc(src.m_nRSize, src.m_nCSize, src.m_nDataType) && src.m_pData)
+        std::memcpy(m_pData, src.m_pData, size_t(BlockBytes(m_nRSize, m_nCSize, m_nDataType)));
+    m_dTop = src.m_dTop;
+    m_dLeft = src.m_dLeft;
+    m_dRowSpacing = src.m_dRowSpacing;
+    m_dColSpacing = src.m_dColSpacing;
+    return *this;
+}
+
+int XGrid::GetDataSize() const { return Xfn::GetDataSize(m_nDataType); }
+
+void XGrid::ResetGeoReference()
+{
+    m_dTop = 0.0;
+    m_dLeft = 0.0;
+    m_dRowSpacing = 1.0;
+    m_dColSpacing = 1.0;
+}
+
+// ---- sample access -----------------------------------------------------------
+
+bool XGrid::GetValue(int nRow, int nCol, double& a, double& b, double& c, double& d) const
+{
+    double v[4] = {NAN_REAL64, NAN_REAL64, NAN_REAL64, NAN_REAL64};
+    const uint8_t* p = m_pData;
+    const std::ptrdiff_t index = std::ptrdiff_t(nRow) * m_nCSize + nCol;
+    const bool ok = DispatchSampleType(m_nDataType, [&]<class S>() { S::Get(p + index * S::kSize, v); });
+    a = v[0];
+    b = v[1];
+    c = v[2];
+    d = v[3];
+    return ok;
+}
+
+void XGrid::SetValue(int nRow, int nCol, double a, double b, double c, double d)
+{
+    if (!IsKnownType(m_nDataType)) return;
+    double v[4] = {a, b, c, d};
+    PrepareForStore(m_nDataType, v);
+    uint8_t* p = m_pData;
+    const std::ptrdiff_t index = std::ptrdiff_t(nRow) * m_nCSize + nCol;
+    DispatchSampleType(m_nDataType, [&]<class S>() { S::Put(p + index * S::kSize, v); });
+}
+
+bool XGrid::GetValue(int nRow, int nCol, double& a) const
+{
+    double b, c, d;
+    return GetValue(nRow, nCol, a, b, c, d);
+}
+
+bool XGrid::GetValue(int nRow, int nCol, double& a, double& b) const
+{
+    double c, d;
+    return GetValue(nRow, nCol, a, b, c, d);
+}
+
+bool XGrid::GetValue(int nRow, int nCol, double& a, double& b, double& c) const
+{
+    double d;
+    return GetValue(nRow, nCol, a, b, c, d);
+}
+
+double XGrid::GetAsREAL64(int nRow, int nCol) const
+{
+    double a;
+    return GetValue(nRow, nCol, a) ? a : NAN_REAL64;
+}
+
+float XGrid::GetAsREAL32(int nRow, int nCol) const
+{
+    double a;
+    return GetValue(nRow, nCol, a) ? static_cast<float>(a) : NAN_REAL32;
+}
+
+void XGrid::SetFromREAL64(int nRow, int nCol, double v) { SetValue(nRow, nCol, v, NAN_REAL64, NAN_REAL64, NAN_REAL64); }
+
+void XGrid::SetFromREAL32(int nRow, int nCol, float v) { SetFromREAL64(nRow, nCol, v); }
+
+bool XGrid::ConvToFourValues(double v, double& a, double& b, double& c, double& d) const
+{
+    a = b = c = d = NAN_REAL64;
+    const int n = IsKnownType(m_nDataType) ? Xfn::GetChannelCount(m_nDataType) : 0;
+    if (n == 0) return false;
+    double* out[4] = {&a, &b, &c, &d};
+    for (int k = 0; k < n; ++k) *out[k] = v;
+    return true;
+}
+
+bool XGrid::IsSameValue(double v, double a, double b, double c, double d) const
+{
+    double sa, sb, sc, sd;
+    ConvToFourValues(v, sa, sb, sc, sd);
+    return a == sa && b == sb && c == sc && d == sd;
+}
+
+// ---- whole-grid and rectangle operations ----------------------------------------
+
+void XGrid::Zerorize()
+{
+    if (m_pData && m_nAllocSize > 0) std::memset(m_pData, 0, size_t(m_nAllocSize));
+}
+
+void XGrid::Fill(double a, double b, double c, double d)
+{
+    if (IsSameValue(0.0, a, b, c, d)) {
+        Zerorize();
+        return;
+    }
+    SetSubset(a, b, c, d, 0, m_nRSize - 1, 0, m_nCSize - 1);
+}
+
+bool XGrid::SetSubset(double a, double b, double c, double d, int R1, int R2, int C1, int C2)
+{
+    if (R1 < 0 || R1 > R2 || R2 >= m_nRSize || C1 < 0 || C1 > C2 || C2 >= m_nCSize) return false;
+    if (HoldsSamplesInMemory() && IsKnownType(m_nDataType)) {
+        // Every cell receives the same value: encode it once and copy its bytes.
+        double v[4] = {a, b, c, d};
+        PrepareForStore(m_nDataType, v);
+        uint8_t sample[16];
+        DispatchSampleType(m_nDataType, [&]<class S>() { S::Put(sample, v); });
+        const int size = DATASIZE[m_nDataType];
+        for (int r = R1; r <= R2; ++r) {
+            uint8_t* p = m_pData + (std::ptrdiff_t(r) * m_nCSize + C1) * size;
+            for (int col = C1; col <= C2; ++col, p += size) std::memcpy(p, sample, size_t(size));
+        }
+        return true;
+    }
+    for (int r = R1; r <= R2; ++r)
+        for (int col = C1; col <= C2; ++col) SetValue(r, col, a, b, c, d);
+    return true;
+}
+
+bool XGrid::SetSubset(const void* pSrc, int nDataType, int R1, int R2, int C1, int C2, double dNoData)
+{
+    if (!pSrc || R1 < 0 || R1 > R2 || R2 >= m_nRSize || C1 < 0 || C1 > C2 || C2 >= m_nCSize) return false;
+    const int rows = R2 - R1 + 1, cols = C2 - C1 + 1;
+    XGrid src;
+    src.Attach(const_cast<void*>(pSrc), rows, cols, nDataType);
+    if (!src.IsValid()) return true;  // an unknown source type has no cells to read
+    VirtualWriter write{this};
+    DispatchSampleType(nDataType, [&]<class S>() {
+        TypedReader<S> read{src.m_pData, cols};
+        double v[4];
+        for (int i = 0; i < rows; ++i)
+            for (int j = 0; j < cols; ++j) {
+                read(i, j, v);
+                if (!src.IsSameValue(dNoData, v[0], v[1], v[2], v[3])) write(R1 + i, C1 + j, v);
+            }
+    });
+    return true;
+}
+
+bool XGrid::GetSubset(XGrid* pDst, int R1, int R2, int C1, int C2) const
+{
+    if (!pDst || pDst == this) return false;
+    if (R1 < 0 || R1 > R2 || R2 >= m_nRSize || C1 < 0 || C1 > C2 || C2 >= m_nCSize) return false;
+    if (!pDst->Alloc(R2 - R1 + 1, C2 - C1 + 1, m_nDataType)) return false;
+    const auto map = [&](int r, int c) { return std::pair{r - R1, c - C1}; };
+    if (HoldsSamplesInMemory() && pDst->HoldsSamplesInMemory() && pDst->m_nDataType == m_nDataType) {
+        DispatchSampleType(m_nDataType, [&]<class S>() {
+            CopyCells(TypedReader<S>{m_pData, m_nCSize}, TypedWriter<S>{pDst->m_pData, pDst->m_nCSize}, R1, R2, C1,
+                      C2, map);
+        });
+    } else {
+        CopyCells(VirtualReader{this}, VirtualWriter{pDst}, R1, R2, C1, C2, map);
+    }
+    pDst->m_dTop = m_dTop - R1 * m_dRowSpacing;
+    pDst->m_dLeft = m_dLeft + C1 * m_dColSpacing;
+    pDst->m_dRowSpacing = m_dRowSpacing;
+    pDst->m_dColSpacing = m_dColSpacing;
+    return true;
+}
+
+namespace {
+
+/// Copies every cell of src into dst at map(r, c), dst already allocated with
+/// src's shape and type.
+template <class Map>
+void CopyAllCells(const XGrid& src, XGrid& dst, bool bTyped, Map map)
+{
+    const int R2 = src.GetRSize() - 1, C2 = src.GetCSize() - 1;
+    if (bTyped) {
+        DispatchSampleType(src.GetDataType(), [&]<class S>() {
+            CopyCells(TypedReader<S>{src.GetData(), src.GetCSize()}, TypedWriter<S>{dst.GetData(), dst.GetCSize()},
+                      0, R2, 0, C2, map);
+        });
+    } else {
+        CopyCells(VirtualReader{&src}, VirtualWriter{&dst}, 0, R2, 0, C2, map);
+    }
+}
+
+} // namespace
+
+bool XGrid::FlipVert(XGrid* pDst) const
+{
+    if (!pDst || pDst == this || !pDst->Alloc(m_nRSize, m_nCSize, m_nDataType)) return false;
+    const int last = m_nRSize - 1;
+    CopyAllCells(*this, *pDst, HoldsSamplesInMemory() && pDst->HoldsSamplesInMemory(),
+                 [last](int r, int c) { return std::pair{last - r, c}; });
+    return true;
+}
+
+bool XGrid::FlipHorz(XGrid* pDst) const
+{
+    if (!pDst || pDst == this || !pDst->Alloc(m_nRSize, m_nCSize, m_nDataType)) return false;
+    const int last = m_nCSize - 1;
+    CopyAllCells(*this, *pDst, HoldsSamplesInMemory() && pDst->HoldsSamplesInMemory(),
+                 [last](int r, int c) { return std::pair{r, last - c}; });
+    return true;
+}
+
+// ---- geo-reference ----------------------------------------------------------------
+
+XGrid& XGrid::SetGeoOrigin(double dTop, double dLeft)
+{
+    m_dTop = dTop;
+    m_dLeft = dLeft;
+    return *this;
+}
+
+XGrid& XGrid::SetGeoSpacing(double dRowSpacing, double dColSpacing)
+{
+    m_dRowSpacing = dRowSpacing;
+    m_dColSpacing = dColSpacing;
+    return *this;
+}
+
+void XGrid::GetExtent(double& dRight, double& dLeft, double& dBottom, double& dTop) const
+{
+    dLeft = m_dLeft;
+    dRight = m_nCSize * m_dColSpacing + m_dLeft;
+    dTop = m_dTop;
+    dBottom = m_dTop - m_nRSize * m_dRowSpacing;
+}
+
+double XGrid::ColFromX(double x) const { return (x - m_dLeft) / m_dColSpacing; }
+double XGrid::RowFromY(double y) const { return (m_dTop - y) / m_dRowSpacing; }
+double XGrid::XFromCol(double col) const { return m_dColSpacing * col + m_dLeft; }
+double XGrid::YFromRow(double row) const { return m_dTop - m_dRowSpacing * row; }
+
+// ---- derived values -------------------------------------------------------------------
+
+double XGrid::GetMagnitude(int nRow, int nCol) const
+{
+    double a, b, c, d;
+    if (!GetValue(nRow, nCol, a, b, c, d)) return NAN_REAL64;
+    return Magnitude(m_nDataType, a, b, c, d);
+}
+
+bool XGrid::GetValueInterpolated(double y, double x, int nMethod, double& a, double& b, double& c,
+                                 double& d) const
+{
+    // The truncated position must lie inside the grid: -1 < y < rows and
+    // -1 < x < columns (also rejects NaN before any conversion).
+    if (!(y > -1.0 && y < m_nRSize && x > -1.0 && x < m_nCSize)) return false;
+    const int r0 = static_cast<int>(y), c0 = static_cast<int>(x);
+    double out[4] = {a, b, c, d};
+    bool ok = false;
+    if (HoldsSamplesInMemory()) {
+        if (!DispatchSampleType(m_nDataType, [&]<class S>() {
+                ok = Interpolate(TypedReader<S>{m_pData, m_nCSize}, m_nRSize, m_nCSize, y, x, r0, c0, nMethod, out);
+            }))
+            return false;
+    } else {
+        ok = Interpolate(VirtualReader{this}, m_nRSize, m_nCSize, y, x, r0, c0, nMethod, out);
+    }
+    if (!ok) return false;
+    a = out[0];
+    b = out[1];
+    c = out[2];
+    d = out[3];
+    return true;
+}
+
+double XGrid::GetMagnitudeInterpolated(double y, double x, int nMethod) const
+{
+    double a = NAN_REAL64, b = NAN_REAL64, c = NAN_REAL64, d = NAN_REAL64;
+    if (!GetValueInterpolated(y, x, nMethod, a, b, c, d)) return NAN_REAL64;
+    return Magnitude(m_nDataType, a, b, c, d);
+}
+
+void XGrid::GetWindowMean(int R1, int R2, int C1, int C2, double dNoData, double& a, double& b, double& c,
+                          double& d) const
+{
+    double m[4];
+    if (HoldsSamplesInMemory() && IsKnownType(m_nDataType)) {
+        DispatchSampleType(m_nDataType, [&]<class S>() {
+            WindowMean(TypedReader<S>{m_pData, m_nCSize}, m_nRSize, m_nCSize, R1, R2, C1, C2, dNoData, m);
+        });
+    } else {
+        WindowMean(VirtualReader{this}, m_nRSize, m_nCSize, R1, R2, C1, C2, dNoData, m);
+    }
+    a = m[0];
+    b = m[1];
+    c = m[2];
+    d = m[3];
+}
+
+bool XGrid::GetHalfSize(XGrid* pDst) const
+{
+    if (!pDst || pDst == this) return false;
+    const int dstRows = (m_nRSize + 1) / 2, dstCols = (m_nCSize + 1) / 2;
+    if (!pDst->Alloc(dstRows, dstCols, m_nDataType)) return false;
+    if (HoldsSamplesInMemory() && pDst->HoldsSamplesInMemory()) {
+        DispatchSampleType(m_nDataType, [&]<class S>() {
+            HalfSize(TypedReader<S>{m_pData, m_nCSize}, TypedWriter<S>{pDst->m_pData, pDst->m_nCSize}, m_nRSize,
+                     m_nCSize, dstRows, dstCols);
+        });
+    } else {
+        HalfSize(VirtualReader{this}, VirtualWriter{pDst}, m_nRSize, m_nCSize, dstRows, dstCols);
+    }
+    return true;
+}
+
+} // namespace Pelmora::Tivra
