@@ -1,0 +1,250 @@
+using System;
+using System.IO;
+using System.Linq;
+using System.Runtime.CompilerServices;
+using Pelmora.Ostrel;
+using Xunit;
+
+namespace Pelmora.Ostrel.Tests;
+
+public class XGridTests
+{
+    private const double NaN64 = XGrid.NAN_REAL64;
+
+    private static XGrid Row(eDataType type, params double[] values)
+    {
+        var g = new XGrid(1, values.Length, type);
+        for (int c = 0; c < values.Length; ++c) g.SetValue(0, c, values[c]);
+        return g;
+    }
+
+    private static double[] Values(XGrid g) =>
+        Enumerable.Range(0, g.RSize * g.CSize).Select(i => g.GetAsReal64(i / g.CSize, i % g.CSize)).ToArray();
+
+    [Fact]
+    public void SamplesConvertClampAndPackThroughTheBoundary()
+    {
+        using var u8 = Row(eDataType.UINT08, 300, -5, 254.9);
+        Assert.Equal(new[] { 255.0, 0, 254 }, Values(u8));
+
+        using var s16 = Row(eDataType.SINT16, -3.7, 40000);
+        Assert.Equal(new[] { -3.0, 32767 }, Values(s16));
+
+        using var gray = Row(eDataType.GRAY, 300, -1);
+        Assert.Equal(new[] { 44.0, 255 }, Values(gray));
+
+        using var u32 = Row(eDataType.PINT32, 4294967295.0);
+        Assert.Equal(4294967295.0, u32.GetAsReal64(0, 0));
+        Assert.Equal(4294967295.0f, u32.GetAsReal32(0, 0));
+
+        using var rgb565 = new XGrid(1, 1, eDataType.RGB565);
+        rgb565.SetValue(0, 0, 255, 255, 255);
+        Assert.True(rgb565.GetValue(0, 0, out double a, out double b, out double c, out double d));
+        Assert.Equal((248.0, 252.0, 248.0, NaN64), (a, b, c, d));
+
+        using var argb = new XGrid(1, 1, eDataType.ARGB1555);
+        argb.SetValue(0, 0, 1, 255, 0, 255);
+        argb.GetValue(0, 0, out a, out b, out c, out d);
+        Assert.Equal((1.0, 248.0, 0.0, 248.0), (a, b, c, d));
+
+        using var rgb = new XGrid(1, 1, eDataType.RGB);
+        rgb.SetValue(0, 0, 1, 2);
+        rgb.GetValue(0, 0, out a, out b, out c);
+        Assert.Equal((1.0, 2.0, 2.0), (a, b, c));
+
+        using var cplx = new XGrid(1, 1, eDataType.REAL32C);
+        cplx.SetValue(0, 0, 1.5, -2.25);
+        cplx.GetValue(0, 0, out a, out b, out c, out d);
+        Assert.Equal((1.5, -2.25, NaN64, NaN64), (a, b, c, d));
+    }
+
+    [Fact]
+    public void ShapeAllocationAndTypes()
+    {
+        using var g = new XGrid();
+        Assert.False(g.IsValid());
+        Assert.Equal((eDataType)0, g.DataType);
+        Assert.False(g.Alloc(0, 10, eDataType.REAL32));
+        Assert.False(g.Alloc(10, 10, (eDataType)0));
+        Assert.False(g.Alloc(10, 10, (eDataType)77));
+        Assert.True(g.Alloc(100, 100, eDataType.REAL64));
+        Assert.True(g.Alloc(10, 10, eDataType.UINT08));
+        Assert.Equal((10, 10, eDataType.PINT08, 1), (g.RSize, g.CSize, g.DataType, g.DataSize));
+        Assert.True(g.Reform(20, 5));
+        Assert.False(g.Reform(21, 5));
+        Assert.True(g.AllocExact(3, 4, eDataType.SINT32C));
+        Assert.Equal(8, g.DataSize);
+        g.Free();
+        Assert.False(g.IsValid());
+
+        using var bad = new XGrid(-1, 5, eDataType.UINT08);
+        Assert.False(bad.IsValid());
+    }
+
+    [Fact]
+    public void SubsetsFlipsAndVectors()
+    {
+        using var g = new XGrid(3, 4, eDataType.SINT16);
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 4; ++c) g.SetValue(r, c, 10 * r + c);
+
+        Assert.True(g.Subset(out XGrid sub, 1, 2, 2, 3));
+        using (sub) Assert.Equal(new[] { 12.0, 13, 22, 23 }, Values(sub));
+        Assert.False(g.Subset(out XGrid none, 2, 1, 0, 0));
+        using (none) Assert.False(none.IsValid());
+        Assert.False(g.Subset(out XGrid outside, 0, 3, 0, 0));
+        outside.Dispose();
+
+        Assert.True(g.GetRowVector(out XGrid row, 2));
+        using (row) Assert.Equal(new[] { 20.0, 21, 22, 23 }, Values(row));
+        Assert.True(g.GetColVector(out XGrid col, 3));
+        using (col) Assert.Equal(new[] { 3.0, 13, 23 }, Values(col));
+
+        Assert.True(g.FlipVert(out XGrid fv));
+        using (fv) Assert.Equal(new[] { 20.0, 21, 22, 23 }, Values(fv).Take(4));
+        Assert.True(g.FlipHorz(out XGrid fh));
+        using (fh) Assert.Equal(new[] { 3.0, 2, 1, 0 }, Values(fh).Take(4));
+
+        using var empty = new XGrid();
+        Assert.False(empty.FlipVert(out XGrid f2));
+        f2.Dispose();
+    }
+
+    [Fact]
+    public void ShiftMovesContentAndFillsWithZero()
+    {
+        using var g = Row(eDataType.UINT08, 5, 6, 7);
+        Assert.True(g.Shift(1, 0));
+        Assert.Equal(new[] { 0.0, 5, 6 }, Values(g));
+
+        using var h = Row(eDataType.UINT08, 5, 6, 7);
+        Assert.True(h.Shift(-1, 0));
+        Assert.Equal(new[] { 6.0, 7, 0 }, Values(h));
+        Assert.False(h.Shift(3, 0));
+        Assert.False(h.Shift(int.MinValue, 0));
+        Assert.Equal(new[] { 6.0, 7, 0 }, Values(h));
+
+        using var sq = new XGrid(3, 3, eDataType.REAL64);
+        for (int i = 0; i < 9; ++i) sq.SetValue(i / 3, i % 3, i + 1);
+        Assert.True(sq.Shift(1, 1));
+        Assert.Equal(new[] { 0.0, 0, 0, 0, 1, 2, 0, 4, 5 }, Values(sq));
+        Assert.True(sq.Shift(-1, -2)); // the scratch grid is reused
+        Assert.Equal(new[] { 4.0, 5, 0, 0, 0, 0, 0, 0, 0 }, Values(sq));
+    }
+
+    [Fact]
+    public void CopySubsetWritesCallerBytesAndRejectsShortArrays()
+    {
+        using var g = new XGrid(2, 3, eDataType.UINT16);
+        g.FillValue(9);
+        byte[] src = { 0xAA, 1, 0, 2, 0, 0, 0 }; // offset 1: words 1, 2 and 0 (noData-free)
+        Assert.True(g.CopySubset(src, 1, 1, 1, 0, 2, eDataType.UINT08));
+        Assert.Equal(new[] { 9.0, 9, 9, 1, 0, 2 }, Values(g));
+        Assert.True(g.CopySubset(src, 1, 0, 0, 0, 2, eDataType.UINT16));
+        Assert.Equal(new[] { 1.0, 2, 0 }, Values(g).Take(3));
+
+        Assert.False(g.CopySubset(src, 0, 1, 0, 0, 0, eDataType.UINT08));
+        Assert.Throws<ArgumentNullException>(() => g.CopySubset(null!, 0, 0, 0, 0, 0, eDataType.UINT08));
+        Assert.Throws<ArgumentException>(() => g.CopySubset(src, 2, 0, 1, 0, 2, eDataType.UINT16));
+        Assert.Throws<ArgumentOutOfRangeException>(() => g.CopySubset(src, 8, 0, 0, 0, 0, eDataType.UINT08));
+        Assert.Throws<ArgumentOutOfRangeException>(() => g.CopySubset(src, 0, 0, 0, 0, 0, (eDataType)40));
+    }
+
+    [Fact]
+    public void BadInputThrowsInsteadOfCrashing()
+    {
+        var g = new XGrid(2, 2, eDataType.REAL32);
+        var ex = Assert.Throws<ArgumentOutOfRangeException>(() => g.GetAsReal64(2, 0));
+        Assert.Equal("Row", ex.ParamName);
+        ex = Assert.Throws<ArgumentOutOfRangeException>(() => g.SetValue(0, -1, 1.0));
+        Assert.Equal("Col", ex.ParamName);
+        Assert.Throws<ArgumentOutOfRangeException>(() => g.GetValue(int.MaxValue, int.MaxValue, out double _));
+        using (var empty = new XGrid())
+            Assert.Throws<ArgumentOutOfRangeException>(() => empty.GetAsReal32(0, 0));
+        Assert.Throws<ArgumentNullException>(() => new XGrid((XGrid)null!));
+        Assert.Throws<ArgumentNullException>(() => new XGrid(IntPtr.Zero));
+
+        g.Dispose();
+        g.Dispose();
+        Assert.Throws<ObjectDisposedException>(() => g.RSize);
+        Assert.Throws<ObjectDisposedException>(() => g.FillValue(1));
+        Assert.Throws<ObjectDisposedException>(() => g.Shift(1, 0));
+        Assert.Throws<ObjectDisposedException>(() => g.Subset(out _, 0, 0, 0, 0));
+        Assert.Throws<ObjectDisposedException>(() => new XGrid(g));
+    }
+
+    [Fact]
+    public void CopyConstructorsCopySamplesAndStayIndependent()
+    {
+        using var a = Row(eDataType.REAL64, 1.25, -8);
+        using var b = new XGrid(a);
+        a.SetValue(0, 0, 99);
+        Assert.Equal(new[] { 1.25, -8 }, Values(b));
+        using var c = new XGrid(b.Handle);
+        Assert.Equal(new[] { 1.25, -8 }, Values(c));
+    }
+}
+
+/// <summary>Tests that watch process-wide counters; they must not overlap with other tests.</summary>
+[CollectionDefinition(nameof(NativeLifetimeCollection), DisableParallelization = true)]
+public class NativeLifetimeCollection
+{
+}
+
+[Collection(nameof(NativeLifetimeCollection))]
+public class XGridLifetimeTests
+{
+    [MethodImpl(MethodImplOptions.NoInlining)]
+    private static void AbandonGrids(int count)
+    {
+        for (int i = 0; i < count; ++i)
+        {
+            var g = new XGrid(8, 8, eDataType.UINT08);
+            Assert.True(g.Shift(1, 1)); // creates the scratch grid too
+        }
+    }
+
+    [Fact]
+    public void FinalisationReleasesTheNativeGrids()
+    {
+        GC.Collect();
+        GC.WaitForPendingFinalizers();
+        long before = Xfn.LiveNativeObjects;
+        AbandonGrids(50);
+        Assert.Equal(before + 100, Xfn.LiveNativeObjects);
+        GC.Collect();
+        GC.WaitForPendingFinalizers();
+        Assert.Equal(before, Xfn.LiveNativeObjects);
+
+        var g = new XGrid(4, 4, eDataType.REAL64);
+        g.Shift(0, 1);
+        Assert.Equal(before + 2, Xfn.LiveNativeObjects);
+        g.Dispose();
+        g.Dispose();
+        Assert.Equal(before, Xfn.LiveNativeObjects);
+    }
+
+    private static long ResidentBytes()
+    {
+        foreach (string line in File.ReadLines("/proc/self/status"))
+            if (line.StartsWith("VmRSS:", StringComparison.Ordinal))
+                return long.Parse(line.Split(' ', StringSplitOptions.RemoveEmptyEntries)[1]) * 1024;
+        throw new InvalidOperationException("VmRSS not found");
+    }
+
+    [Fact]
+    public void AbandonedGridsDoNotExhaustMemory()
+    {
+        // 2 000 grids of 4 MiB, each touched and then dropped without Dispose: 8 GiB in all.
+        // The collector hears of the native bytes and finalises them as it goes.
+        long peak = 0;
+        for (int i = 0; i < 2000; ++i)
+        {
+            var g = new XGrid(1024, 1024, eDataType.UINT32);
+            g.Zerorize();
+            if (i % 100 == 0) peak = Math.Max(peak, ResidentBytes());
+        }
+        peak = Math.Max(peak, ResidentBytes());
+        Assert.True(peak < 2L << 30, $"resident size reached {peak >> 20} MiB");
+    }
+}
