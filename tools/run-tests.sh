@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Every test: sets up and builds everything, then runs the native suite and the
+# installed-package check through CTest, and the .NET suite through dotnet test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash tools/setup.sh
+export DOTNET_NOLOGO=1 DOTNET_CLI_TELEMETRY_OPTOUT=1
+ctest --test-dir build --output-on-failure -j "$(nproc)"
+dotnet test tests/api/Pelmora.Ostrel.Tests -c Release

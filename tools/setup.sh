@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Prepares a fresh machine and builds everything: the Debian packages the
+# build needs, the CMake tree in build/ (Release), and the NuGet packages of
+# the .NET solution. Safe to run again: each step does only what is missing.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  echo "setup: installing ${missing[*]}"
+  sudo_cmd=()
+  [[ $(id -u) -ne 0 ]] && sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}"
+fi
+
+if ! command -v dotnet >/dev/null; then
+  echo "setup: the .NET 10 SDK (dotnet) is required for the public layer" >&2
+  exit 1
+fi
+
+export DOTNET_NOLOGO=1 DOTNET_CLI_TELEMETRY_OPTOUT=1
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
+cmake --build build -j "$(nproc)"
+dotnet restore Pelmora.Ostrel.slnx
