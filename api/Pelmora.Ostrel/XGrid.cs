@@ -18,7 +18,7 @@ namespace Pelmora.Ostrel;
 /// <see cref="ObjectDisposedException"/>. Several threads may read one grid at once; writing
 /// needs exclusive access.</para>
 /// </remarks>
-public class XGrid : IDisposable
+public partial class XGrid : IDisposable
 {
     /// <summary>The no-value marker of double channels (1.7e+308, compared exactly).</summary>
     public const double NAN_REAL64 = XDataRange.MAX_REAL64;

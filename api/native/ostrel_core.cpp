@@ -1,5 +1,5 @@
 // Library-wide entry points of the C surface: diagnostics and sample types.
-#include "ostrel.h"
+#include "ostrel_core.h"
 #include "ostrel_internal.h"
 
 #include <tivra/grid/XDataType.h>

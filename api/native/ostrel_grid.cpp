@@ -1,7 +1,7 @@
 // The raster grid through the C surface. The accessors that take a position
 // check it here, so a .NET caller can never make the native hot paths read or
 // write outside the block; every other argument is passed through unchanged.
-#include "ostrel.h"
+#include "ostrel_grid.h"
 #include "ostrel_internal.h"
 
 #include <tivra/grid/XGrid.h>
