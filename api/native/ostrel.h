@@ -11,5 +11,7 @@
 #include "ostrel_base.h"
 #include "ostrel_core.h"
 #include "ostrel_grid.h"
+#include "ostrel_warp.h"
+#include "ostrel_geo.h"
 
 #endif /* OSTREL_H */

@@ -1,0 +1,111 @@
+using System;
+
+namespace Pelmora.Ostrel;
+
+/// <summary>
+/// A polynomial plane-to-plane coordinate mapping (see <see cref="eWarpMethod"/>), owned in
+/// native memory. A new object maps nothing (method Null); <see cref="CreateRotation"/> builds a
+/// rotation, and the fitting services of the library produce fitted mappings.
+/// </summary>
+/// <remarks>
+/// Release it with <see cref="Dispose()"/>; a forgotten object is released by its finaliser. Any
+/// call after disposal throws <see cref="ObjectDisposedException"/>. A mapping may be read by
+/// several threads at once; changing it needs exclusive access.
+/// </remarks>
+public class XWarpCoeff : IDisposable
+{
+    private IntPtr m_pWC;
+
+    /// <summary>Creates a mapping in the Null state.</summary>
+    public XWarpCoeff() => m_pWC = Created(Native.Warp.New());
+
+    /// <summary>Creates a copy of <paramref name="other"/> (method, coefficients, residuals).</summary>
+    /// <param name="other">The mapping to copy.</param>
+    /// <exception cref="ArgumentNullException"><paramref name="other"/> is null.</exception>
+    /// <exception cref="ObjectDisposedException"><paramref name="other"/> has been disposed.</exception>
+    public XWarpCoeff(XWarpCoeff other)
+    {
+        ArgumentNullException.ThrowIfNull(other);
+        m_pWC = Created(Native.Warp.NewCopy(other.Handle));
+    }
+
+    /// <summary>Creates a copy of a native mapping; the native object stays the caller's.</summary>
+    /// <param name="pWC">Address of a native mapping.</param>
+    /// <exception cref="ArgumentNullException"><paramref name="pWC"/> is zero.</exception>
+    public XWarpCoeff(IntPtr pWC)
+    {
+        if (pWC == IntPtr.Zero) throw new ArgumentNullException(nameof(pWC));
+        m_pWC = Created(Native.Warp.NewCopy(pWC));
+    }
+
+    /// <summary>Releases the native mapping if <see cref="Dispose()"/> was not called.</summary>
+    ~XWarpCoeff() => Dispose(false);
+
+    /// <summary>Replaces this object's native mapping by a new copy of
+    /// <paramref name="other"/>'s.</summary>
+    /// <param name="other">The mapping to copy.</param>
+    /// <returns>This object.</returns>
+    /// <exception cref="ArgumentNullException"><paramref name="other"/> is null.</exception>
+    /// <exception cref="ObjectDisposedException">Either object has been disposed.</exception>
+    public XWarpCoeff op_Assign(XWarpCoeff other)
+    {
+        ArgumentNullException.ThrowIfNull(other);
+        IntPtr self = Handle, source = other.Handle;
+        if (self == source) return this;
+        IntPtr copy = Created(Native.Warp.NewCopy(source));
+        Native.Warp.Delete(self);
+        m_pWC = copy;
+        return this;
+    }
+
+    /// <summary>Releases the native mapping now; calling it again does nothing.</summary>
+    public void Dispose()
+    {
+        Dispose(true);
+        GC.SuppressFinalize(this);
+    }
+
+    /// <summary>Releases the native mapping; disposal and finalisation do the same.</summary>
+    /// <param name="disposing">True from <see cref="Dispose()"/>, false from the finaliser.</param>
+    protected virtual void Dispose(bool disposing)
+    {
+        if (m_pWC == IntPtr.Zero) return;
+        Native.Warp.Delete(m_pWC);
+        m_pWC = IntPtr.Zero;
+    }
+
+    /// <summary>The owned native mapping; throws once the object is disposed.</summary>
+    internal IntPtr Handle =>
+        m_pWC != IntPtr.Zero ? m_pWC : throw new ObjectDisposedException(nameof(XWarpCoeff));
+
+    private static IntPtr Created(IntPtr p) =>
+        p != IntPtr.Zero ? p : throw new OutOfMemoryException("The native mapping could not be created.");
+
+    /// <summary>True when the mapping changes nothing: method Null or NoChange.</summary>
+    /// <returns>Whether the mapping is empty or the identity.</returns>
+    public bool IsUnchanged() => Native.Warp.IsUnchanged(Handle) != 0;
+
+    /// <summary>Maps (<paramref name="xi"/>, <paramref name="yi"/>). A mapping in the Null state
+    /// returns the input unchanged; use <see cref="IsUnchanged"/> to tell it from the identity.</summary>
+    /// <param name="xi">Input x.</param>
+    /// <param name="yi">Input y.</param>
+    /// <param name="xo">Mapped x.</param>
+    /// <param name="yo">Mapped y.</param>
+    public void WarpPoint(double xi, double yi, out double xo, out double yo) =>
+        Native.Warp.WarpPoint(Handle, xi, yi, out xo, out yo);
+
+    /// <summary>Maps (<paramref name="x"/>, <paramref name="y"/>) in place.</summary>
+    /// <param name="x">The x to map.</param>
+    /// <param name="y">The y to map.</param>
+    public void WarpPoint(ref double x, ref double y) => Native.Warp.WarpPoint(Handle, x, y, out x, out y);
+
+    /// <summary>Makes this mapping a rotation of the plane by <paramref name="angle"/> degrees about
+    /// (<paramref name="centerX"/>, <paramref name="centerY"/>): counter-clockwise in a y-up frame,
+    /// clockwise on screen where y grows downwards. The method becomes Affine and the residuals
+    /// 0.</summary>
+    /// <param name="angle">Angle in degrees.</param>
+    /// <param name="centerX">x of the fixed point.</param>
+    /// <param name="centerY">y of the fixed point.</param>
+    public void CreateRotation(double angle, double centerX, double centerY) =>
+        Native.Warp.CreateRotation(Handle, angle, centerX, centerY);
+}
