@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "grid/XGridAccess.h"
 #include "grid/XGridSamples.h"
 
 namespace Pelmora::Tivra {
@@ -27,47 +28,6 @@ int32_t BlockBytes(int rows, int cols, int type)
     if (need <= 0 || need > INT32_MAX) return -1;
     return static_cast<int32_t>(need);
 }
-
-// Sample readers and writers. The algorithms below are written once against
-// this small interface: the typed forms address the sample block directly
-// with one codec per type, the virtual forms go through GetValue/SetValue so
-// that grids keeping their samples elsewhere behave the same.
-
-/// Reads (r, c) into v[4]; channels the type lacks stay NAN_REAL64.
-template <class S>
-struct TypedReader {
-    const uint8_t* pBase;
-    int nCols;
-    bool operator()(int r, int c, double* v) const
-    {
-        v[0] = v[1] = v[2] = v[3] = NAN_REAL64;
-        S::Get(pBase + (std::ptrdiff_t(r) * nCols + c) * S::kSize, v);
-        return true;
-    }
-};
-
-struct VirtualReader {
-    const XGrid* pGrid;
-    bool operator()(int r, int c, double* v) const { return pGrid->GetValue(r, c, v[0], v[1], v[2], v[3]); }
-};
-
-/// Writes v[4] to (r, c) exactly as SetValue does.
-template <class S>
-struct TypedWriter {
-    uint8_t* pBase;
-    int nCols;
-    void operator()(int r, int c, const double* v) const
-    {
-        double w[4] = {v[0], v[1], v[2], v[3]};
-        PrepareForStore(S::kCode, w);
-        S::Put(pBase + (std::ptrdiff_t(r) * nCols + c) * S::kSize, w);
-    }
-};
-
-struct VirtualWriter {
-    XGrid* pGrid;
-    void operator()(int r, int c, const double* v) const { pGrid->SetValue(r, c, v[0], v[1], v[2], v[3]); }
-};
 
 /// Per-channel mean of the rectangle's cells inside [0, rows) x [0, cols),
 /// leaving out values equal to noData or NAN_REAL64.
@@ -116,63 +76,6 @@ void CopyCells(const Reader& read, const Writer& write, int R1, int R2, int C1, 
             const auto [dr, dc] = map(r, c);
             write(dr, dc, v);
         }
-}
-
-/// Weight of the cubic kernel at distance d.
-inline double CubicWeight(double d)
-{
-    if (d < 1.0) return 1.5 * d * d * d - 2.5 * d * d + 1.0;
-    if (d < 2.0) return -0.5 * d * d * d + 2.5 * d * d - 4.0 * d + 2.0;
-    return 0.0;
-}
-
-/// Interpolation at (y, x) with r0, c0 the truncated position, already known
-/// to lie inside the grid. Channel a is always interpolated; b, c and d become
-/// NAN_REAL64 when any sample of the window lacks them.
-template <class Reader>
-bool Interpolate(const Reader& read, int rows, int cols, double y, double x, int r0, int c0, int method,
-                 double* out)
-{
-    if (method == XINTERP_NEAREST) return read(r0, c0, out);
-    const double dy = y - r0, dx = x - c0;
-    if (method == XINTERP_BILINEAR) {
-        const int r1 = std::min(r0 + 1, rows - 1), c1 = std::min(c0 + 1, cols - 1);
-        double s00[4], s01[4], s10[4], s11[4];
-        if (!read(r0, c0, s00) || !read(r0, c1, s01) || !read(r1, c0, s10) || !read(r1, c1, s11))
-            return false;
-        for (int k = 0; k < 4; ++k) {
-            if (k > 0 && (s00[k] == NAN_REAL64 || s01[k] == NAN_REAL64 || s10[k] == NAN_REAL64 ||
-                          s11[k] == NAN_REAL64)) {
-                out[k] = NAN_REAL64;
-                continue;
-            }
-            out[k] = s00[k] + (s01[k] - s00[k]) * dx + (s10[k] - s00[k]) * dy +
-                     (s00[k] - s01[k] - s10[k] + s11[k]) * dx * dy;
-        }
-        return true;
-    }
-    if (method == XINTERP_CUBIC) {
-        double sum[4] = {0, 0, 0, 0};
-        bool missing[4] = {false, false, false, false};
-        double wsum = 0.0;
-        double v[4];
-        for (int i = -1; i <= 2; ++i) {
-            const int r = std::clamp(r0 + i, 0, rows - 1);
-            for (int j = -1; j <= 2; ++j) {
-                const int c = std::clamp(c0 + j, 0, cols - 1);
-                if (!read(r, c, v)) return false;
-                const double w = CubicWeight(std::sqrt((dx - j) * (dx - j) + (dy - i) * (dy - i)));
-                wsum += w;
-                for (int k = 0; k < 4; ++k) {
-                    if (k > 0 && v[k] == NAN_REAL64) missing[k] = true;
-                    sum[k] += w * v[k];
-                }
-            }
-        }
-        for (int k = 0; k < 4; ++k) out[k] = missing[k] ? NAN_REAL64 : sum[k] / wsum;
-        return true;
-    }
-    return true;  // unknown method: outputs left as they were
 }
 
 /// The magnitude of a sample's channels by type family.
@@ -547,7 +450,7 @@ bool XGrid::GetValueInterpolated(double y, double x, int nMethod, double& a, dou
 {
     // The truncated position must lie inside the grid: -1 < y < rows and
     // -1 < x < columns (also rejects NaN before any conversion).
-    if (!(y > -1.0 && y < m_nRSize && x > -1.0 && x < m_nCSize)) return false;
+    if (!InsideForInterpolation(y, x, m_nRSize, m_nCSize)) return false;
     const int r0 = static_cast<int>(y), c0 = static_cast<int>(x);
     double out[4] = {a, b, c, d};
     bool ok = false;

@@ -1,0 +1,154 @@
+// Sample readers, writers and interpolation shared by the grid and the
+// resampler (internal). Both compile the same templates, so a specialised
+// loop elsewhere produces exactly the values of the grid's own operations.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+
+#include <tivra/grid/XGrid.h>
+
+#include "grid/XGridSamples.h"
+
+namespace Pelmora::Tivra::GridSamples {
+
+// Sample readers and writers. The algorithms below are written once against
+// this small interface: the typed forms address the sample block directly
+// with one codec per type, the virtual forms go through GetValue/SetValue so
+// that grids keeping their samples elsewhere behave the same.
+
+/// Reads (r, c) into v[4]; channels the type lacks stay NAN_REAL64.
+template <class S>
+struct TypedReader {
+    const uint8_t* pBase;
+    int nCols;
+    bool operator()(int r, int c, double* v) const
+    {
+        v[0] = v[1] = v[2] = v[3] = NAN_REAL64;
+        S::Get(pBase + (std::ptrdiff_t(r) * nCols + c) * S::kSize, v);
+        return true;
+    }
+};
+
+struct VirtualReader {
+    const XGrid* pGrid;
+    bool operator()(int r, int c, double* v) const { return pGrid->GetValue(r, c, v[0], v[1], v[2], v[3]); }
+};
+
+/// Writes v[4] to (r, c) exactly as SetValue does. A one-channel type stores
+/// only channel a, so only that channel needs its clamp.
+template <class S>
+struct TypedWriter {
+    uint8_t* pBase;
+    int nCols;
+    void operator()(int r, int c, const double* v) const
+    {
+        double w[4] = {v[0], v[1], v[2], v[3]};
+        if constexpr (S::kChannels == 1) {
+            if (w[0] < kRangeMin[S::kCode]) w[0] = kRangeMin[S::kCode];
+            else if (w[0] > kRangeMax[S::kCode]) w[0] = kRangeMax[S::kCode];
+        } else {
+            PrepareForStore(S::kCode, w);
+        }
+        S::Put(pBase + (std::ptrdiff_t(r) * nCols + c) * S::kSize, w);
+    }
+};
+
+struct VirtualWriter {
+    XGrid* pGrid;
+    void operator()(int r, int c, const double* v) const { pGrid->SetValue(r, c, v[0], v[1], v[2], v[3]); }
+};
+
+/// Channels a reader delivers: a typed reader its type's count, the virtual
+/// one all four.
+template <class Reader>
+struct ReaderChannels {
+    static constexpr int value = 4;
+};
+template <class S>
+struct ReaderChannels<TypedReader<S>> {
+    static constexpr int value = S::kChannels;
+};
+
+/// True when (y, x) truncates toward zero to a cell of the grid: -1 < y < rows
+/// and -1 < x < cols. Also false for non-numbers, before any conversion.
+inline bool InsideForInterpolation(double y, double x, int rows, int cols)
+{
+    return y > -1.0 && y < rows && x > -1.0 && x < cols;
+}
+
+/// Weight of the cubic kernel at distance d.
+inline double CubicWeight(double d)
+{
+    if (d < 1.0) return 1.5 * d * d * d - 2.5 * d * d + 1.0;
+    if (d < 2.0) return -0.5 * d * d * d + 2.5 * d * d - 4.0 * d + 2.0;
+    return 0.0;
+}
+
+/// Interpolation at (y, x), r0 and c0 its truncation, known to lie inside
+/// the grid. Channel a is always interpolated; b, c and d become NAN_REAL64
+/// when any sample of the window lacks them. Only the reader's channels are
+/// computed; the others are NAN_REAL64 as every sample reports them.
+template <int Method, class Reader>
+bool InterpolateAt(const Reader& read, int rows, int cols, double y, double x, int r0, int c0, double* out)
+{
+    constexpr int NC = ReaderChannels<Reader>::value;
+    if constexpr (Method == XINTERP_NEAREST) {
+        return read(r0, c0, out);
+    } else if constexpr (Method == XINTERP_BILINEAR) {
+        const double dy = y - r0, dx = x - c0;
+        const int r1 = std::min(r0 + 1, rows - 1), c1 = std::min(c0 + 1, cols - 1);
+        double s00[4], s01[4], s10[4], s11[4];
+        if (!read(r0, c0, s00) || !read(r0, c1, s01) || !read(r1, c0, s10) || !read(r1, c1, s11))
+            return false;
+        for (int k = 0; k < 4; ++k) {
+            if (k >= NC || (k > 0 && (s00[k] == NAN_REAL64 || s01[k] == NAN_REAL64 || s10[k] == NAN_REAL64 ||
+                                      s11[k] == NAN_REAL64))) {
+                out[k] = NAN_REAL64;
+                continue;
+            }
+            out[k] = s00[k] + (s01[k] - s00[k]) * dx + (s10[k] - s00[k]) * dy +
+                     (s00[k] - s01[k] - s10[k] + s11[k]) * dx * dy;
+        }
+        return true;
+    } else {
+        static_assert(Method == XINTERP_CUBIC);
+        const double dy = y - r0, dx = x - c0;
+        double sum[4] = {0, 0, 0, 0};
+        bool missing[4] = {false, false, false, false};
+        double wsum = 0.0;
+        double v[4];
+        for (int i = -1; i <= 2; ++i) {
+            const int r = std::clamp(r0 + i, 0, rows - 1);
+            for (int j = -1; j <= 2; ++j) {
+                const int c = std::clamp(c0 + j, 0, cols - 1);
+                if (!read(r, c, v)) return false;
+                const double w = CubicWeight(std::sqrt((dx - j) * (dx - j) + (dy - i) * (dy - i)));
+                wsum += w;
+                for (int k = 0; k < NC; ++k) {
+                    if (k > 0 && v[k] == NAN_REAL64) missing[k] = true;
+                    sum[k] += w * v[k];
+                }
+            }
+        }
+        for (int k = 0; k < 4; ++k) out[k] = (k >= NC || missing[k]) ? NAN_REAL64 : sum[k] / wsum;
+        return true;
+    }
+}
+
+/// InterpolateAt with the method chosen at run time; an unknown method
+/// returns true and leaves out as it was.
+template <class Reader>
+bool Interpolate(const Reader& read, int rows, int cols, double y, double x, int r0, int c0, int method,
+                 double* out)
+{
+    switch (method) {
+    case XINTERP_NEAREST: return InterpolateAt<XINTERP_NEAREST>(read, rows, cols, y, x, r0, c0, out);
+    case XINTERP_BILINEAR: return InterpolateAt<XINTERP_BILINEAR>(read, rows, cols, y, x, r0, c0, out);
+    case XINTERP_CUBIC: return InterpolateAt<XINTERP_CUBIC>(read, rows, cols, y, x, r0, c0, out);
+    default: return true;
+    }
+}
+
+} // namespace Pelmora::Tivra::GridSamples
