@@ -1,0 +1,89 @@
+// Resampling a grid through a coordinate mapping on every processor.
+#pragma once
+
+#include <cstdint>
+
+#include <tivra/geo/XVertex.h>
+#include <tivra/grid/XGrid.h>
+#include <tivra/mt/XMatrix.h>
+#include <tivra/mt/XProjectiveWarp.h>
+#include <tivra/mt/XWarpCoeff.h>
+#include <tivra/runtime/XParallelProcess.h>
+
+namespace Pelmora::Tivra::MT {
+
+/// A per-destination-pixel map of source positions: element r * m_nCols + c
+/// holds the source position (x = column, y = row) of destination pixel
+/// (r, c). The caller owns the storage.
+struct XCoordMap {
+    const XVertex2<double>* m_pData = nullptr;
+    int32_t m_nRows = 0;
+    int32_t m_nCols = 0;
+};
+
+/// Fills a destination grid by mapping each destination pixel (c, r) to a
+/// source position and interpolating the source there (nearest, bilinear or
+/// cubic, as XGrid::GetValueInterpolated does). The mapping is a coordinate
+/// map, a projective warp or a polynomial warp (an XWarp2D maps piecewise);
+/// it maps destination pixel coordinates to source pixel coordinates.
+///
+/// The destination is first filled with the background value; pixels whose
+/// source position is marked NAN_REAL64 in either coordinate, or falls
+/// outside the source, keep it. Destination row r is computed by worker
+/// r mod n of the pool, so the image does not depend on the worker count.
+/// Each worker reports its share of rows done through OnMessagePercent, so
+/// GetPercent() follows the job from another thread.
+///
+/// In-memory grids of the common one-channel types (UINT08, UINT16, SINT16,
+/// REAL32, REAL64) on both sides take row kernels compiled per source type,
+/// destination type and method; they compute the very same values as the
+/// general path through GetValueInterpolated and SetValue, which every other
+/// grid takes. None of the pointers is owned; the source, destination and
+/// mapping must not change during a run.
+class XResamplePixels : public XParallelProcess {
+public:
+    XResamplePixels();
+    ~XResamplePixels() override;
+
+    void Process(int nIndex) override;
+
+    // One run each on this object's pool. False, with nothing written, when
+    // a pointer is null, the method is not one of the three, or a coordinate
+    // map does not have the destination's shape.
+    bool ResampleByCoordMap(const XGrid* pSrc, XGrid* pDst, const XCoordMap* pMap, int nInterpolation,
+                            double dBackground);
+    bool ResampleByProjective(const XGrid* pSrc, XGrid* pDst, const XProjectiveWarp* pWarp, int nInterpolation,
+                              double dBackground);
+    bool ResampleByWarp(const XGrid* pSrc, XGrid* pDst, XWarpCoeff* pWarp, int nInterpolation,
+                        double dBackground);
+
+    /// Runs Process on every row with the general path only; the reference
+    /// that the row kernels are tested against.
+    void SetGeneralPathOnly(bool bGeneral) { m_bGeneralOnly = bGeneral; }
+
+    const XGrid* m_pSrc;
+    XGrid* m_pDst;
+    const XCoordMap* m_pCoordMap;
+    const XProjectiveWarp* m_pProjective;
+    XWarpCoeff* m_pWarp;
+    int32_t m_nInterpolation;
+
+private:
+    bool Start(double dBackground);
+    bool m_bGeneralOnly;
+};
+
+// Entry functions that build a pool for the call. A matrix destination is
+// seen as a REAL64 grid of the matrix's shape over the matrix's storage.
+bool ResampleByCoordMap(const XGrid* pSrc, XGrid* pDst, const XCoordMap* pMap, int nInterpolation,
+                        double dBackground);
+bool ResampleByCoordMap(const XGrid* pSrc, XMatrix* pDst, const XCoordMap* pMap, int nInterpolation,
+                        double dBackground);
+bool ResampleByProjective(const XGrid* pSrc, XGrid* pDst, const XProjectiveWarp* pWarp, int nInterpolation,
+                          double dBackground);
+bool ResampleByProjective(const XGrid* pSrc, XMatrix* pDst, const XProjectiveWarp* pWarp, int nInterpolation,
+                          double dBackground);
+bool ResampleByWarp(const XGrid* pSrc, XGrid* pDst, XWarpCoeff* pWarp, int nInterpolation, double dBackground);
+bool ResampleByWarp(const XGrid* pSrc, XMatrix* pDst, XWarpCoeff* pWarp, int nInterpolation, double dBackground);
+
+} // namespace Pelmora::Tivra::MT

@@ -1,0 +1,279 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include <tivra/grid/XGrid.h>
+#include <tivra/mt/XConvolve.h>
+#include <tivra/mt/XResamplePixels.h>
+#include <tivra/mt/XWarp2D.h>
+
+using namespace Pelmora::Tivra;
+using namespace Pelmora::Tivra::MT;
+
+namespace {
+
+XGrid RandomGrid(int rows, int cols, int type, unsigned seed)
+{
+    XGrid g(rows, cols, type);
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> u(-300, 70000);
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < cols; ++c) g.SetValue(r, c, u(rng), u(rng), u(rng), u(rng));
+    return g;
+}
+
+bool SameBytes(const XGrid& a, const XGrid& b)
+{
+    return a.GetRSize() == b.GetRSize() && a.GetCSize() == b.GetCSize() && a.GetDataType() == b.GetDataType() &&
+           std::memcmp(a.GetData(), b.GetData(), size_t(a.GetRSize()) * a.GetCSize() * a.GetDataSize()) == 0;
+}
+
+/// A rotation with scale about the centre, as a global warp.
+XWarpCoeff Rotation(double deg, double scale, double cx, double cy)
+{
+    XWarpCoeff w;
+    w.CreateRotation(deg, cx, cy);
+    for (int i = 0; i < 3; ++i) {
+        w.m_CoeffX[i] *= (i < 2 ? scale : 1);
+        w.m_CoeffY[i] *= (i < 2 ? scale : 1);
+    }
+    return w;
+}
+
+} // namespace
+
+TEST(MtResample, IdentityAndNullWarpsCopyTheSource)
+{
+    const XGrid src = RandomGrid(13, 17, XDT_SINT16, 1);
+    for (int method : {XWARP_NOCHANGE, XWARP_NULL}) {
+        XWarpCoeff w;
+        w.m_nMethod = method;
+        XGrid dst(13, 17, XDT_SINT16);
+        ASSERT_TRUE(ResampleByWarp(&src, &dst, &w, XINTERP_NEAREST, -1));
+        EXPECT_TRUE(SameBytes(src, dst)) << method;
+    }
+    // A larger destination keeps the background beyond the source.
+    const XGrid rgb = RandomGrid(5, 4, XDT_RGB, 2);
+    XGrid big(6, 6, XDT_RGB);
+    XWarpCoeff id;
+    id.m_nMethod = XWARP_NOCHANGE;
+    ASSERT_TRUE(ResampleByWarp(&rgb, &big, &id, XINTERP_BILINEAR, 7));
+    double a, b, c, d, e, f, g, h;
+    rgb.GetValue(4, 3, a, b, c, d);
+    big.GetValue(4, 3, e, f, g, h);
+    EXPECT_EQ(std::vector<double>({a, b, c}), std::vector<double>({e, f, g}));
+    big.GetValue(5, 5, e, f, g, h);
+    EXPECT_EQ(std::vector<double>({7, 7, 7}), std::vector<double>({e, f, g}));
+}
+
+TEST(MtResample, BackgroundMarkersAndProjectiveZeroW)
+{
+    const XGrid src = RandomGrid(4, 4, XDT_UINT08, 3);
+    std::vector<XVertex2<double>> cells(16);
+    for (int i = 0; i < 16; ++i) cells[i] = XVertex2<double>(i % 4, i / 4);
+    cells[5] = XVertex2<double>(NAN_REAL64, 1);
+    cells[6] = XVertex2<double>(2, NAN_REAL64);
+    cells[7] = XVertex2<double>(9, 9);  // outside the source
+    const XCoordMap map{cells.data(), 4, 4};
+
+    XGrid dst(4, 4, XDT_UINT08);
+    std::memset(dst.GetData(), 0xAB, 16);
+    ASSERT_TRUE(ResampleByCoordMap(&src, &dst, &map, XINTERP_CUBIC, 0));  // cleared by bytes
+    EXPECT_EQ(dst.GetAsREAL64(1, 1), 0);
+    EXPECT_EQ(dst.GetAsREAL64(1, 2), 0);
+    EXPECT_EQ(dst.GetAsREAL64(1, 3), 0);
+    ASSERT_TRUE(ResampleByCoordMap(&src, &dst, &map, XINTERP_NEAREST, 300));  // written with SetValue, clamped
+    EXPECT_EQ(dst.GetAsREAL64(1, 1), 255);
+    EXPECT_EQ(dst.GetAsREAL64(0, 3), src.GetAsREAL64(0, 3));
+
+    // A projective mapping with w = 0 at row 2 leaves those pixels unmapped.
+    XProjectiveWarp p;
+    const double h[9] = {1, 0, 1, 0, 1, 0, 0, 1, -2};  // (x + 1, y) / (y - 2)
+    std::memcpy(p.m_H.GetData(), h, sizeof h);
+    ASSERT_TRUE(ResampleByProjective(&src, &dst, &p, XINTERP_NEAREST, 9));
+    for (int c = 0; c < 4; ++c) EXPECT_EQ(dst.GetAsREAL64(2, c), src.GetAsREAL64(2, c));
+
+    // Bad input writes nothing.
+    XMatrix mdst(4, 4);
+    XWarpCoeff w;
+    const XCoordMap small{cells.data(), 2, 8};
+    EXPECT_FALSE(ResampleByCoordMap(&src, &dst, &small, XINTERP_NEAREST, 0));
+    EXPECT_FALSE(ResampleByWarp(nullptr, &dst, &w, XINTERP_NEAREST, 0));
+    EXPECT_FALSE(ResampleByWarp(&src, &dst, nullptr, XINTERP_NEAREST, 0));
+    EXPECT_FALSE(ResampleByWarp(&src, &dst, &w, 3, 0));
+    EXPECT_FALSE(ResampleByWarp(&src, static_cast<XGrid*>(nullptr), &w, XINTERP_NEAREST, 0));
+
+    // A matrix destination is a REAL64 view of its storage.
+    w.m_nMethod = XWARP_NOCHANGE;
+    ASSERT_TRUE(ResampleByWarp(&src, &mdst, &w, XINTERP_BILINEAR, 0));
+    EXPECT_EQ(mdst(3, 2), src.GetAsREAL64(3, 2));
+}
+
+TEST(MtResample, RowKernelsMatchTheGeneralPathBitForBit)
+{
+    const int types[] = {XDT_UINT08, XDT_UINT16, XDT_SINT16, XDT_REAL32, XDT_REAL64};
+    // A piecewise cubic warp fitted to a distorted lattice, and a rotation.
+    std::vector<double> sx, sy, tx, ty;
+    std::mt19937 rng(4);
+    std::uniform_real_distribution<double> jitter(-2, 2);
+    for (int j = 0; j < 6; ++j)
+        for (int i = 0; i < 6; ++i) {
+            sx.push_back(i * 12.0);
+            sy.push_back(j * 9.0);
+            tx.push_back(i * 11.0 + jitter(rng) - 3);
+            ty.push_back(j * 10.0 + jitter(rng) + 2);
+        }
+    XWarp2D piecewise;
+    ASSERT_TRUE(piecewise.Fit(XWARP_SECONDORDER, 36, sx.data(), sy.data(), tx.data(), ty.data(), nullptr, 2, 2));
+    XWarpCoeff rotation = Rotation(5, 1.01, 30, 25);
+    XProjectiveWarp proj;
+    const double h[9] = {1.01, 0.02, -3, -0.01, 0.98, 2, 1e-4, -2e-4, 1};
+    std::memcpy(proj.m_H.GetData(), h, sizeof h);
+    std::vector<XVertex2<double>> cells(47 * 61);
+    for (int i = 0; i < 47 * 61; ++i) cells[i] = XVertex2<double>(jitter(rng) * 16 + 30, jitter(rng) * 14 + 25);
+    const XCoordMap map{cells.data(), 47, 61};
+
+    XResamplePixels fast, general;
+    general.SetGeneralPathOnly(true);
+    for (int st : types)
+        for (int dt : types) {
+            const XGrid src = RandomGrid(50, 60, st, unsigned(st * 40 + dt));
+            for (int method = XINTERP_NEAREST; method <= XINTERP_CUBIC; ++method) {
+                XGrid a(47, 61, dt), b(47, 61, dt);
+                ASSERT_TRUE(fast.ResampleByWarp(&src, &a, &piecewise, method, 3));
+                ASSERT_TRUE(general.ResampleByWarp(&src, &b, &piecewise, method, 3));
+                EXPECT_TRUE(SameBytes(a, b)) << st << " -> " << dt << " method " << method;
+                ASSERT_TRUE(fast.ResampleByWarp(&src, &a, &rotation, method, 0));
+                ASSERT_TRUE(general.ResampleByWarp(&src, &b, &rotation, method, 0));
+                EXPECT_TRUE(SameBytes(a, b)) << st << " -> " << dt << " method " << method;
+                ASSERT_TRUE(fast.ResampleByProjective(&src, &a, &proj, method, 1));
+                ASSERT_TRUE(general.ResampleByProjective(&src, &b, &proj, method, 1));
+                EXPECT_TRUE(SameBytes(a, b)) << st << " -> " << dt << " method " << method;
+                ASSERT_TRUE(fast.ResampleByCoordMap(&src, &a, &map, method, 2));
+                ASSERT_TRUE(general.ResampleByCoordMap(&src, &b, &map, method, 2));
+                EXPECT_TRUE(SameBytes(a, b)) << st << " -> " << dt << " method " << method;
+            }
+        }
+}
+
+TEST(MtResample, WorkerCountDoesNotChangeTheImageAndProgressEnds)
+{
+    const XGrid src = RandomGrid(64, 48, XDT_REAL32, 9);
+    XWarpCoeff w = Rotation(-7, 0.97, 24, 32);
+    XResamplePixels pool;
+    XGrid all(71, 53, XDT_REAL32), one(71, 53, XDT_REAL32), none(71, 53, XDT_REAL32);
+    ASSERT_TRUE(pool.ResampleByWarp(&src, &all, &w, XINTERP_CUBIC, 0));
+    EXPECT_EQ(pool.GetPercent(), 100);
+    EXPECT_EQ(pool.SetNumberOfThreads(1), 1);
+    ASSERT_TRUE(pool.ResampleByWarp(&src, &one, &w, XINTERP_CUBIC, 0));
+    EXPECT_EQ(pool.GetPercent(), 100);
+    pool.CloseThreads();  // no workers: the calling thread does the job
+    ASSERT_TRUE(pool.ResampleByWarp(&src, &none, &w, XINTERP_CUBIC, 0));
+    EXPECT_TRUE(SameBytes(all, one));
+    EXPECT_TRUE(SameBytes(all, none));
+}
+
+namespace {
+
+/// Correlation of a REAL64-representable source, summed in long long or in
+/// the floating output type in kernel order: an independent reference.
+template <class OutT>
+std::vector<OutT> ReferenceConvolve(const XGrid& s, const XMatrix& k, int edge)
+{
+    const int H = s.GetRSize(), W = s.GetCSize(), kh = k.GetRows(), kw = k.GetCols();
+    std::vector<OutT> out(size_t(H) * W);
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+            OutT sum = 0;
+            for (int j = 0; j < kh; ++j)
+                for (int i = 0; i < kw; ++i) {
+                    int sy = y - kh / 2 + j, sx = x - kw / 2 + i;
+                    if (edge == 1) {
+                        sy = std::min(std::max(sy, 0), H - 1);
+                        sx = std::min(std::max(sx, 0), W - 1);
+                    } else if (sy < 0 || sy >= H || sx < 0 || sx >= W) {
+                        continue;
+                    }
+                    sum += OutT(s.GetAsREAL64(sy, sx)) * OutT(k(j, i));
+                }
+            out[size_t(y) * W + x] = sum;
+        }
+    return out;
+}
+
+} // namespace
+
+TEST(MtConvolve, EdgeModesCentreAndReference)
+{
+    XGrid two(5, 6, XDT_UINT08);
+    two.Fill(2, NAN_REAL64, NAN_REAL64, NAN_REAL64);
+    XMatrix ones(3, 3);
+    for (int i = 0; i < 9; ++i) ones.GetData()[i] = 1;
+    XGrid out;
+    ASSERT_TRUE(Convolve(&two, &ones, &out, XCONV_EDGE_SKIP, XDT_SINT16));
+    EXPECT_EQ(out.GetDataType(), XDT_SINT16);
+    EXPECT_EQ(out.GetAsREAL64(2, 2), 18);
+    EXPECT_EQ(out.GetAsREAL64(0, 0), 8);
+    EXPECT_EQ(out.GetAsREAL64(4, 5), 8);
+    EXPECT_EQ(out.GetAsREAL64(0, 3), 12);
+    EXPECT_EQ(out.GetAsREAL64(2, 0), 12);
+    ASSERT_TRUE(Convolve(&two, &ones, &out, XCONV_EDGE_CLAMP, XDT_REAL32));
+    for (int r = 0; r < 5; ++r)
+        for (int c = 0; c < 6; ++c) EXPECT_EQ(out.GetAsREAL64(r, c), 18);
+
+    // A 2 x 2 kernel has its centre at (1, 1): rows y - 1, y and columns x - 1, x.
+    XGrid ramp(3, 3, XDT_SINT32);
+    for (int i = 0; i < 9; ++i) ramp.SetValue(i / 3, i % 3, 1 << i, NAN_REAL64, NAN_REAL64, NAN_REAL64);
+    XMatrix k2(2, 2);
+    k2(0, 0) = 1; k2(0, 1) = 10; k2(1, 0) = 100; k2(1, 1) = 1000;
+    ASSERT_TRUE(Convolve(&ramp, &k2, &out, XCONV_EDGE_SKIP, XDT_SINT64));
+    EXPECT_EQ(out.GetAsREAL64(1, 1), 1 * 1 + 10 * 2 + 100 * 8 + 1000 * 16);
+    EXPECT_EQ(out.GetAsREAL64(0, 0), 1000 * 1);
+
+    // Random sources of every handled type against the reference, both modes.
+    XMatrix k(5, 4);
+    std::mt19937 rng(12);
+    std::uniform_real_distribution<double> u(-3, 3);
+    for (int i = 0; i < 20; ++i) k.GetData()[i] = std::round(u(rng) * 4) / 4;
+    for (int st : {XDT_UINT08, XDT_SINT08, XDT_UINT16, XDT_SINT16, XDT_UINT32, XDT_SINT32, XDT_REAL32, XDT_REAL64})
+        for (int edge : {0, 1}) {
+            const XGrid s = RandomGrid(23, 31, st, unsigned(st + edge * 50));
+            ASSERT_TRUE(Convolve(&s, &k, &out, edge, XDT_REAL64));
+            const auto ref = ReferenceConvolve<double>(s, k, edge);
+            for (int i = 0; i < 23 * 31; ++i) ASSERT_EQ(out.GetAsREAL64(i / 31, i % 31), ref[i]) << st << " " << i;
+            ASSERT_TRUE(Convolve(&s, &k, &out, edge, XDT_REAL32));
+            const auto ref32 = ReferenceConvolve<float>(s, k, edge);
+            for (int i = 0; i < 23 * 31; ++i) ASSERT_EQ(out.GetAsREAL32(i / 31, i % 31), ref32[i]) << st << " " << i;
+        }
+}
+
+TEST(MtConvolve, IntegerWrapTruncationAndRefusals)
+{
+    XGrid s(1, 2, XDT_UINT08);
+    s.SetValue(0, 0, 2, NAN_REAL64, NAN_REAL64, NAN_REAL64);
+    s.SetValue(0, 1, 200, NAN_REAL64, NAN_REAL64, NAN_REAL64);
+    XMatrix k(1, 1);
+    k(0, 0) = 65.9;  // becomes 65 in an integer output
+    XGrid out;
+    ASSERT_TRUE(Convolve(&s, &k, &out, XCONV_EDGE_SKIP, XDT_SINT08));
+    EXPECT_EQ(out.GetAsREAL64(0, 0), -126);  // 130 wraps
+    EXPECT_EQ(out.GetAsREAL64(0, 1), int8_t(int8_t(200) * 65));
+
+    XGrid f(1, 2, XDT_REAL32);
+    f.SetValue(0, 0, 1.7, NAN_REAL64, NAN_REAL64, NAN_REAL64);
+    f.SetValue(0, 1, -1.7, NAN_REAL64, NAN_REAL64, NAN_REAL64);
+    k(0, 0) = 3;
+    ASSERT_TRUE(Convolve(&f, &k, &out, XCONV_EDGE_SKIP, XDT_SINT32));
+    EXPECT_EQ(out.GetAsREAL64(0, 0), 5);
+    EXPECT_EQ(out.GetAsREAL64(0, 1), -5);
+
+    XGrid rgb(2, 2, XDT_RGB);
+    EXPECT_FALSE(Convolve(&rgb, &k, &out, XCONV_EDGE_SKIP, XDT_REAL32));
+    EXPECT_FALSE(Convolve(&s, &k, &out, XCONV_EDGE_SKIP, XDT_UINT08));
+    XMatrix empty;
+    EXPECT_FALSE(Convolve(&s, &empty, &out, XCONV_EDGE_SKIP, XDT_REAL32));
+    EXPECT_FALSE(Convolve(&s, &k, &s, XCONV_EDGE_SKIP, XDT_REAL32));
+}
