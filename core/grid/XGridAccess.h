@@ -78,12 +78,14 @@ inline bool InsideForInterpolation(double y, double x, int rows, int cols)
     return y > -1.0 && y < rows && x > -1.0 && x < cols;
 }
 
-/// Weight of the cubic kernel at distance d.
+/// Weight of the cubic kernel at distance d: 1.5d^3 - 2.5d^2 + 1 below 1,
+/// -0.5d^3 + 2.5d^2 - 4d + 2 below 2, else 0. Both pieces are evaluated and
+/// one is selected, so loops over weights compile without branches.
 inline double CubicWeight(double d)
 {
-    if (d < 1.0) return 1.5 * d * d * d - 2.5 * d * d + 1.0;
-    if (d < 2.0) return -0.5 * d * d * d + 2.5 * d * d - 4.0 * d + 2.0;
-    return 0.0;
+    const double inner = 1.5 * d * d * d - 2.5 * d * d + 1.0;
+    const double outer = -0.5 * d * d * d + 2.5 * d * d - 4.0 * d + 2.0;
+    return d < 1.0 ? inner : (d < 2.0 ? outer : 0.0);
 }
 
 /// Interpolation at (y, x), r0 and c0 its truncation, known to lie inside
@@ -115,6 +117,14 @@ bool InterpolateAt(const Reader& read, int rows, int cols, double y, double x, i
     } else {
         static_assert(Method == XINTERP_CUBIC);
         const double dy = y - r0, dx = x - c0;
+        // The sixteen weights first (independent of the samples), then the
+        // sums in window order.
+        double weight[16];
+        for (int i = 0; i < 4; ++i)
+            for (int j = 0; j < 4; ++j) {
+                const double ex = dx - (j - 1), ey = dy - (i - 1);
+                weight[i * 4 + j] = CubicWeight(std::sqrt(ex * ex + ey * ey));
+            }
         double sum[4] = {0, 0, 0, 0};
         bool missing[4] = {false, false, false, false};
         double wsum = 0.0;
@@ -124,7 +134,7 @@ bool InterpolateAt(const Reader& read, int rows, int cols, double y, double x, i
             for (int j = -1; j <= 2; ++j) {
                 const int c = std::clamp(c0 + j, 0, cols - 1);
                 if (!read(r, c, v)) return false;
-                const double w = CubicWeight(std::sqrt((dx - j) * (dx - j) + (dy - i) * (dy - i)));
+                const double w = weight[(i + 1) * 4 + (j + 1)];
                 wsum += w;
                 for (int k = 0; k < NC; ++k) {
                     if (k > 0 && v[k] == NAN_REAL64) missing[k] = true;

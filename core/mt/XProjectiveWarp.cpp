@@ -16,17 +16,6 @@ void Multiply3(const double* a, const double* b, double* c)
         for (int j = 0; j < 3; ++j) c[i * 3 + j] = a[i * 3] * b[j] + a[i * 3 + 1] * b[3 + j] + a[i * 3 + 2] * b[6 + j];
 }
 
-bool Apply(const double* h, double& x, double& y)
-{
-    const double p = h[0] * x + h[1] * y + h[2];
-    const double q = h[3] * x + h[4] * y + h[5];
-    const double w = h[6] * x + h[7] * y + h[8];
-    if (w == 0.0) return false;
-    x = p / w;
-    y = q / w;
-    return true;
-}
-
 } // namespace
 
 XProjectiveWarp::XProjectiveWarp() : m_H(3, 3), m_dMeanSqrX(0.0), m_dMeanSqrY(0.0)

@@ -1,6 +1,7 @@
 #include <tivra/mt/XResamplePixels.h>
 
 #include <cstring>
+#include <typeinfo>
 
 #include "grid/XGridAccess.h"
 
@@ -32,6 +33,41 @@ struct PixelMapper {
     }
 };
 
+// Mappers for one mapping alone, inlined into the row kernels. Each computes
+// exactly what PixelMapper computes for that mapping.
+
+struct CoordMapMapper {
+    const XCoordMap* pMap;
+    void operator()(int r, int c, double& x, double& y) const
+    {
+        const XVertex2<double>& p = pMap->m_pData[std::ptrdiff_t(r) * pMap->m_nCols + c];
+        x = p.x;
+        y = p.y;
+    }
+};
+
+struct ProjectiveMapper {
+    const double* pH;
+    void operator()(int r, int c, double& x, double& y) const
+    {
+        x = c;
+        y = r;
+        XProjectiveWarp::Apply(pH, x, y);
+    }
+};
+
+/// The affine form of XWarpCoeff's evaluation, term for term.
+struct AffineMapper {
+    const double* a;
+    const double* b;
+    void operator()(int r, int c, double& x, double& y) const
+    {
+        const double xi = c, yi = r;
+        x = a[0] * xi + a[1] * yi + a[2];
+        y = b[0] * xi + b[1] * yi + b[2];
+    }
+};
+
 /// One destination row through the grids' own virtual operations.
 void GeneralRow(const XGrid& src, XGrid& dst, const PixelMapper& map, int method, int r)
 {
@@ -47,9 +83,9 @@ void GeneralRow(const XGrid& src, XGrid& dst, const PixelMapper& map, int method
 
 /// One destination row on raw typed samples: the same reads, interpolation
 /// and stores as GeneralRow, compiled for one source type S, destination
-/// type D and method M.
-template <class S, class D, int M>
-void TypedRow(const XGrid& src, XGrid& dst, const PixelMapper& map, int r)
+/// type D, method M and mapper.
+template <class S, class D, int M, class Mapper>
+void TypedRow(const XGrid& src, XGrid& dst, const Mapper& map, int r)
 {
     const TypedReader<S> read{src.GetData(), src.GetCSize()};
     const TypedWriter<D> write{dst.GetData(), dst.GetCSize()};
@@ -64,7 +100,8 @@ void TypedRow(const XGrid& src, XGrid& dst, const PixelMapper& map, int r)
     }
 }
 
-using RowKernel = void (*)(const XGrid&, XGrid&, const PixelMapper&, int);
+template <class Mapper>
+using RowKernel = void (*)(const XGrid&, XGrid&, const Mapper&, int);
 
 /// Calls f.template operator()<Codec>() for the one-channel types that have
 /// row kernels; false for every other type.
@@ -81,20 +118,42 @@ bool DispatchCommonType(int type, F&& f)
 
 /// The row kernel for a source type, destination type and method, or null
 /// when the combination has none.
-RowKernel FindRowKernel(int srcType, int dstType, int method)
+template <class Mapper>
+RowKernel<Mapper> FindRowKernel(int srcType, int dstType, int method)
 {
-    RowKernel kernel = nullptr;
+    RowKernel<Mapper> kernel = nullptr;
     DispatchCommonType(srcType, [&]<class S>() {
         DispatchCommonType(dstType, [&]<class D>() {
             switch (method) {
-            case XINTERP_NEAREST: kernel = &TypedRow<S, D, XINTERP_NEAREST>; break;
-            case XINTERP_BILINEAR: kernel = &TypedRow<S, D, XINTERP_BILINEAR>; break;
-            case XINTERP_CUBIC: kernel = &TypedRow<S, D, XINTERP_CUBIC>; break;
+            case XINTERP_NEAREST: kernel = &TypedRow<S, D, XINTERP_NEAREST, Mapper>; break;
+            case XINTERP_BILINEAR: kernel = &TypedRow<S, D, XINTERP_BILINEAR, Mapper>; break;
+            case XINTERP_CUBIC: kernel = &TypedRow<S, D, XINTERP_CUBIC, Mapper>; break;
             default: break;
             }
         });
     });
     return kernel;
+}
+
+/// Runs rows nIndex, nIndex + n, ... with a row kernel for the mapper when
+/// the grids have one, else through the general path; reports progress.
+template <class Mapper>
+void ProcessRows(XResamplePixels& job, const Mapper& map, bool bTyped, int nIndex, int n)
+{
+    const XGrid& src = *job.m_pSrc;
+    XGrid& dst = *job.m_pDst;
+    const PixelMapper general{job.m_pCoordMap, job.m_pProjective, job.m_pWarp};
+    const RowKernel<Mapper> kernel =
+        bTyped ? FindRowKernel<Mapper>(src.GetDataType(), dst.GetDataType(), job.m_nInterpolation) : nullptr;
+    const int rows = dst.GetRSize();
+    const int mine = nIndex < rows ? (rows - nIndex + n - 1) / n : 0;
+    int done = 0;
+    for (int r = nIndex; r < rows; r += n) {
+        if (kernel) kernel(src, dst, map, r);
+        else GeneralRow(src, dst, general, job.m_nInterpolation, r);
+        job.OnMessagePercent(nIndex, 100.0 * ++done / mine);
+    }
+    if (mine == 0) job.OnMessagePercent(nIndex, 100);
 }
 
 bool IsMethod(int method) { return method >= XINTERP_NEAREST && method <= XINTERP_CUBIC; }
@@ -122,20 +181,19 @@ XResamplePixels::~XResamplePixels() { CloseThreads(); }
 void XResamplePixels::Process(int nIndex)
 {
     const int n = m_nThreads > 0 ? m_nThreads : 1;
-    const int rows = m_pDst->GetRSize();
-    const PixelMapper map{m_pCoordMap, m_pProjective, m_pWarp};
-    RowKernel kernel = nullptr;
-    if (!m_bGeneralOnly && m_pSrc->GetData() && m_pDst->GetData())
-        kernel = FindRowKernel(m_pSrc->GetDataType(), m_pDst->GetDataType(), m_nInterpolation);
-
-    const int mine = nIndex < rows ? (rows - nIndex + n - 1) / n : 0;
-    int done = 0;
-    for (int r = nIndex; r < rows; r += n) {
-        if (kernel) kernel(*m_pSrc, *m_pDst, map, r);
-        else GeneralRow(*m_pSrc, *m_pDst, map, m_nInterpolation, r);
-        OnMessagePercent(nIndex, 100.0 * ++done / mine);
+    const bool typed = !m_bGeneralOnly && m_pSrc->GetData() && m_pDst->GetData();
+    const int set = (m_pCoordMap ? 1 : 0) + (m_pProjective ? 1 : 0) + (m_pWarp ? 1 : 0);
+    if (typed && set == 1) {
+        // One mapping alone gets a mapper inlined into the row kernel; a warp
+        // only when it is a plain affine XWarpCoeff (derived warps override
+        // the evaluation, other forms keep the virtual call).
+        if (m_pCoordMap) return ProcessRows(*this, CoordMapMapper{m_pCoordMap}, true, nIndex, n);
+        if (m_pProjective && m_pProjective->m_H.GetRows() == 3 && m_pProjective->m_H.GetCols() == 3)
+            return ProcessRows(*this, ProjectiveMapper{m_pProjective->m_H.GetData()}, true, nIndex, n);
+        if (m_pWarp && typeid(*m_pWarp) == typeid(XWarpCoeff) && m_pWarp->m_nMethod == XWARP_AFFINE)
+            return ProcessRows(*this, AffineMapper{m_pWarp->m_CoeffX, m_pWarp->m_CoeffY}, true, nIndex, n);
     }
-    if (mine == 0) OnMessagePercent(nIndex, 100);
+    ProcessRows(*this, PixelMapper{m_pCoordMap, m_pProjective, m_pWarp}, typed, nIndex, n);
 }
 
 bool XResamplePixels::Start(double dBackground)

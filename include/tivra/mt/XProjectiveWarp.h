@@ -30,6 +30,18 @@ public:
     /// Maps (x, y) in place; false, leaving them, where w = 0.
     bool WarpPoint(double& x, double& y) const;
 
+    /// (x, y) through the row-major 3 x 3 matrix h; false, leaving them, where w = 0.
+    static bool Apply(const double* h, double& x, double& y)
+    {
+        const double p = h[0] * x + h[1] * y + h[2];
+        const double q = h[3] * x + h[4] * y + h[5];
+        const double w = h[6] * x + h[7] * y + h[8];
+        if (w == 0.0) return false;
+        x = p / w;
+        y = q / w;
+        return true;
+    }
+
     /// A normalisation that conditions the fit well: the centroid of the used
     /// points and the scale that brings their mean distance from it to sqrt 2.
     /// s is 0 when fewer than one point is used or all coincide.
