@@ -2,9 +2,17 @@
 #include "ostrel_warp.h"
 #include "ostrel_internal.h"
 
+#include <cstddef>
+
+#include <tivra/mt/XGCP.h>
 #include <tivra/mt/XWarpCoeff.h>
 
+using Pelmora::Tivra::tagXGCP;
 using Pelmora::Tivra::XWarpCoeff;
+
+// The .NET layer reads control point records with this layout.
+static_assert(offsetof(tagXGCP, ID) == 0 && offsetof(tagXGCP, Used) == 4 && offsetof(tagXGCP, imgCoord) == 8 &&
+              offsetof(tagXGCP, refCoord) == 24 && sizeof(tagXGCP) == 48);
 using namespace Pelmora::Ostrel::Native;
 
 namespace {
