@@ -3,3 +3,20 @@
 
 #include <tivra/grid/XDataType.h>
 #include <tivra/grid/XGrid.h>
+#include <tivra/runtime/XString.h>
+#include <tivra/runtime/XTime.h>
+#include <tivra/platform/XPlatformTypes.h>
+#include <tivra/geo/XDms.h>
+#include <tivra/geo/XAngle.h>
+#include <tivra/geo/XVertex.h>
+#include <tivra/geo/XGeoPoint.h>
+#include <tivra/geo/XEllipsoidEarth.h>
+#include <tivra/geo/XHitFlag.h>
+#include <tivra/runtime/XParallelProcess.h>
+#include <tivra/mt/XMatrix.h>
+#include <tivra/mt/XWarpCoeff.h>
+#include <tivra/mt/XGCP.h>
+#include <tivra/mt/XWarp2D.h>
+#include <tivra/mt/XProjectiveWarp.h>
+#include <tivra/mt/XResamplePixels.h>
+#include <tivra/mt/XConvolve.h>

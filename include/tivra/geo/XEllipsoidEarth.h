@@ -1,0 +1,150 @@
+// XEllipsoidEarth: the earth as an ellipsoid of revolution. A catalogue of 25
+// reference ellipsoids selectable by two-letter code or numeric identifier,
+// geodetic <-> earth-centred rotating cartesian (ecr) conversion, local
+// north-east-down and east-north-up frames, radii of curvature, point and line
+// tests against the surface, the Greenwich mean sidereal angle and the
+// rotations between the inertial and the earth-fixed frame.
+//
+// ecr: earth-fixed, metres, x toward longitude 0 on the equator, z toward the
+// north pole. Angles are degrees at this interface unless a name says
+// otherwise.
+#pragma once
+
+#include <cstdint>
+
+#include <tivra/geo/XVertex.h>
+#include <tivra/runtime/XString.h>
+
+namespace Pelmora::Tivra {
+
+/// One row of the ellipsoid catalogue.
+struct tagXEllipsoidDef {
+    const char* code;
+    const char* name;
+    int32_t id;
+    double a;
+    double b;
+};
+
+class XEllipsoidEarth {
+public:
+    /// WGS 84 ("WGS 84", "WE", 7030).
+    XEllipsoidEarth();
+    /// The catalogue row with this identifier, searched from "AA" to "PV"
+    /// without "SA" (so 7003 is "Australian National"); any other id,
+    /// 0 included, gives WGS 84.
+    explicit XEllipsoidEarth(int nId);
+    /// The first catalogue row whose code equals strCode exactly
+    /// (case-sensitive); no match gives WGS 84 with code "WE".
+    explicit XEllipsoidEarth(const XString& strCode);
+    /// A custom ellipsoid: empty name and code, id 0.
+    XEllipsoidEarth(double dA, double dB);
+
+    const XString& GetName() const { return m_strName; }
+    const XString& GetCode() const { return m_strCode; }
+    int GetId() const { return m_nId; }
+    double GetA() const { return m_dA; }
+    double GetB() const { return m_dB; }
+    /// Flattening (a - b) / a.
+    double GetF() const { return m_dF; }
+    /// First eccentricity sqrt(a^2 - b^2) / a.
+    double GetE() const { return m_dE; }
+    /// Squared eccentricity (a^2 - b^2) / a^2.
+    double GetE2() const { return m_dE2; }
+
+    /// The 25 rows of the catalogue in table order.
+    static int GetCatalogSize();
+    /// Row i (0-based) of the catalogue; null outside 0..GetCatalogSize()-1.
+    static const tagXEllipsoidDef* GetCatalogEntry(int i);
+
+    // --- geodetic and ecr ------------------------------------------------------
+
+    void GeoToEcr(double lon, double lat, double hgt, double& x, double& y, double& z) const;
+    /// Fixed-point iteration on the latitude (at most 10 passes). A point on
+    /// the polar axis returns latitude +-90, longitude atan2(y, x) and the
+    /// height above the pole; the origin returns non-numbers for latitude and
+    /// height.
+    void EcrToGeo(double x, double y, double z, double& lon, double& lat, double& hgt) const;
+
+    /// Unit north, east and down vectors (in ecr) at the ecr position pos,
+    /// built by finite differences on the default earth Xfn::m_earth whatever
+    /// instance it is called on.
+    void GetFrameNED(const XVertex3<double>& pos, XVertex3<double>& N, XVertex3<double>& E,
+                     XVertex3<double>& D) const;
+    /// The same frame as east, north, up (U = -D).
+    void GetFrameENU(const XVertex3<double>& pos, XVertex3<double>& E, XVertex3<double>& N,
+                     XVertex3<double>& U) const;
+
+    /// Meridian radius of curvature a(1 - e2) / (1 - e2 sin^2 lat)^(3/2) at
+    /// the latitude of an ecr position.
+    double GetMeridianRadius(const XVertex3<double>& pos) const;
+    /// Prime-vertical radius of curvature a / sqrt(1 - e2 sin^2 lat).
+    double GetPrimeVerticalRadius(const XVertex3<double>& pos) const;
+
+    // With q = (x^2 + y^2)/a^2 + z^2/b^2: inside q < 1, outside q > 1, on the
+    // surface q == 1 exactly.
+    bool IsInside(const XVertex3<double>& pos) const;
+    bool IsOutside(const XVertex3<double>& pos) const;
+    bool IsOnSurface(const XVertex3<double>& pos) const;
+
+    /// Meets the line through P0 and P1 (points P0 + t (P1 - P0)) with the
+    /// surface. True with both intersections, t1 <= t2; false when P0 equals
+    /// P1 or the line misses. Every output starts at 1.7e308 and keeps that
+    /// value on failure.
+    bool IntersectLine(const XVertex3<double>& P0, const XVertex3<double>& P1, XVertex3<double>& hit1,
+                       XVertex3<double>& hit2, double& t1, double& t2) const;
+    /// The surface point on the ray from the earth's centre through pos.
+    /// False (surf 1.7e308) for pos at the centre.
+    bool GetSurfacePoint(const XVertex3<double>& pos, XVertex3<double>& surf) const;
+
+    // --- time and inertial frame ---------------------------------------------
+
+    /// Greenwich mean sidereal angle of a Julian date, radians in [0, 2pi).
+    static double GetSiderealAngle(double dJD);
+
+    /// Inertial to ecr at a Julian date (rotation by the sidereal angle).
+    static void EciToEcr(double dJD, const XVertex3<double>& posEci, XVertex3<double>& posEcr);
+    /// The same with a velocity; the earth's rotation is taken out of it.
+    static void EciToEcr(double dJD, const XVertex3<double>& posEci, const XVertex3<double>& velEci,
+                         XVertex3<double>& posEcr, XVertex3<double>& velEcr);
+    static void EcrToEci(double dJD, const XVertex3<double>& posEcr, XVertex3<double>& posEci);
+    static void EcrToEci(double dJD, const XVertex3<double>& posEcr, const XVertex3<double>& velEcr,
+                         XVertex3<double>& posEci, XVertex3<double>& velEci);
+
+    /// Inertial cartesian to geodetic at a Julian date (degrees, metres).
+    void EciToGeo(double dJD, double x, double y, double z, double& lon, double& lat, double& hgt) const;
+    /// Geodetic (degrees, metres) to inertial cartesian at a Julian date.
+    void GeoToEci(double dJD, double lon, double lat, double hgt, double& x, double& y, double& z) const;
+
+    /// Angular rate of the earth, radians per second.
+    static constexpr double OMEGA = 7.292115e-05;
+
+private:
+    void SetRow(const tagXEllipsoidDef& row);
+    void SetWGS84();
+    /// f, e and e2 from a and b.
+    void Derive();
+
+    XString m_strName;
+    XString m_strCode;
+    int32_t m_nId;
+    double m_dA;
+    double m_dB;
+    double m_dF;
+    double m_dE;
+    double m_dE2;
+};
+
+namespace Xfn {
+
+/// The default earth, WGS 84, built when the library is loaded. XGeoPoint and
+/// the library-wide geodesy functions use it.
+extern XEllipsoidEarth m_earth;
+
+/// GeoToEcr on the default earth (degrees, metres).
+XVertex3<double> GeoToEcr(double lon, double lat, double hgt);
+/// EcrToGeo on the default earth (degrees, metres).
+void EcrToGeo(double x, double y, double z, double& lon, double& lat, double& hgt);
+
+} // namespace Xfn
+} // namespace Pelmora::Tivra

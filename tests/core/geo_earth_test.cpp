@@ -1,0 +1,304 @@
+// The ellipsoid earth: catalogue look-ups, geodetic <-> ecr against
+// independent reference values, local frames, surface and line tests,
+// sidereal time and the inertial frame.
+#include <gtest/gtest.h>
+
+#include <tivra/geo/XEllipsoidEarth.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+using namespace Pelmora::Tivra;
+
+namespace {
+
+struct Row {
+    const char* code;
+    const char* name;
+    int id;
+    double x, y, z;  // ecr of lon 151.2153, lat -33.8568, hgt 512.25 (reference)
+};
+
+// Reference positions computed with an independent geodesy library from the
+// tabled axes; they pin both the axes of every row and GeoToEcr.
+const Row kRows[] = {
+    {"AA", "Airy", 7001, -4646906.3215526054, 2553042.6834394406, -3533306.4494165909},
+    {"AM", "Modified Airy", 7002, -4646743.6984365601, 2552953.3371673515, -3533182.7982361801},
+    {"AN", "Australian National", 7003, -4647358.3376800446, 2553291.0242466573, -3533564.7659615511},
+    {"BR", "Bessel 1841", 7004, -4646787.9714992614, 2552977.6610962152, -3533202.8317427039},
+    {"BN", "Bessel 1841(Namibia)", 7006, -4646851.1463119388, 2553012.3697781046, -3533250.8667601906},
+    {"CC", "Clarke 1866", 7008, -4647445.7065700982, 2553339.0253230887, -3533367.5531293303},
+    {"CD", "Clarke 1880", 7012, -4647502.0387812369, 2553369.9746320564, -3533286.4017571965},
+    {"CE", "Clarke 1880 (IGN)EPSG 7011", 7011, -4647502.0618728111, 2553369.9873187281, -3533286.5028921855},
+    {"EA", "Everest", 7015, -4646673.5604947545, 2552914.802893844, -3533245.7443883889},
+    {"EB", "Everest (E. Malasia; Brunei)", 7016, -4646689.74282894, 2552923.6935809017, -3533258.0489546782},
+    {"EC", "Everest 1956 (India)", 7044, -4646691.7005152917, 2552924.7691474124, -3533259.5374681335},
+    {"ED", "Everest 1969 (West Malasia)", 7056, -4646687.6357135335, 2552922.5359170283, -3533256.4471722171},
+    {"EE", "Everest 1948(W.Mals. & Sing.)", 7018, -4646693.7550017731, 2552925.8978965883, -3533261.1000781283},
+    {"RF", "GRS 80", 7019, -4647341.4634059276, 2553281.7534029833, -3533552.511631202},
+    {"HE", "Helmert 1906", 7020, -4647386.6710980786, 2553306.5908237738, -3533590.2943567471},
+    {"HO", "Hough", 7053, -4647458.8091913853, 2553346.2239944404, -3533541.1013401868},
+    {"ID", "Indonesian 1974", 7021, -4647358.3862374276, 2553291.0509244213, -3533564.5638751262},
+    {"IN", "International 1924", 7022, -4647544.7816736763, 2553393.4578747265, -3533606.4679696257},
+    {"KA", "Krassovsky", 7024, -4647419.4571242509, 2553324.6036947994, -3533615.2226830334},
+    {"SA", "South American 1969", 7003, -4647358.3376800446, 2553291.0242466573, -3533564.7659615511},
+    {"WD", "WGS 72", 7043, -4647339.9612627374, 2553280.9281150578, -3533551.5909305764},
+    {"WE", "WGS 84", 7030, -4647341.4633833431, 2553281.7533905753, -3533552.5117251957},
+    {"PV", "Popular Visualization Sphere", 7059, -4642511.1864525825, 2550627.9656178658, -3553667.5589025309},
+    {"EF", "Everest (Pakistan)", 0, -4646697.5726221204, 2552927.9953237842, -3533265.1151062632},
+    {"FA", "Mod. Fischer 1960(South Asia)", 0, -4647353.8852977538, 2553288.5780768306, -3533565.3650905252},
+};
+
+void ExpectWGS84(const XEllipsoidEarth& e)
+{
+    EXPECT_STREQ(e.GetName(), "WGS 84");
+    EXPECT_STREQ(e.GetCode(), "WE");
+    EXPECT_EQ(e.GetId(), 7030);
+    EXPECT_EQ(e.GetA(), 6378137.0);
+    EXPECT_EQ(e.GetB(), 6356752.3142);
+}
+
+void ExpectOrthonormal(const XVertex3d& a, const XVertex3d& b, const XVertex3d& c, const char* where)
+{
+    EXPECT_NEAR(a.Norm(), 1.0, 1e-12) << where;
+    EXPECT_NEAR(b.Norm(), 1.0, 1e-12) << where;
+    EXPECT_NEAR(c.Norm(), 1.0, 1e-12) << where;
+    EXPECT_NEAR(a.Dot(b), 0.0, 1e-12) << where;
+    EXPECT_NEAR(a.Dot(c), 0.0, 1e-12) << where;
+    EXPECT_NEAR(b.Dot(c), 0.0, 1e-12) << where;
+    // right-handed: first x second = third
+    EXPECT_NEAR((a.Cross(b) - c).Norm(), 0.0, 1e-12) << where;
+}
+
+constexpr double kD2R = 0.017453292519943295;
+
+} // namespace
+
+TEST(GeoEarth, CatalogueRowsAndLookUps)
+{
+    ASSERT_EQ(XEllipsoidEarth::GetCatalogSize(), 25);
+    EXPECT_EQ(XEllipsoidEarth::GetCatalogEntry(25), nullptr);
+    EXPECT_EQ(XEllipsoidEarth::GetCatalogEntry(-1), nullptr);
+    for (int i = 0; i < 25; ++i) {
+        const Row& r = kRows[i];
+        EXPECT_STREQ(XEllipsoidEarth::GetCatalogEntry(i)->code, r.code);
+        const XEllipsoidEarth e{XString(r.code)};
+        EXPECT_STREQ(e.GetName(), r.name) << r.code;
+        EXPECT_STREQ(e.GetCode(), r.code);
+        EXPECT_EQ(e.GetId(), r.id) << r.code;
+        double x, y, z;
+        e.GeoToEcr(151.2153, -33.8568, 512.25, x, y, z);
+        EXPECT_NEAR(x, r.x, 1e-6) << r.code;
+        EXPECT_NEAR(y, r.y, 1e-6) << r.code;
+        EXPECT_NEAR(z, r.z, 1e-6) << r.code;
+        if (r.id != 0 && std::strcmp(r.code, "SA") != 0) {
+            EXPECT_STREQ(XEllipsoidEarth(r.id).GetCode(), r.code);
+        }
+    }
+
+    // The shared id selects the first row; "SA" is reachable by code only.
+    EXPECT_STREQ(XEllipsoidEarth(7003).GetName(), "Australian National");
+    EXPECT_EQ(XEllipsoidEarth(XString("SA")).GetId(), 7003);
+    ExpectWGS84(XEllipsoidEarth(0));
+    ExpectWGS84(XEllipsoidEarth(4326));
+    ExpectWGS84(XEllipsoidEarth(XString("XX")));
+    ExpectWGS84(XEllipsoidEarth(XString("aa")));  // case-sensitive
+    ExpectWGS84(XEllipsoidEarth(XString("")));
+    ExpectWGS84(XEllipsoidEarth());
+
+    const XEllipsoidEarth w;
+    EXPECT_EQ(w.GetF(), 0.0033528106718309896);
+    EXPECT_EQ(w.GetE2(), 0.006694380004260827);
+    EXPECT_EQ(w.GetE(), std::sqrt(272331606681.9453) / 6378137.0);
+    const XEllipsoidEarth custom(2.0, 1.0);
+    EXPECT_STREQ(custom.GetName(), "");
+    EXPECT_STREQ(custom.GetCode(), "");
+    EXPECT_EQ(custom.GetId(), 0);
+    EXPECT_EQ(custom.GetF(), 0.5);
+    EXPECT_EQ(custom.GetE2(), 0.75);
+}
+
+TEST(GeoEarth, EcrToGeoMatchesReferenceOnTheEquatorAxisAndCentre)
+{
+    struct { double x, y, z, lon, lat, hgt; } ref[] = {
+        {6798137, 100000, -200000, 0.84275511756873611, -1.6956013273566799, 423695.0585044871},
+        {1000, -2000, -6356000, -63.43494882292201, -89.979978054398615, -751.92350427750296},
+        {-7000000, -50, 10, -179.99959074443206, 8.2353442206396272e-05, 621863.00018576055},
+    };
+    for (const auto& r : ref) {
+        double lon, lat, hgt;
+        Xfn::EcrToGeo(r.x, r.y, r.z, lon, lat, hgt);
+        EXPECT_NEAR(lon, r.lon, 1e-11);
+        EXPECT_NEAR(lat, r.lat, 1e-11);
+        EXPECT_NEAR(hgt, r.hgt, 1e-6);
+    }
+
+    const XVertex3d e0 = Xfn::GeoToEcr(0, 0, 0);
+    EXPECT_EQ(e0, XVertex3d(6378137.0, 0, 0));
+    EXPECT_NEAR(Xfn::GeoToEcr(0, 90, 0).z, 6356752.3142, 1e-8);
+
+    // In the equatorial plane: no iteration, latitude exactly 0.
+    double lon, lat, hgt;
+    Xfn::EcrToGeo(3000000.0, 6000000.0, 0.0, lon, lat, hgt);
+    EXPECT_EQ(lat, 0.0);
+    EXPECT_NEAR(hgt, std::sqrt(4.5e13) - 6378137.0, 1e-8);
+    // On the polar axis: +-90 and the height over the pole.
+    Xfn::EcrToGeo(0.0, 0.0, -6356852.3142, lon, lat, hgt);
+    EXPECT_EQ(lat, -90.0);
+    EXPECT_NEAR(hgt, 100.0, 1e-8);
+    Xfn::EcrToGeo(0.0, 0.0, 0.0, lon, lat, hgt);
+    EXPECT_TRUE(std::isnan(lat));
+    EXPECT_TRUE(std::isnan(hgt));
+}
+
+TEST(GeoEarth, RoundTripOverLatitudesLongitudesAndHeights)
+{
+    double worstLat = 0, worstLon = 0, worstHgt = 0;
+    for (int i = -899; i <= 899; i += 3) {
+        const double la = i / 10.0;
+        for (double lo = -180.0; lo <= 180.0; lo += 22.5)
+            for (double h : {-1000.0, 0.0, 0.5, 8848.0, 400e3, 1e6}) {
+                const XVertex3d v = Xfn::GeoToEcr(lo, la, h);
+                double lon, lat, hgt;
+                Xfn::EcrToGeo(v.x, v.y, v.z, lon, lat, hgt);
+                double dl = std::fabs(lon - lo);
+                if (dl > 180) dl = std::fabs(dl - 360);
+                worstLon = std::fmax(worstLon, dl);
+                worstLat = std::fmax(worstLat, std::fabs(lat - la));
+                worstHgt = std::fmax(worstHgt, std::fabs(hgt - h));
+            }
+    }
+    EXPECT_LT(worstLat, 1e-11);
+    EXPECT_LT(worstLon, 1e-11);
+    EXPECT_LT(worstHgt, 1e-4);
+    RecordProperty("worst_lat_deg", std::to_string(worstLat));
+    RecordProperty("worst_hgt_m", std::to_string(worstHgt));
+}
+
+TEST(GeoEarth, LocalFramesAreOrthonormalEverywhereAndBuiltOnTheDefaultEarth)
+{
+    XVertex3d E, N, U, D;
+    Xfn::m_earth.GetFrameENU(XVertex3d(6378137.0, 0, 0), E, N, U);
+    EXPECT_NEAR((E - XVertex3d(0, 1, 0)).Norm(), 0, 1e-9);
+    EXPECT_NEAR((N - XVertex3d(0, 0, 1)).Norm(), 0, 1e-9);
+    EXPECT_NEAR((U - XVertex3d(1, 0, 0)).Norm(), 0, 1e-9);
+    ExpectOrthonormal(E, N, U, "ENU equator");
+
+    for (double la : {-90.0, -89.99, -45.0, 0.0, 30.0, 89.99, 89.9999, 90.0})
+        for (double lo : {-135.0, 0.0, 60.0}) {
+            const XVertex3d pos = Xfn::GeoToEcr(lo, la, 2500.0);
+            Xfn::m_earth.GetFrameNED(pos, N, E, D);
+            ExpectOrthonormal(N, E, D, "NED");
+            // Down is the inward ellipsoid normal.
+            const XVertex3d normal(-std::cos(la * kD2R) * std::cos(lo * kD2R),
+                                   -std::cos(la * kD2R) * std::sin(lo * kD2R), -std::sin(la * kD2R));
+            EXPECT_NEAR((D - normal).Norm(), 0.0, 1e-6) << la << " " << lo;
+            // North points along increasing latitude, away from the pole axis
+            // near the south pole and toward it elsewhere.
+            EXPECT_GT(N.Dot(Xfn::GeoToEcr(lo, la + 0.001, 2500.0) - pos), 0.0) << la;
+        }
+
+    // Another ellipsoid builds the same frame as the default earth.
+    const XVertex3d pos = Xfn::GeoToEcr(10, 45, 0);
+    XVertex3d N2, E2, D2;
+    XEllipsoidEarth(XString("PV")).GetFrameNED(pos, N2, E2, D2);
+    Xfn::m_earth.GetFrameNED(pos, N, E, D);
+    EXPECT_EQ(N2, N);
+    EXPECT_EQ(D2, D);
+}
+
+TEST(GeoEarth, RadiiSurfaceTestsAndLineIntersection)
+{
+    const XEllipsoidEarth& w = Xfn::m_earth;
+    const double a = w.GetA(), b = w.GetB(), e2 = w.GetE2();
+    EXPECT_NEAR(w.GetMeridianRadius(XVertex3d(a, 0, 0)), a * (1 - e2), 1e-6);
+    EXPECT_NEAR(w.GetPrimeVerticalRadius(XVertex3d(a, 0, 0)), a, 1e-6);
+    EXPECT_NEAR(w.GetMeridianRadius(XVertex3d(0, 0, b)), a * a / b, 1e-5);
+    EXPECT_NEAR(w.GetPrimeVerticalRadius(XVertex3d(0, 0, b)), a * a / b, 1e-5);
+
+    EXPECT_TRUE(w.IsOnSurface(XVertex3d(a, 0, 0)));
+    EXPECT_TRUE(w.IsOnSurface(XVertex3d(0, 0, -b)));
+    EXPECT_TRUE(w.IsInside(XVertex3d(a - 1, 0, 0)));
+    EXPECT_TRUE(w.IsOutside(XVertex3d(0, 0, b + 1)));
+    EXPECT_FALSE(w.IsInside(XVertex3d(a, 0, 0)));
+    const XVertex3d nan(std::nan(""), 0, 0);
+    EXPECT_FALSE(w.IsInside(nan) || w.IsOutside(nan) || w.IsOnSurface(nan));
+
+    // Exact arithmetic on an ellipsoid with a = 2, b = 1.
+    const XEllipsoidEarth small(2.0, 1.0);
+    XVertex3d h1, h2;
+    double t1, t2;
+    ASSERT_TRUE(small.IntersectLine(XVertex3d(4, 0, 0), XVertex3d(0, 0, 0), h1, h2, t1, t2));
+    EXPECT_EQ(t1, 0.5);
+    EXPECT_EQ(t2, 1.5);
+    EXPECT_EQ(h1, XVertex3d(2, 0, 0));
+    EXPECT_EQ(h2, XVertex3d(-2, 0, 0));
+    // Tangent: one double root.
+    ASSERT_TRUE(small.IntersectLine(XVertex3d(2, -1, 0), XVertex3d(2, 1, 0), h1, h2, t1, t2));
+    EXPECT_EQ(t1, 0.5);
+    EXPECT_EQ(t2, 0.5);
+    EXPECT_EQ(h1, XVertex3d(2, 0, 0));
+    // Missing line and coinciding points: outputs keep 1.7e308.
+    EXPECT_FALSE(small.IntersectLine(XVertex3d(2.5, -1, 0), XVertex3d(2.5, 1, 0), h1, h2, t1, t2));
+    EXPECT_EQ(t1, 1.7e308);
+    EXPECT_EQ(h2, XVertex3d(1.7e308, 1.7e308, 1.7e308));
+    EXPECT_FALSE(small.IntersectLine(XVertex3d(1, 1, 1), XVertex3d(1, 1, 1), h1, h2, t1, t2));
+    EXPECT_EQ(t2, 1.7e308);
+
+    // Surface point below a point: on the ray, on the surface.
+    const XVertex3d p = Xfn::GeoToEcr(33, 45, 1e5);
+    XVertex3d s;
+    ASSERT_TRUE(w.GetSurfacePoint(p, s));
+    EXPECT_NEAR(s.Cross(p).Norm() / (s.Norm() * p.Norm()), 0.0, 1e-15);
+    EXPECT_GT(s.Dot(p), 0.0);
+    EXPECT_NEAR((s.x * s.x + s.y * s.y) / (a * a) + s.z * s.z / (b * b), 1.0, 1e-15);
+    EXPECT_FALSE(w.GetSurfacePoint(XVertex3d(0, 0, 0), s));
+}
+
+TEST(GeoEarth, SiderealAngleAndInertialFrame)
+{
+    const double r2d = 57.29577951308232;
+    // Published values of the mean sidereal time: J2000.0, and 1987-04-10
+    // at 0h and 19h21m UT.
+    EXPECT_NEAR(XEllipsoidEarth::GetSiderealAngle(2451545.0) * r2d, 280.46061837504, 1e-8);
+    EXPECT_NEAR(XEllipsoidEarth::GetSiderealAngle(2446895.5) * r2d, 197.693195, 1e-6);
+    EXPECT_NEAR(XEllipsoidEarth::GetSiderealAngle(2446896.30625) * r2d, 128.7378734, 1e-6);
+    for (double jd = -1e6; jd < 5e6; jd += 1234.56789) {
+        const double g = XEllipsoidEarth::GetSiderealAngle(jd);
+        EXPECT_GE(g, 0.0);
+        EXPECT_LT(g, 6.283185307179586);
+    }
+
+    const double jd = 2458849.5 + 0.3141;
+    const XVertex3d r(7000e3, -1200e3, 300e3), v(1000.0, 7000.0, -200.0);
+    XVertex3d re, ve, ri, vi;
+    XEllipsoidEarth::EciToEcr(jd, r, v, re, ve);
+    XEllipsoidEarth::EcrToEci(jd, re, ve, ri, vi);
+    EXPECT_NEAR((ri - r).Norm(), 0.0, 1e-8);
+    EXPECT_NEAR((vi - v).Norm(), 0.0, 1e-11);
+    XVertex3d rOnly;
+    XEllipsoidEarth::EciToEcr(jd, r, rOnly);
+    EXPECT_EQ(rOnly, re);
+    EXPECT_EQ(re.z, r.z);
+    EXPECT_NEAR(re.Norm(), r.Norm(), 1e-8);
+
+    // A point at rest on the earth moves with omega x r in the inertial frame.
+    const XVertex3d ground = Xfn::GeoToEcr(20, 10, 0);
+    XEllipsoidEarth::EcrToEci(jd, ground, XVertex3d(0, 0, 0), ri, vi);
+    EXPECT_NEAR((vi - XVertex3d(0, 0, XEllipsoidEarth::OMEGA).Cross(ri)).Norm(), 0.0, 1e-12);
+
+    // Geodetic <-> inertial agree with the ecr route and invert each other.
+    const XEllipsoidEarth& w = Xfn::m_earth;
+    for (double lo : {-179.0, -20.0, 100.0})
+        for (double la : {-60.0, 0.5, 45.0}) {
+            double x, y, z, lon, lat, hgt;
+            w.GeoToEci(jd, lo, la, 1000.0, x, y, z);
+            XEllipsoidEarth::EcrToEci(jd, Xfn::GeoToEcr(lo, la, 1000.0), ri);
+            EXPECT_NEAR((ri - XVertex3d(x, y, z)).Norm(), 0.0, 1e-6);
+            w.EciToGeo(jd, x, y, z, lon, lat, hgt);
+            EXPECT_NEAR(lon, lo, 1e-9);
+            EXPECT_NEAR(lat, la, 1e-9);
+            EXPECT_NEAR(hgt, 1000.0, 1e-5);
+        }
+}
