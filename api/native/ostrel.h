@@ -13,5 +13,7 @@
 #include "ostrel_grid.h"
 #include "ostrel_warp.h"
 #include "ostrel_geo.h"
+#include "ostrel_stats.h"
+#include "ostrel_palette.h"
 
 #endif /* OSTREL_H */

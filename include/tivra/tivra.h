@@ -12,6 +12,9 @@
 #include <tivra/geo/XGeoPoint.h>
 #include <tivra/geo/XEllipsoidEarth.h>
 #include <tivra/geo/XHitFlag.h>
+#include <tivra/grid/XStatistics.h>
+#include <tivra/grid/XPalette.h>
+#include <tivra/grid/XColorTransform.h>
 #include <tivra/runtime/XParallelProcess.h>
 #include <tivra/mt/XMatrix.h>
 #include <tivra/mt/XWarpCoeff.h>

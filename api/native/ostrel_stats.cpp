@@ -1,0 +1,26 @@
+// Grid statistics through the C surface.
+#include "ostrel_stats.h"
+#include "ostrel_internal.h"
+
+#include <tivra/grid/XGrid.h>
+#include <tivra/grid/XStatistics.h>
+
+using namespace Pelmora::Tivra;
+
+extern "C" {
+
+int32_t ostrel_grid_get_statistics(const ostrel_grid* grid, int32_t r1, int32_t r2, int32_t c1, int32_t c2,
+                                   double no_data, uint64_t* count, double* stats, uint64_t* hist)
+{
+    if (!grid || !count || !stats) return 0;
+    try {
+        const XGrid& g = *reinterpret_cast<const XGrid*>(grid);
+        Xfn::GetStatistics(g, r1, r2, c1, c2, no_data, *count, stats[0], stats[1], stats[2], stats[3], hist);
+        return 1;
+    } catch (...) {
+        // Only a failed scratch allocation can throw; report it as no result.
+        return 0;
+    }
+}
+
+} // extern "C"

@@ -1,0 +1,23 @@
+/* The C surface: statistics of a grid rectangle. */
+#ifndef OSTREL_STATS_H
+#define OSTREL_STATS_H
+
+#include "ostrel_base.h"
+#include "ostrel_grid.h"
+
+OSTREL_EXTERN_C_BEGIN
+
+/* Statistics of rows r1..r2 and columns c1..c2 of a grid (r1 > r2 selects
+ * every row, c1 > c2 every column; otherwise the rectangle is clipped to the
+ * grid), leaving out samples equal to no_data.
+ *   count   receives the number of samples accepted;
+ *   stats   receives minimum, maximum, mean and standard deviation;
+ *   hist    NULL, or 256 counts of the samples' 256-bin histogram.
+ * Returns 1, or 0 when grid, count or stats is NULL (nothing written). */
+OSTREL_API int32_t ostrel_grid_get_statistics(const ostrel_grid* grid, int32_t r1, int32_t r2, int32_t c1,
+                                              int32_t c2, double no_data, uint64_t* count, double* stats,
+                                              uint64_t* hist);
+
+OSTREL_EXTERN_C_END
+
+#endif /* OSTREL_STATS_H */

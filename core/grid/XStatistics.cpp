@@ -1,0 +1,684 @@
+// Sample statistics and histograms.
+//
+// Every entry point resolves the sample type once (DispatchStatType) and runs
+// a worker compiled for that element type, so the inner loops read the
+// native element directly. Two fast paths give results identical to the
+// plain sequential double loops:
+//  - 8- and 16-bit integer samples are summed in integers and the sums
+//    converted once. While every partial sum stays below 2^53, each step of
+//    the sequential double loop is exact too, so both yield the same bits;
+//    the fast path is taken only when that bound is guaranteed up front.
+//  - 8-bit histograms over their full range count the byte values directly.
+// Floating-point samples keep the sequential order of the additions.
+#include <tivra/grid/XStatistics.h>
+
+#include <tivra/grid/XGrid.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstring>
+#include <limits>
+#include <type_traits>
+#include <vector>
+
+#include "grid/XByteSums.h"
+#include "grid/XGridSamples.h"
+
+namespace Pelmora::Tivra {
+
+namespace {
+
+using GridSamples::Load;
+
+constexpr double kEmptyMin = 1.7e+308;
+constexpr double kEmptyMax = -1.7e+308;
+constexpr double kBinScale = 0.00390625;  // 1 / 256
+/// Partial sums up to this magnitude are exact integers in a double (with a
+/// factor two of headroom below 2^53 for the rounding of the bound itself).
+constexpr double kExactBound = 4503599627370496.0;  // 2^52
+
+// ---- element readers -----------------------------------------------------------
+
+/// A scalar sample: the element converted to double.
+template <class T>
+struct ScalarElem {
+    using Type = T;
+    static constexpr int kSize = sizeof(T);
+    static constexpr bool kComplex = false;
+    static double Value(const uint8_t* p) { return static_cast<double>(Load<T>(p)); }
+};
+
+/// A complex sample: the magnitude of the (real, imaginary) pair.
+template <class T>
+struct ComplexElem {
+    using Type = T;
+    static constexpr int kSize = 2 * sizeof(T);
+    static constexpr bool kComplex = true;
+    static double Value(const uint8_t* p)
+    {
+        const double re = static_cast<double>(Load<T>(p));
+        const double im = static_cast<double>(Load<T>(p + sizeof(T)));
+        return std::sqrt(re * re + im * im);
+    }
+};
+
+/// Calls f.template operator()<Elem>() for a supported type code; false (f
+/// not called) for the 64-bit integers, the colour types and unknown codes.
+template <class F>
+bool DispatchStatType(int type, F&& f)
+{
+    switch (type) {
+    case XDT_UINT08:
+    case XDT_GRAY: f.template operator()<ScalarElem<uint8_t>>(); return true;
+    case XDT_SINT08: f.template operator()<ScalarElem<int8_t>>(); return true;
+    case XDT_UINT16: f.template operator()<ScalarElem<uint16_t>>(); return true;
+    case XDT_SINT16: f.template operator()<ScalarElem<int16_t>>(); return true;
+    case XDT_UINT32: f.template operator()<ScalarElem<uint32_t>>(); return true;
+    case XDT_SINT32: f.template operator()<ScalarElem<int32_t>>(); return true;
+    case XDT_REAL32: f.template operator()<ScalarElem<float>>(); return true;
+    case XDT_REAL64: f.template operator()<ScalarElem<double>>(); return true;
+    case XDT_UINT08C: f.template operator()<ComplexElem<uint8_t>>(); return true;
+    case XDT_SINT08C: f.template operator()<ComplexElem<int8_t>>(); return true;
+    case XDT_UINT16C: f.template operator()<ComplexElem<uint16_t>>(); return true;
+    case XDT_SINT16C: f.template operator()<ComplexElem<int16_t>>(); return true;
+    case XDT_UINT32C: f.template operator()<ComplexElem<uint32_t>>(); return true;
+    case XDT_SINT32C: f.template operator()<ComplexElem<int32_t>>(); return true;
+    case XDT_REAL32C: f.template operator()<ComplexElem<float>>(); return true;
+    case XDT_REAL64C: f.template operator()<ComplexElem<double>>(); return true;
+    default: return false;
+    }
+}
+
+// ---- statistics workers -----------------------------------------------------------
+
+void StartIfEmpty(XStatAccum& acc)
+{
+    if (acc.count != 0) return;
+    acc.min0 = acc.min1 = kEmptyMin;
+    acc.max0 = acc.max1 = kEmptyMax;
+    acc.sum0 = acc.sumSq0 = acc.sum1 = acc.sumSq1 = acc.sumProd = 0.0;
+}
+
+/// The first-channel part of a record, kept in registers during a loop.
+struct Running {
+    double mn, mx, s, q;
+    uint64_t n;
+    explicit Running(const XStatAccum& a) : mn(a.min0), mx(a.max0), s(a.sum0), q(a.sumSq0), n(a.count) {}
+    void Add(double x)
+    {
+        if (x < mn) mn = x;
+        if (x > mx) mx = x;
+        s += x;
+        q += x * x;
+        ++n;
+    }
+    void Store(XStatAccum& a) const
+    {
+        a.min0 = mn;
+        a.max0 = mx;
+        a.sum0 = s;
+        a.sumSq0 = q;
+        a.count = n;
+    }
+};
+
+/// The sequential loop: samples in order, unrolled by four.
+template <class E>
+void RowStatsSequential(Running& r, const uint8_t* p, int64_t n, double nd)
+{
+    constexpr int S = E::kSize;
+    int64_t i = 0;
+    for (; i + 4 <= n; i += 4, p += 4 * S) {
+        const double x0 = E::Value(p), x1 = E::Value(p + S), x2 = E::Value(p + 2 * S), x3 = E::Value(p + 3 * S);
+        if (x0 != nd) r.Add(x0);
+        if (x1 != nd) r.Add(x1);
+        if (x2 != nd) r.Add(x2);
+        if (x3 != nd) r.Add(x3);
+    }
+    for (; i < n; ++i, p += S) {
+        const double x = E::Value(p);
+        if (x != nd) r.Add(x);
+    }
+}
+
+template <class T>
+constexpr bool kExactIntElem = std::is_integral_v<T> && sizeof(T) <= 2;
+
+/// True (with v set) when nd equals some value of T, so that comparing the
+/// element with v is the same as comparing its double with nd.
+template <class T>
+bool NoDataAsElement(double nd, T& v)
+{
+    if (!(nd >= double(std::numeric_limits<T>::min()) && nd <= double(std::numeric_limits<T>::max()))) return false;
+    if (std::floor(nd) != nd) return false;
+    v = static_cast<T>(nd);
+    return true;
+}
+
+/// Integer sums of 8- and 16-bit samples. Returns false, touching nothing,
+/// when the record's sums or the size of the row could take a partial sum of
+/// the sequential loop past the exact range; the caller then runs that loop.
+template <class T>
+bool RowStatsExact(Running& r, const uint8_t* p, int64_t n, double nd)
+{
+    constexpr double kMaxAbs = std::max(-double(std::numeric_limits<T>::min()), double(std::numeric_limits<T>::max()));
+    const double dn = static_cast<double>(n);
+    if (!(std::floor(r.s) == r.s && std::fabs(r.s) + dn * kMaxAbs <= kExactBound)) return false;
+    if (!(std::floor(r.q) == r.q && r.q + dn * (kMaxAbs * kMaxAbs) <= kExactBound)) return false;
+
+    if constexpr (std::is_same_v<T, uint8_t>) {
+        uint8_t ndv = 0;
+        const bool hasNd = NoDataAsElement(nd, ndv);
+        const ByteSums::Result b = ByteSums::Sum(p, n, hasNd ? ndv : -1);
+        const uint64_t nd1 = hasNd ? ndv : 0;
+        const uint64_t accepted = uint64_t(n) - b.skipped;
+        if (accepted == 0) return true;
+        if (double(b.min) < r.mn) r.mn = b.min;
+        if (double(b.max) > r.mx) r.mx = b.max;
+        r.s += static_cast<double>(b.sum - nd1 * b.skipped);
+        r.q += static_cast<double>(b.sumSq - nd1 * nd1 * b.skipped);
+        r.n += accepted;
+        return true;
+    }
+
+    using Sum = std::conditional_t<std::is_signed_v<T>, int32_t, uint32_t>;
+    using Sq = std::conditional_t<sizeof(T) == 1, uint32_t, uint64_t>;
+    // Chunks short enough that the 32-bit chunk sums cannot overflow.
+    constexpr int64_t kChunk = 16384;
+    T ndv{};
+    const bool hasNd = NoDataAsElement(nd, ndv);
+
+    int64_t total = 0;
+    uint64_t sumSq = 0;
+    int64_t accepted = 0;
+    T mn = std::numeric_limits<T>::max(), mx = std::numeric_limits<T>::min();
+    for (int64_t start = 0; start < n; start += kChunk) {
+        const int len = static_cast<int>(std::min<int64_t>(kChunk, n - start));
+        const uint8_t* q = p + start * int64_t(sizeof(T));
+        Sum s = 0;
+        Sq sq = 0;
+        for (int j = 0; j < len; ++j) {
+            const int32_t x = Load<T>(q + j * sizeof(T));
+            s += static_cast<Sum>(x);
+            sq += static_cast<Sq>(static_cast<uint32_t>(x) * static_cast<uint32_t>(x));
+        }
+        int skipped = 0;
+        if (hasNd) {
+            const T hi = std::numeric_limits<T>::max(), lo = std::numeric_limits<T>::min();
+            for (int j = 0; j < len; ++j) {
+                const T x = Load<T>(q + j * sizeof(T));
+                const bool skip = x == ndv;
+                skipped += skip;
+                mn = std::min(mn, skip ? hi : x);
+                mx = std::max(mx, skip ? lo : x);
+            }
+        } else {
+            for (int j = 0; j < len; ++j) {
+                const T x = Load<T>(q + j * sizeof(T));
+                mn = std::min(mn, x);
+                mx = std::max(mx, x);
+            }
+        }
+        const int64_t ndi = hasNd ? int64_t(ndv) : 0;
+        total += int64_t(s) - ndi * skipped;
+        sumSq += uint64_t(sq) - uint64_t(ndi * ndi) * uint64_t(skipped);
+        accepted += len - skipped;
+    }
+    if (accepted == 0) return true;
+    if (double(mn) < r.mn) r.mn = double(mn);
+    if (double(mx) > r.mx) r.mx = double(mx);
+    r.s += static_cast<double>(total);
+    r.q += static_cast<double>(sumSq);
+    r.n += static_cast<uint64_t>(accepted);
+    return true;
+}
+
+template <class E>
+void RowStats(Running& r, const uint8_t* p, int64_t n, double nd)
+{
+    if constexpr (!E::kComplex && kExactIntElem<typename E::Type>) {
+        if (RowStatsExact<typename E::Type>(r, p, n, nd)) return;
+    }
+    RowStatsSequential<E>(r, p, n, nd);
+}
+
+/// Paired statistics of one row: x at p, y at p + offset samples.
+template <class E>
+void RowStatsPaired(XStatAccum& a, const uint8_t* p, int64_t n, std::ptrdiff_t yOffsetBytes, double nd)
+{
+    constexpr int S = E::kSize;
+    auto add = [&](const uint8_t* px) {
+        const double x = E::Value(px);
+        if (x == nd) return;
+        const double y = E::Value(px + yOffsetBytes);
+        if (y == nd) return;
+        if (x < a.min0) a.min0 = x;
+        if (x > a.max0) a.max0 = x;
+        a.sum0 += x;
+        a.sumSq0 += x * x;
+        if (y < a.min1) a.min1 = y;
+        if (y > a.max1) a.max1 = y;
+        a.sum1 += y;
+        a.sumSq1 += y * y;
+        a.count += 1;
+        a.sumProd += x * y;
+    };
+    int64_t i = 0;
+    for (; i + 4 <= n; i += 4, p += 4 * S) {
+        add(p);
+        add(p + S);
+        add(p + 2 * S);
+        add(p + 3 * S);
+    }
+    for (; i < n; ++i, p += S) add(p);
+}
+
+/// Statistics of columns x1..x2 of rows y1..y2 of a buffer of rows of width
+/// samples, already clipped to the buffer.
+template <class E>
+void StatsRect(XStatAccum& acc, const uint8_t* base, int64_t nOffset, double nd, int width, int x1, int x2, int y1,
+               int y2)
+{
+    StartIfEmpty(acc);
+    if (x1 > x2) return;
+    const int64_t n = int64_t(x2) - x1 + 1;
+    if (nOffset == 0) {
+        Running r(acc);
+        for (int y = y1; y <= y2; ++y) RowStats<E>(r, base + (int64_t(y) * width + x1) * E::kSize, n, nd);
+        r.Store(acc);
+    } else {
+        const std::ptrdiff_t yBytes = static_cast<std::ptrdiff_t>(nOffset * E::kSize);
+        for (int y = y1; y <= y2; ++y)
+            RowStatsPaired<E>(acc, base + (int64_t(y) * width + x1) * E::kSize, n, yBytes, nd);
+    }
+}
+
+/// Extremes of the samples other than nd, as the statistics loop finds them.
+template <class E>
+void RowMinMax(const uint8_t* p, int64_t n, double nd, double& mn, double& mx)
+{
+    mn = kEmptyMin;
+    mx = kEmptyMax;
+    for (int64_t i = 0; i < n; ++i, p += E::kSize) {
+        const double x = E::Value(p);
+        if (x == nd) continue;
+        if (x < mn) mn = x;
+        if (x > mx) mx = x;
+    }
+}
+
+// ---- histogram workers ---------------------------------------------------------------
+
+/// A fractional bin position truncated toward zero and limited to 0..255;
+/// NaN goes to bin 0.
+inline int TruncBin(double t)
+{
+    if (t >= 256.0) return 255;
+    if (t >= 0.0) return static_cast<int>(t);
+    return 0;
+}
+
+/// Widens the record's range to [lo, hi] and moves every old count to the
+/// new bin holding its old bin's centre. The total is unchanged.
+void Rebin(XHistAccum& acc, double lo, double hi)
+{
+    uint64_t old[256];
+    std::memcpy(old, acc.bins, sizeof old);
+    std::memset(acc.bins, 0, sizeof acc.bins);
+    const double oldW = (acc.hi - acc.lo) * kBinScale;
+    const double newW = (hi - lo) * kBinScale;
+    for (int k = 0; k < 256; ++k) {
+        if (old[k] == 0) continue;
+        int bin = 0;
+        if (newW > 0.0) {
+            const double c = acc.lo + (k + 0.5) * oldW;
+            bin = std::min(TruncBin((c - lo) / newW), 255);
+        }
+        acc.bins[bin] += old[k];
+    }
+    acc.lo = lo;
+    acc.hi = hi;
+}
+
+/// Counts bytes with four interleaved partial histograms (so consecutive
+/// equal bytes do not wait on each other's increment), then drops the
+/// no-data byte. key maps a byte to its bin.
+template <class Key>
+void CountBytes(XHistAccum& acc, const uint8_t* p, int64_t n, bool hasNd, uint8_t ndByte, Key key)
+{
+    uint64_t local[256] = {};
+    if (n >= 1024) {
+        uint64_t part[4][256] = {};
+        int64_t i = 0;
+        for (; i + 4 <= n; i += 4) {
+            ++part[0][p[i]];
+            ++part[1][p[i + 1]];
+            ++part[2][p[i + 2]];
+            ++part[3][p[i + 3]];
+        }
+        for (; i < n; ++i) ++part[0][p[i]];
+        for (int v = 0; v < 256; ++v) local[v] = part[0][v] + part[1][v] + part[2][v] + part[3][v];
+    } else {
+        for (int64_t i = 0; i < n; ++i) ++local[p[i]];
+    }
+    if (hasNd) local[ndByte] = 0;
+    for (int v = 0; v < 256; ++v) {
+        acc.bins[key(v)] += local[v];
+        acc.total += local[v];
+    }
+}
+
+/// Counts the samples into the record's current range.
+template <class E>
+void CountSamples(XHistAccum& acc, const uint8_t* p, int64_t n, double nd, int type)
+{
+    using T = typename E::Type;
+    constexpr int S = E::kSize;
+    if (acc.lo == acc.hi) {
+        for (int64_t i = 0; i < n; ++i, p += S)
+            if (E::Value(p) != nd) {
+                ++acc.bins[0];
+                ++acc.total;
+            }
+        return;
+    }
+    constexpr bool kByte = sizeof(T) == 1;
+    const bool fullU8 = kByte && !std::is_signed_v<T> && acc.lo == 0.0 && acc.hi == 255.0;
+    const bool fullS8 = kByte && std::is_signed_v<T> && acc.lo == -128.0 && acc.hi == 127.0;
+    if constexpr (kByte) {
+        if (fullU8 || fullS8) {
+            const int shift = fullS8 ? 128 : 0;
+            if constexpr (!E::kComplex) {
+                // The bin is the value itself (shifted by 128 for signed bytes).
+                T ndv{};
+                const bool hasNd = NoDataAsElement(nd, ndv);
+                const uint8_t ndByte = static_cast<uint8_t>(ndv);
+                if (fullS8)
+                    CountBytes(acc, p, n, hasNd, ndByte, [](int v) { return v ^ 0x80; });
+                else
+                    CountBytes(acc, p, n, hasNd, ndByte, [](int v) { return v; });
+            } else {
+                // The value of a complex sample is its magnitude, which may
+                // exceed the range: it is truncated like any bin position and
+                // at or above the top it counts in the last bin.
+                for (int64_t i = 0; i < n; ++i, p += S) {
+                    const double x = E::Value(p);
+                    if (x == nd) continue;
+                    ++acc.bins[std::min(static_cast<int>(x) + shift, 255)];
+                    ++acc.total;
+                }
+            }
+            return;
+        }
+    }
+    const double lo = acc.lo, w = (acc.hi - acc.lo) * kBinScale;
+    auto count = [&](double x) {
+        if (x == nd) return;
+        ++acc.bins[TruncBin((x - lo) / w)];
+        ++acc.total;
+    };
+    int64_t i = 0;
+    for (; i + 4 <= n; i += 4, p += 4 * S) {
+        count(E::Value(p));
+        count(E::Value(p + S));
+        count(E::Value(p + 2 * S));
+        count(E::Value(p + 3 * S));
+    }
+    for (; i < n; ++i, p += S) count(E::Value(p));
+}
+
+template <class E>
+void HistRow(XHistAccum& acc, const uint8_t* p, int64_t n, double nd, double lo, double hi, int type)
+{
+    if (lo == NAN_REAL64 || hi == NAN_REAL64 || !(lo < hi)) RowMinMax<E>(p, n, nd, lo, hi);
+    if (acc.total == 0) {
+        std::memset(acc.bins, 0, sizeof acc.bins);
+        acc.lo = lo;
+        acc.hi = hi;
+    } else {
+        lo = lo < acc.lo ? lo : acc.lo;
+        hi = hi > acc.hi ? hi : acc.hi;
+        if (lo != acc.lo || hi != acc.hi) Rebin(acc, lo, hi);
+    }
+    CountSamples<E>(acc, p, n, nd, type);
+}
+
+/// The default range of the 8-bit types when the caller's is missing or not
+/// increasing; other types keep it (and take the data's).
+void DefaultHistogramRange(int type, double& lo, double& hi)
+{
+    if (lo != NAN_REAL64 && hi != NAN_REAL64 && lo < hi) return;
+    if (type == XDT_UINT08 || type == XDT_UINT08C || type == XDT_GRAY) {
+        lo = 0.0;
+        hi = 255.0;
+    } else if (type == XDT_SINT08 || type == XDT_SINT08C) {
+        lo = -128.0;
+        hi = 127.0;
+    }
+}
+
+void StretchRange(const uint64_t* bins, double hlo, double hhi, double mean, double sd, double T, double K,
+                  double& dLow, double& dHigh)
+{
+    uint64_t total = 0;
+    for (int k = 1; k <= 254; ++k) total += bins[k];
+    const uint64_t half = total / 2;
+    int m = 254;
+    uint64_t run = 0;
+    for (int k = 1; k <= 254; ++k) {
+        run += bins[k];
+        if (run >= half) {
+            m = k;
+            break;
+        }
+    }
+    uint64_t below = 0, above = 0;
+    for (int k = 1; k < m; ++k) below += bins[k];
+    for (int k = m + 1; k <= 254; ++k) above += bins[k];
+
+    double lowPos = 0.0;
+    {
+        uint64_t s = 0;
+        double fprev = 0.0;
+        for (int i = m - 1; i >= 1; --i) {
+            s += bins[i];
+            const double f = double(s) / double(below);
+            if (f >= T) {
+                lowPos = f == fprev ? double(i) : i + (f - T) / (f - fprev);
+                break;
+            }
+            fprev = f;
+        }
+    }
+    double highPos = 255.0;
+    {
+        uint64_t s = 0;
+        double fprev = 0.0;
+        for (int j = m + 1; j <= 254; ++j) {
+            s += bins[j];
+            const double f = double(s) / double(above);
+            if (f >= T) {
+                highPos = f == fprev ? double(j) : j + (f - T) / (f - fprev);
+                break;
+            }
+            fprev = f;
+        }
+    }
+    dLow = hlo + lowPos / 255.0 * (hhi - hlo);
+    dHigh = hlo + highPos / 255.0 * (hhi - hlo);
+    if (mean - K * sd > dLow) dLow = mean - K * sd;
+    if (dHigh > mean + K * sd) dHigh = mean + K * sd;
+}
+
+/// For the real types, the value the row would have after a copy through
+/// SetValue: samples beyond the type's range are clamped to its bounds.
+/// Returns the row to read: the original when nothing needs clamping, else a
+/// clamped copy in scratch.
+template <class C>
+const uint8_t* ClampRealRow(const uint8_t* p, int64_t nComponents, std::vector<uint8_t>& scratch)
+{
+    constexpr C hi = std::is_same_v<C, float> ? MAX_REAL32 : C(MAX_REAL64);
+    constexpr C lo = std::is_same_v<C, float> ? MIN_REAL32 : C(MIN_REAL64);
+    bool outside = false;
+    for (int64_t i = 0; i < nComponents; ++i) {
+        const C v = Load<C>(p + i * sizeof(C));
+        outside |= (v > hi) | (v < lo);
+    }
+    if (!outside) return p;
+    scratch.resize(size_t(nComponents) * sizeof(C));
+    for (int64_t i = 0; i < nComponents; ++i) {
+        C v = Load<C>(p + i * sizeof(C));
+        if (v < lo) v = lo;
+        else if (v > hi) v = hi;
+        GridSamples::Store(scratch.data() + i * sizeof(C), v);
+    }
+    return scratch.data();
+}
+
+} // namespace
+
+namespace Xfn {
+
+bool IsStatisticsType(int type)
+{
+    return DispatchStatType(type, []<class E>() {});
+}
+
+void AccumulateStatistics(XStatAccum& acc, const void* pData, int64_t nOffset, int type, double dNoData, int nWidth,
+                          int nHeight)
+{
+    if (!pData) return;
+    const auto* base = static_cast<const uint8_t*>(pData);
+    // The whole buffer: first indices clamped up to 0, last ones down to
+    // width - 1 and height - 1.
+    const int x1 = 0, y1 = 0;
+    const int x2 = std::max(nWidth, 0) - 1, y2 = std::max(nHeight, 0) - 1;
+    DispatchStatType(type, [&]<class E>() { StatsRect<E>(acc, base, nOffset, dNoData, nWidth, x1, x2, y1, y2); });
+}
+
+void AccumulateRowStatistics(XStatAccum& acc, int64_t n, int type, const void* pData, double dNoData)
+{
+    if (!pData) return;
+    const auto* p = static_cast<const uint8_t*>(pData);
+    DispatchStatType(type, [&]<class E>() {
+        StartIfEmpty(acc);
+        Running r(acc);
+        RowStats<E>(r, p, std::max<int64_t>(n, 0), dNoData);
+        r.Store(acc);
+    });
+}
+
+void AccumulateHistogram(const void* pData, int64_t n, XHistAccum& acc, int type, double dNoData, double dLo,
+                         double dHi)
+{
+    if (!pData) return;
+    const auto* p = static_cast<const uint8_t*>(pData);
+    DefaultHistogramRange(type, dLo, dHi);
+    DispatchStatType(type,
+                     [&]<class E>() { HistRow<E>(acc, p, std::max<int64_t>(n, 0), dNoData, dLo, dHi, type); });
+}
+
+void AccumulateRowHistogram(XHistAccum& acc, int64_t n, int type, const void* pData, double dNoData)
+{
+    AccumulateHistogram(pData, n, acc, type, dNoData, NAN_REAL64, NAN_REAL64);
+}
+
+void FinishStatistics(const XStatAccum& acc, double& dMax, double& dMin, double& dMean, double& dStdDev)
+{
+    const double n = static_cast<double>(acc.count);
+    dMin = acc.min0;
+    dMax = acc.max0;
+    dMean = acc.sum0 / n;
+    dStdDev = std::sqrt((acc.sumSq0 - n * (dMean * dMean)) / (n - 1.0));
+}
+
+double CalcCovariance(const XStatAccum& acc)
+{
+    const double n = static_cast<double>(acc.count);
+    return (acc.sumProd - acc.sum1 * acc.sum0 / n) / (n - 1.0);
+}
+
+double CalcCorrelation(const XStatAccum& acc)
+{
+    const double n = static_cast<double>(acc.count);
+    const double varX = (acc.sumSq0 - acc.sum0 * acc.sum0 / n) / (n - 1.0);
+    if (varX <= 0.0) return 0.0;
+    const double varY = (acc.sumSq1 - acc.sum1 * acc.sum1 / n) / (n - 1.0);
+    if (!(varY > 0.0)) return 0.0;
+    const double cov = (acc.sumProd - acc.sum1 * acc.sum0 / n) / (n - 1.0);
+    return cov / std::sqrt(varX) / std::sqrt(varY);
+}
+
+void GetStretchRange(const uint64_t pBins[256], double dHistLo, double dHistHi, double dMean, double dStdDev,
+                     double& dLow, double& dHigh)
+{
+    StretchRange(pBins, dHistLo, dHistHi, dMean, dStdDev, 0.95, 2.0, dLow, dHigh);
+}
+
+void GetStretchRange2(const uint64_t pBins[256], double dHistLo, double dHistHi, double dMean, double dStdDev,
+                      double& dLow, double& dHigh)
+{
+    StretchRange(pBins, dHistLo, dHistHi, dMean, dStdDev, 0.98, 3.0, dLow, dHigh);
+}
+
+void GetStatistics(const XGrid& grid, int R1, int R2, int C1, int C2, double dNoData, uint64_t& nCount,
+                   double& dMin, double& dMax, double& dMean, double& dStdDev, uint64_t* pHistogram)
+{
+    const int rows = grid.GetRSize(), cols = grid.GetCSize(), type = grid.GetDataType();
+    if (R1 > R2) {
+        R1 = 0;
+        R2 = rows - 1;
+    } else {
+        R1 = std::max(R1, 0);
+        R2 = std::min(R2, rows - 1);
+    }
+    if (C1 > C2) {
+        C1 = 0;
+        C2 = cols - 1;
+    } else {
+        C1 = std::max(C1, 0);
+        C2 = std::min(C2, cols - 1);
+    }
+
+    XStatAccum st{};
+    StartIfEmpty(st);
+    XHistAccum hist{};
+    XHistAccum* pHist = pHistogram ? &hist : nullptr;
+
+    // Unsupported types accumulate nothing, so their rows are not even read.
+    if (R1 <= R2 && C1 <= C2 && IsStatisticsType(type) && grid.IsValid()) {
+        const int64_t n = int64_t(C2) - C1 + 1;
+        auto feed = [&](const void* row) {
+            AccumulateRowStatistics(st, n, type, row, dNoData);
+            if (pHist) AccumulateRowHistogram(*pHist, n, type, row, dNoData);
+        };
+        if (const uint8_t* data = grid.GetData()) {
+            // Samples held in memory: read each row in place. A copy through
+            // GetSubset would give the same values; only real samples beyond
+            // the type's range (infinities, the largest floats) change in
+            // such a copy, so those rows are clamped the same way first.
+            const int size = DATASIZE[type];
+            std::vector<uint8_t> scratch;
+            for (int r = R1; r <= R2; ++r) {
+                const uint8_t* row = data + (int64_t(r) * cols + C1) * size;
+                if (type == XDT_REAL32 || type == XDT_REAL32C)
+                    row = ClampRealRow<float>(row, n * (size / 4), scratch);
+                else if (type == XDT_REAL64 || type == XDT_REAL64C)
+                    row = ClampRealRow<double>(row, n * (size / 8), scratch);
+                feed(row);
+            }
+        } else {
+            XGrid row;
+            for (int r = R1; r <= R2; ++r)
+                if (grid.GetSubset(&row, r, r, C1, C2)) feed(row.GetData());
+        }
+    }
+
+    nCount = st.count;
+    FinishStatistics(st, dMax, dMin, dMean, dStdDev);
+    if (pHistogram) std::memcpy(pHistogram, hist.bins, sizeof hist.bins);
+}
+
+} // namespace Xfn
+} // namespace Pelmora::Tivra

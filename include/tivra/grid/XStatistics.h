@@ -1,0 +1,115 @@
+// Sample statistics and 256-bin histograms over raw sample buffers and over
+// rectangles of a grid, with mean, standard deviation, covariance,
+// correlation and an automatic display range derived from them.
+//
+// Supported sample types: the scalar integers of up to 32 bits, the reals,
+// their complex pairs (which contribute the magnitude sqrt(re^2 + im^2)) and
+// GRAY (read as an unsigned byte). The 64-bit integer types and the colour
+// types 22..33 accumulate nothing. Every value is handled as a double, and a
+// value equal to the no-data value (exact comparison) is left out everywhere.
+#pragma once
+
+#include <cstdint>
+
+#include <tivra/grid/XDataType.h>
+
+namespace Pelmora::Tivra {
+
+class XGrid;
+
+/// Statistics accumulator. Set count to 0 for an empty record; the first
+/// accumulation then sets the extremes to +-1.7e+308 and the sums to 0, and
+/// every later call merges into what is there.
+struct XStatAccum {
+    uint64_t count;  ///< samples (or sample pairs) accepted
+    double min0, max0;
+    double sum0, sumSq0;
+    double min1, max1;
+    double sum1, sumSq1;
+    double sumProd;  ///< sum of x * y over accepted pairs
+};
+
+/// Histogram accumulator of 256 bins over [lo, hi]. Bin k covers
+/// [lo + k w, lo + (k + 1) w) with w = (hi - lo) / 256; values below lo count
+/// in bin 0, values at or above hi in bin 255. Set total to 0 for an empty
+/// record; the first accumulation clears the bins and sets the range, later
+/// ones widen the range when needed and move the old counts (rebinning).
+struct XHistAccum {
+    uint64_t total;
+    uint64_t bins[256];
+    double lo, hi;
+};
+
+namespace Xfn {
+
+/// True when the statistics and histogram functions accept the type code.
+bool IsStatisticsType(int type);
+
+/// Statistics of a width x height buffer of samples, rows of width samples.
+///
+/// With nOffset 0 only the first channel is accumulated. With a non-zero
+/// nOffset every sample x is paired with the sample y that lies nOffset
+/// samples after it (before it when negative), and a pair is accepted only
+/// when neither equals dNoData. The offset counts samples of the buffer's
+/// type - one scalar, or one complex pair - not bytes, so the same offset
+/// addresses the same pairing for every type: y sits at byte
+/// (index + nOffset) * DATASIZE[type]. Typical uses are two band-sequential
+/// planes (nOffset = width * height) or neighbouring samples (nOffset = 1).
+/// The caller's buffer must hold the paired samples as well.
+void AccumulateStatistics(XStatAccum& acc, const void* pData, int64_t nOffset, int type, double dNoData,
+                          int nWidth, int nHeight);
+
+/// Single-channel statistics of n consecutive samples.
+void AccumulateRowStatistics(XStatAccum& acc, int64_t n, int type, const void* pData, double dNoData);
+
+/// Histogram of n consecutive samples over [dLo, dHi]. A missing range
+/// (either bound NAN_REAL64) or one that is not increasing becomes [0, 255]
+/// for UINT08, UINT08C and GRAY, [-128, 127] for SINT08 and SINT08C, and the
+/// data's own extremes for every other type.
+void AccumulateHistogram(const void* pData, int64_t n, XHistAccum& acc, int type, double dNoData, double dLo,
+                         double dHi);
+
+/// Histogram of n consecutive samples with no caller range (the defaults of
+/// AccumulateHistogram).
+void AccumulateRowHistogram(XHistAccum& acc, int64_t n, int type, const void* pData, double dNoData);
+
+/// Extremes, mean = sum0 / count and the sample standard deviation
+/// sqrt((sumSq0 - count * mean^2) / (count - 1)) of the first channel. A
+/// count of 0 gives a mean of NaN, a count of 1 a deviation of NaN.
+void FinishStatistics(const XStatAccum& acc, double& dMax, double& dMin, double& dMean, double& dStdDev);
+
+/// (sumProd - sum1 * sum0 / count) / (count - 1).
+double CalcCovariance(const XStatAccum& acc);
+
+/// Pearson correlation of the paired channels; 0 when the variance of x is
+/// not positive or the variance of y is not positive (or NaN).
+double CalcCorrelation(const XStatAccum& acc);
+
+/// A display range from a histogram of range [dHistLo, dHistHi]: the
+/// positions below and above the median bin that enclose 95 % of the counts
+/// on each side (bins 0 and 255 ignored), mapped to values and limited to
+/// mean -+ 2 standard deviations.
+void GetStretchRange(const uint64_t pBins[256], double dHistLo, double dHistHi, double dMean, double dStdDev,
+                     double& dLow, double& dHigh);
+
+/// The wider variant of GetStretchRange: 98 % of each side, limited to mean
+/// -+ 3 standard deviations.
+void GetStretchRange2(const uint64_t pBins[256], double dHistLo, double dHistHi, double dMean, double dStdDev,
+                      double& dLow, double& dHigh);
+
+/// Statistics, and optionally the 256 histogram counts, of a rectangle of a
+/// grid, fed to AccumulateRowStatistics and AccumulateRowHistogram one row at
+/// a time. R1 > R2 selects every row and C1 > C2 every column; otherwise the
+/// rectangle is clipped to the grid. pHistogram, when not null, receives 256
+/// counts (the histogram's range is not reported). When no sample is
+/// accepted the count is 0, the extremes are 1.7e+308 and -1.7e+308 and the
+/// mean and deviation are NaN.
+///
+/// This is the grid's statistics operation; it reads the samples of a grid
+/// held in memory in place and goes through GetSubset for any other grid,
+/// with identical results.
+void GetStatistics(const XGrid& grid, int R1, int R2, int C1, int C2, double dNoData, uint64_t& nCount,
+                   double& dMin, double& dMax, double& dMean, double& dStdDev, uint64_t* pHistogram = nullptr);
+
+} // namespace Xfn
+} // namespace Pelmora::Tivra
