@@ -117,20 +117,21 @@ bool DispatchCommonType(int type, F&& f)
 }
 
 /// The row kernel for a source type, destination type and method, or null
-/// when the combination has none.
+/// when the combination has none. Kernels exist for a destination of the
+/// source's own type, the usual case; other pairs take the general path, which
+/// keeps the number of compiled kernels (and the build) small.
 template <class Mapper>
 RowKernel<Mapper> FindRowKernel(int srcType, int dstType, int method)
 {
     RowKernel<Mapper> kernel = nullptr;
+    if (srcType != dstType) return kernel;
     DispatchCommonType(srcType, [&]<class S>() {
-        DispatchCommonType(dstType, [&]<class D>() {
-            switch (method) {
-            case XINTERP_NEAREST: kernel = &TypedRow<S, D, XINTERP_NEAREST, Mapper>; break;
-            case XINTERP_BILINEAR: kernel = &TypedRow<S, D, XINTERP_BILINEAR, Mapper>; break;
-            case XINTERP_CUBIC: kernel = &TypedRow<S, D, XINTERP_CUBIC, Mapper>; break;
-            default: break;
-            }
-        });
+        switch (method) {
+        case XINTERP_NEAREST: kernel = &TypedRow<S, S, XINTERP_NEAREST, Mapper>; break;
+        case XINTERP_BILINEAR: kernel = &TypedRow<S, S, XINTERP_BILINEAR, Mapper>; break;
+        case XINTERP_CUBIC: kernel = &TypedRow<S, S, XINTERP_CUBIC, Mapper>; break;
+        default: break;
+        }
     });
     return kernel;
 }

@@ -34,9 +34,9 @@ struct XCoordMap {
 /// Each worker reports its share of rows done through OnMessagePercent, so
 /// GetPercent() follows the job from another thread.
 ///
-/// In-memory grids of the common one-channel types (UINT08, UINT16, SINT16,
-/// REAL32, REAL64) on both sides take row kernels compiled per source type,
-/// destination type and method; they compute the very same values as the
+/// In-memory grids of one of the common one-channel types (UINT08, UINT16,
+/// SINT16, REAL32, REAL64), the same on both sides, take row kernels compiled
+/// per type, method and mapping; they compute the very same values as the
 /// general path through GetValueInterpolated and SetValue, which every other
 /// grid takes. None of the pointers is owned; the source, destination and
 /// mapping must not change during a run.
