@@ -139,7 +139,7 @@ TEST(MtResample, RowKernelsMatchTheGeneralPathBitForBit)
     XResamplePixels fast, general;
     general.SetGeneralPathOnly(true);
     for (int st : types)
-        for (int dt : {st, st == XDT_REAL64 ? XDT_UINT08 : XDT_REAL64}) {  // kernel pair and a general one
+        for (int dt : {st, st == XDT_REAL64 ? int(XDT_UINT08) : int(XDT_REAL64)}) {  // kernel pair and a general one
             const XGrid src = RandomGrid(50, 60, st, unsigned(st * 40 + dt));
             for (int method = XINTERP_NEAREST; method <= XINTERP_CUBIC; ++method) {
                 XGrid a(47, 61, dt), b(47, 61, dt);
