@@ -215,44 +215,38 @@ bool XResamplePixels::Start(double dBackground)
     return Run();
 }
 
-bool XResamplePixels::ResampleByCoordMap(const XGrid* pSrc, XGrid* pDst, const XCoordMap* pMap, int nInterpolation,
-                                         double dBackground)
+bool XResamplePixels::Begin(const XGrid* pSrc, XGrid* pDst, const XCoordMap* pMap,
+                            const XProjectiveWarp* pProjective, XWarpCoeff* pWarp, int nInterpolation,
+                            double dBackground)
 {
-    if (!pSrc || !pDst || !pMap || !IsMethod(nInterpolation)) return false;
-    if (!pMap->m_pData || pMap->m_nRows != pDst->GetRSize() || pMap->m_nCols != pDst->GetCSize()) return false;
+    if (!pSrc || !pDst || !(pMap || pProjective || pWarp) || !IsMethod(nInterpolation)) return false;
     m_pSrc = pSrc;
     m_pDst = pDst;
     m_pCoordMap = pMap;
-    m_pProjective = nullptr;
-    m_pWarp = nullptr;
+    m_pProjective = pProjective;
+    m_pWarp = pWarp;
     m_nInterpolation = nInterpolation;
     return Start(dBackground);
+}
+
+bool XResamplePixels::ResampleByCoordMap(const XGrid* pSrc, XGrid* pDst, const XCoordMap* pMap, int nInterpolation,
+                                         double dBackground)
+{
+    if (!pMap || !pDst) return false;
+    if (!pMap->m_pData || pMap->m_nRows != pDst->GetRSize() || pMap->m_nCols != pDst->GetCSize()) return false;
+    return Begin(pSrc, pDst, pMap, nullptr, nullptr, nInterpolation, dBackground);
 }
 
 bool XResamplePixels::ResampleByProjective(const XGrid* pSrc, XGrid* pDst, const XProjectiveWarp* pWarp,
                                            int nInterpolation, double dBackground)
 {
-    if (!pSrc || !pDst || !pWarp || !IsMethod(nInterpolation)) return false;
-    m_pSrc = pSrc;
-    m_pDst = pDst;
-    m_pCoordMap = nullptr;
-    m_pProjective = pWarp;
-    m_pWarp = nullptr;
-    m_nInterpolation = nInterpolation;
-    return Start(dBackground);
+    return pWarp && Begin(pSrc, pDst, nullptr, pWarp, nullptr, nInterpolation, dBackground);
 }
 
 bool XResamplePixels::ResampleByWarp(const XGrid* pSrc, XGrid* pDst, XWarpCoeff* pWarp, int nInterpolation,
                                      double dBackground)
 {
-    if (!pSrc || !pDst || !pWarp || !IsMethod(nInterpolation)) return false;
-    m_pSrc = pSrc;
-    m_pDst = pDst;
-    m_pCoordMap = nullptr;
-    m_pProjective = nullptr;
-    m_pWarp = pWarp;
-    m_nInterpolation = nInterpolation;
-    return Start(dBackground);
+    return pWarp && Begin(pSrc, pDst, nullptr, nullptr, pWarp, nInterpolation, dBackground);
 }
 
 bool ResampleByCoordMap(const XGrid* pSrc, XGrid* pDst, const XCoordMap* pMap, int nInterpolation,

@@ -69,6 +69,9 @@ public:
     int32_t m_nInterpolation;
 
 private:
+    /// Checks the arguments, sets the members (one mapping) and runs.
+    bool Begin(const XGrid* pSrc, XGrid* pDst, const XCoordMap* pMap, const XProjectiveWarp* pProjective,
+               XWarpCoeff* pWarp, int nInterpolation, double dBackground);
     bool Start(double dBackground);
     bool m_bGeneralOnly;
 };
