@@ -12,6 +12,7 @@
 
 #include <cstdint>
 
+#include <tivra/geo/XAngle.h>
 #include <tivra/geo/XVertex.h>
 #include <tivra/runtime/XString.h>
 
@@ -118,6 +119,30 @@ public:
 
     /// Angular rate of the earth, radians per second.
     static constexpr double OMEGA = 7.292115e-05;
+
+    // --- geodesics (Vincenty's formulae; defined in XGeodesic.cpp) -------------
+    // Angles in radians, distances in metres. b is taken as a (1 - f).
+
+    /// Inverse problem: the geodesic distance between two points and the
+    /// azimuths at both ends, fwdAz at point 1 toward point 2 and revAz at
+    /// point 2 back toward point 1, both in [0, 2pi). False, with the outputs
+    /// untouched, for coincident points, for cos(sigma) exactly 0 and when the
+    /// longitude iteration has not converged after 1000 passes (nearly
+    /// antipodal points).
+    bool CalArcDistAndAngle(const XAngle& lon1, const XAngle& lat1, const XAngle& lon2, const XAngle& lat2,
+                            double& dist, XAngle& fwdAz, XAngle& revAz) const;
+    /// Direct problem: the point reached from (lon1, lat1) along the azimuth
+    /// bearing after dist metres, longitude wrapped into [-pi, pi). Returns
+    /// the forward azimuth of the geodesic at the destination.
+    XAngle CalcPosByBearingAndDist(const XAngle& lon1, const XAngle& lat1, const XAngle& bearing, double dist,
+                                   XAngle& lon2, XAngle& lat2) const;
+    /// Azimuth (from the platform's forward axis toward its right axis, in
+    /// [0, 2pi)) and elevation (in the forward-down plane, positive above the
+    /// platform's forward-right plane, in [-pi, pi]) of the ecr target vTarget
+    /// seen from the ecr position vPos with the attitude (yaw, pitch, roll).
+    void CalcAzimuthElevationOfTarget(const XVertex3<double>& vPos, const XAngle& yaw, const XAngle& pitch,
+                                      const XAngle& roll, const XVertex3<double>& vTarget, XAngle& azimuth,
+                                      XAngle& elev) const;
 
 private:
     void SetRow(const tagXEllipsoidDef& row);

@@ -1,0 +1,100 @@
+using System;
+using System.Diagnostics.CodeAnalysis;
+
+namespace Pelmora.Ostrel;
+
+/// <summary>Geodesics on the default earth (WGS 84): the inverse and direct problems after
+/// Vincenty's formulae, and the azimuth and elevation of a target seen from an oriented
+/// platform.</summary>
+public static partial class Xfn
+{
+    /// <summary>The inverse geodesic problem: the distance between two points on the ellipsoid
+    /// and the azimuths at both ends.</summary>
+    /// <param name="lon1">Longitude of point 1, radians.</param>
+    /// <param name="lat1">Latitude of point 1, radians.</param>
+    /// <param name="lon2">Longitude of point 2, radians.</param>
+    /// <param name="lat2">Latitude of point 2, radians.</param>
+    /// <param name="dist">Receives the distance in metres; 0 on failure.</param>
+    /// <param name="fwdAz">Receives, in its <see cref="XAngle.rad"/>, the azimuth at point 1
+    /// toward point 2 in [0, 2π); 0 on failure. A null variable gets a new angle.</param>
+    /// <param name="revAz">Receives the azimuth at point 2 back toward point 1 in [0, 2π); 0 on
+    /// failure. A null variable gets a new angle.</param>
+    /// <returns>True on success; false for coincident points, for points a quarter of a great
+    /// circle apart where the iteration meets cos σ exactly 0, and for nearly antipodal points
+    /// on which the iteration does not converge within 1000 passes.</returns>
+    /// <exception cref="ArgumentNullException">An input angle is null.</exception>
+    public static unsafe bool CalArcDistAndAngle(XAngle lon1, XAngle lat1, XAngle lon2, XAngle lat2, ref double dist,
+                                                 [NotNull] ref XAngle? fwdAz, [NotNull] ref XAngle? revAz)
+    {
+        ArgumentNullException.ThrowIfNull(lon1);
+        ArgumentNullException.ThrowIfNull(lat1);
+        ArgumentNullException.ThrowIfNull(lon2);
+        ArgumentNullException.ThrowIfNull(lat2);
+        double d = 0, f = 0, r = 0;
+        bool ok = Native.Geodesic.Inverse(lon1.rad, lat1.rad, lon2.rad, lat2.rad, &d, &f, &r) != 0;
+        fwdAz ??= new XAngle();
+        revAz ??= new XAngle();
+        // The native outputs stay 0 on failure, so both paths store them.
+        dist = d;
+        fwdAz.rad = f;
+        revAz.rad = r;
+        return ok;
+    }
+
+    /// <summary>The direct geodesic problem: the point reached from a start point along an
+    /// azimuth after a distance.</summary>
+    /// <param name="lon1">Longitude of the start, radians.</param>
+    /// <param name="lat1">Latitude of the start, radians.</param>
+    /// <param name="bearing">Azimuth at the start, radians clockwise from north.</param>
+    /// <param name="dist">Distance along the geodesic, metres.</param>
+    /// <param name="lon2">Receives the longitude of the destination in [-π, π); a null variable
+    /// gets a new angle.</param>
+    /// <param name="lat2">Receives the latitude of the destination; a null variable gets a new
+    /// angle.</param>
+    /// <returns>A new angle: the azimuth of the geodesic at the destination.</returns>
+    /// <exception cref="ArgumentNullException">An input angle is null.</exception>
+    public static unsafe XAngle CalcPosByBearingAndDist(XAngle lon1, XAngle lat1, XAngle bearing, double dist,
+                                                        [NotNull] ref XAngle? lon2, [NotNull] ref XAngle? lat2)
+    {
+        ArgumentNullException.ThrowIfNull(lon1);
+        ArgumentNullException.ThrowIfNull(lat1);
+        ArgumentNullException.ThrowIfNull(bearing);
+        double lo, la;
+        double az = Native.Geodesic.Direct(lon1.rad, lat1.rad, bearing.rad, dist, &lo, &la);
+        lon2 ??= new XAngle();
+        lat2 ??= new XAngle();
+        lon2.rad = lo;
+        lat2.rad = la;
+        return new XAngle(az);
+    }
+
+    /// <summary>The azimuth and elevation of a target seen from a platform with the attitude
+    /// (yaw, pitch, roll) relative to its local north-east-down frame.</summary>
+    /// <param name="vPos">The platform's ecr position, metres.</param>
+    /// <param name="yaw">Platform yaw, radians.</param>
+    /// <param name="pitch">Platform pitch, radians.</param>
+    /// <param name="roll">Platform roll, radians.</param>
+    /// <param name="vTarget">The target's ecr position, metres.</param>
+    /// <param name="azimuth">Receives the azimuth from the platform's forward axis toward its
+    /// right axis, in [0, 2π); a null variable gets a new angle.</param>
+    /// <param name="elev">Receives the elevation in the forward-down plane, positive above the
+    /// platform's forward-right plane, in [-π, π]; a null variable gets a new angle.</param>
+    /// <exception cref="ArgumentNullException">An input is null.</exception>
+    public static unsafe void CalcAzimuthElevationOfTarget(XVertex3d vPos, XAngle yaw, XAngle pitch, XAngle roll,
+                                                           XVertex3d vTarget, [NotNull] ref XAngle? azimuth,
+                                                           [NotNull] ref XAngle? elev)
+    {
+        ArgumentNullException.ThrowIfNull(vPos);
+        ArgumentNullException.ThrowIfNull(yaw);
+        ArgumentNullException.ThrowIfNull(pitch);
+        ArgumentNullException.ThrowIfNull(roll);
+        ArgumentNullException.ThrowIfNull(vTarget);
+        XVertex3d.Unmanaged p = vPos.GetUnmanObj(), t = vTarget.GetUnmanObj();
+        double az, el;
+        Native.Geodesic.AzimuthElevation(&p, yaw.rad, pitch.rad, roll.rad, &t, &az, &el);
+        azimuth ??= new XAngle();
+        elev ??= new XAngle();
+        azimuth.rad = az;
+        elev.rad = el;
+    }
+}

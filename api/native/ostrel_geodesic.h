@@ -1,0 +1,33 @@
+/* The C surface: geodesics on the default earth (WGS 84).
+ *
+ * Angles are radians, distances metres, positions ecr metres. Plain values
+ * only: nothing is allocated. */
+#ifndef OSTREL_GEODESIC_H
+#define OSTREL_GEODESIC_H
+
+#include "ostrel_base.h"
+#include "ostrel_geo.h"
+
+OSTREL_EXTERN_C_BEGIN
+
+/* Inverse problem: 1 with the distance and the azimuths at both ends (fwd at
+ * point 1 toward point 2, rev at point 2 back toward point 1, in [0, 2pi));
+ * 0 with the outputs untouched for coincident points, cos(sigma) exactly 0
+ * or no convergence within 1000 passes (nearly antipodal points). */
+OSTREL_API int32_t ostrel_geodesic_inverse(double lon1, double lat1, double lon2, double lat2, double* dist,
+                                           double* fwd_az, double* rev_az);
+
+/* Direct problem: the destination (longitude in [-pi, pi)) reached from
+ * (lon1, lat1) along bearing after dist metres; returns the azimuth of the
+ * geodesic at the destination. */
+OSTREL_API double ostrel_geodesic_direct(double lon1, double lat1, double bearing, double dist, double* lon2,
+                                         double* lat2);
+
+/* Azimuth in [0, 2pi) and elevation in [-pi, pi] of the target seen from pos
+ * with the attitude (yaw, pitch, roll). */
+OSTREL_API void ostrel_geodesic_azimuth_elevation(const ostrel_vec3* pos, double yaw, double pitch, double roll,
+                                                  const ostrel_vec3* target, double* azimuth, double* elev);
+
+OSTREL_EXTERN_C_END
+
+#endif /* OSTREL_GEODESIC_H */

@@ -1,0 +1,227 @@
+// Sensor geometry: the three sensor frames, the pointing vector, the global
+// sensor attitude on a platform (both shortcuts against the general path),
+// the gimbal form, the target search at an incidence angle on both sides of
+// the track and its failure marker, and the small numeric helpers.
+#include <gtest/gtest.h>
+
+#include <tivra/geo/XAttitude.h>
+#include <tivra/geo/XEllipsoidEarth.h>
+#include <tivra/geo/XSensor.h>
+
+#include <cmath>
+
+using namespace Pelmora::Tivra;
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+constexpr double D2R = 0.017453292519943295;
+
+void ExpectVec(const XVertex3d& a, const XVertex3d& b, double tol)
+{
+    EXPECT_NEAR(a.x, b.x, tol);
+    EXPECT_NEAR(a.y, b.y, tol);
+    EXPECT_NEAR(a.z, b.z, tol);
+}
+
+// A satellite at 700 km over (lon 37.3, lat 21.7) flying roughly north-north-east.
+struct Orbit {
+    XVertex3d pos, vel;
+};
+
+Orbit MakeOrbit(double lon = 37.3, double lat = 21.7, double hgt = 7e5)
+{
+    Orbit o;
+    o.pos = Xfn::GeoToEcr(lon, lat, hgt);
+    XVertex3d N, E, D;
+    Xfn::m_earth.GetFrameNED(o.pos, N, E, D);
+    o.vel = (N * 0.95 + E * 0.31 + D * 0.01) * 7500.0;
+    return o;
+}
+
+} // namespace
+
+TEST(GeoSensor, FramesAreOrthonormalPointBackRightAndDown)
+{
+    const Orbit o = MakeOrbit();
+    XVertex3d N, E, D;
+    Xfn::m_earth.GetFrameNED(o.pos, N, E, D);
+    for (int32_t type : {_XEARTH_SENSOR_FRAME_GEODETIC, _XEARTH_SENSOR_FRAME_GEOCENTRIC, _XEARTH_SENSOR_FRAME_VELX}) {
+        XVertex3d X, Y, Z;
+        ASSERT_TRUE(Xfn::GetSensorFrame(o.pos, o.vel, type, X, Y, Z));
+        EXPECT_NEAR(X.Norm(), 1.0, 1e-15);
+        EXPECT_NEAR(Y.Norm(), 1.0, 1e-15);
+        EXPECT_NEAR(Z.Norm(), 1.0, 1e-15);
+        EXPECT_NEAR(X.Dot(Y), 0.0, 1e-15);
+        EXPECT_NEAR(Y.Dot(Z), 0.0, 1e-15);
+        EXPECT_NEAR(Z.Dot(X), 0.0, 1e-15);
+        // Built as (back, right, down): X x Y = -Z.
+        ExpectVec(X.Cross(Y), -Z, 1e-15);
+        EXPECT_LT(X.Dot(o.vel), -0.99 * o.vel.Norm());
+        EXPECT_GT(Y.Dot(E), 0.9);
+        EXPECT_GT(Z.Dot(D), 0.99);
+    }
+    XVertex3d X, Y, Z;
+    Xfn::GetSensorFrame(o.pos, o.vel, _XEARTH_SENSOR_FRAME_GEODETIC, X, Y, Z);
+    ExpectVec(Z, D, 1e-9);  // along the ellipsoid normal
+    Xfn::GetSensorFrame(o.pos, o.vel, _XEARTH_SENSOR_FRAME_GEOCENTRIC, X, Y, Z);
+    ExpectVec(Z, o.pos / -o.pos.Norm(), 1e-15);
+    Xfn::GetSensorFrame(o.pos, o.vel, _XEARTH_SENSOR_FRAME_VELX, X, Y, Z);
+    ExpectVec(X, o.vel / -o.vel.Norm(), 1e-15);
+
+    const XVertex3d keep(9, 9, 9);
+    X = Y = Z = keep;
+    EXPECT_FALSE(Xfn::GetSensorFrame(o.pos, o.vel, 3, X, Y, Z));
+    EXPECT_EQ(X, keep);
+    // A zero velocity leaves the cross-product axes at zero instead of non-numbers.
+    ASSERT_TRUE(Xfn::GetSensorFrame(o.pos, XVertex3d(), _XEARTH_SENSOR_FRAME_GEOCENTRIC, X, Y, Z));
+    EXPECT_EQ(Y, XVertex3d());
+}
+
+TEST(GeoSensor, PointingVectorAndPlatformAttitude)
+{
+    const XVertex3d x(1, 0, 0), y(0, 1, 0), z(0, 0, 1);
+    ExpectVec(Xfn::GetSensorPointingVector(x, y, z, XAngle(0.7), XAngle(0), XAngle(0)), z, 1e-15);
+    ExpectVec(Xfn::GetSensorPointingVector(x, y, z, XAngle(0), XAngle(0.3), XAngle(0)),
+              XVertex3d(0, -std::sin(0.3), std::cos(0.3)), 1e-15);
+    ExpectVec(Xfn::GetSensorPointingVector(x, y, z, XAngle(0), XAngle(0), XAngle(0.2)),
+              XVertex3d(-std::sin(0.2), 0, std::cos(0.2)), 1e-15);
+
+    const XGeoPoint pt = XGeoPoint::FromDegree(-12.4, 51.3, 2500.0);
+    XVertex3d N, E, D;
+    Xfn::m_earth.GetFrameNED(pt.ecr(), N, E, D);
+    const XAngle yP(0.4), pP(0.1), rP(-0.05), zero(0);
+    XAngle yaw, pitch, roll;
+
+    // Shortcut 1: the platform's angles and the local down vector, even with
+    // a rolled and pitched platform.
+    ExpectVec(Xfn::CalcGlobalSensorAttitudeInPlatform(pt, yP, pP, rP, zero, zero, zero, yaw, pitch, roll), D, 0);
+    EXPECT_EQ(yaw.rad(), 0.4);
+    EXPECT_EQ(pitch.rad(), 0.1);
+    EXPECT_EQ(roll.rad(), -0.05);
+
+    // The general path: platform, mount rotation, azimuth and elevation; the
+    // angles written back reproduce the returned down axis.
+    auto general = [&](double yp, double pp, double rp, double az, double el, double top, XAngle& y, XAngle& p,
+                       XAngle& r) {
+        XVertex3d X = N, Y = E, Z = D;
+        Xfn::RotateFrame(X, Y, Z, yp, pp, rp);
+        if (top != 0) Xfn::RotateFrame(X, Y, Z, top, 0, 0);
+        Xfn::RotateFrame(X, Y, Z, az, el, 0);
+        Xfn::GetEulerAngles(X, Y, Z, N, E, D, y, p, r);
+        return Z;
+    };
+    XAngle gy, gp, gr;
+    XVertex3d v = Xfn::CalcGlobalSensorAttitudeInPlatform(pt, yP, pP, rP, XAngle(0.2), XAngle(-0.3), XAngle(0.6),
+                                                          yaw, pitch, roll);
+    ExpectVec(v, general(0.4, 0.1, -0.05, 0.2, -0.3, 0.6, gy, gp, gr), 1e-15);
+    XVertex3d X = N, Y = E, Z = D;
+    Xfn::RotateFrame(X, Y, Z, yaw.rad(), pitch.rad(), roll.rad());
+    ExpectVec(Z, v, 1e-12);
+
+    // Shortcut 2 (level in roll, elevation only) agrees with the general path.
+    v = Xfn::CalcGlobalSensorAttitudeInPlatform(pt, yP, pP, zero, zero, XAngle(0.25), zero, yaw, pitch, roll);
+    ExpectVec(v, general(0.4, 0.1, 0.0, 0.0, 0.25, 0.0, gy, gp, gr), 1e-14);
+    EXPECT_EQ(pitch.rad(), 0.1 + 0.25);
+    EXPECT_NEAR(gp.rad(), pitch.rad(), 1e-12);
+    EXPECT_NEAR(gy.rad(), yaw.rad(), 1e-12);
+    EXPECT_EQ(roll.rad(), 0.0);
+}
+
+TEST(GeoSensor, GimbalAttitude)
+{
+    const XGeoPoint pt = XGeoPoint::FromDegree(100.5, -8.25, 1200.0);
+    XVertex3d N, E, D;
+    Xfn::m_earth.GetFrameNED(pt.ecr(), N, E, D);
+    const XAngle zero(0);
+    XAngle yaw, pitch, roll;
+    // Level platform, gimbal straight: the camera looks north, its forward axis is up.
+    ExpectVec(Xfn::CalcGlobalSensorAttitudeInPlatformUAS(pt, zero, zero, zero, zero, zero, zero, yaw, pitch, roll), N,
+              1e-15);
+    EXPECT_NEAR(yaw.rad(), 0.0, 1e-12);
+    EXPECT_NEAR(pitch.rad(), kPi / 2, 1e-7);
+    EXPECT_NEAR(roll.rad(), 0.0, 1e-12);
+
+    // Gimbal turned right by 30 degrees and down by 50 on a yawed platform:
+    // the line of sight from the direction-cosine matrix, and the returned
+    // angles rebuild a camera frame whose down axis is that line of sight.
+    const double yp = 1.1, az = 30 * D2R, el = -50 * D2R;
+    const XVertex3d los = Xfn::CalcGlobalSensorAttitudeInPlatformUAS(pt, XAngle(yp), zero, zero, XAngle(az),
+                                                                     XAngle(el), zero, yaw, pitch, roll);
+    const double h = yp + az;
+    ExpectVec(los, N * (std::cos(el) * std::cos(h)) + E * (std::cos(el) * std::sin(h)) + D * (-std::sin(el)), 1e-14);
+    XVertex3d X = N, Y = E, Z = D;
+    Xfn::RotateFrame(X, Y, Z, yaw.rad(), pitch.rad(), roll.rad());
+    ExpectVec(Z, los, 1e-12);
+}
+
+TEST(GeoSensor, TargetSearchAtIncidenceAngle)
+{
+    for (const Orbit& o : {MakeOrbit(), MakeOrbit(-150.2, -63.4, 5.2e5), MakeOrbit(12.0, 2.5, 8e5)}) {
+        for (int32_t type :
+             {_XEARTH_SENSOR_FRAME_GEODETIC, _XEARTH_SENSOR_FRAME_GEOCENTRIC, _XEARTH_SENSOR_FRAME_VELX}) {
+            XVertex3d X, Y, Z;
+            Xfn::GetSensorFrame(o.pos, o.vel, type, X, Y, Z);
+            for (double deg : {-45.0, -20.0, -3.0, 3.0, 20.0, 45.0}) {
+                XVertex3d tar;
+                XAngle inc = XAngle(deg * D2R);
+                ASSERT_TRUE(Xfn::GetSensorPointingTargetOnEarth(o.pos, o.vel, 0.0, tar, inc, false, type));
+                EXPECT_NEAR(inc.rad(), std::fabs(deg) * D2R, 1e-9) << deg << " frame " << type;
+                const XVertex3d los = tar - o.pos;
+                EXPECT_NEAR(los.Dot(X) / los.Norm(), 0.0, 1e-12);  // in the plane across the track
+                EXPECT_EQ(los.Dot(Y) > 0, deg > 0);                // on the requested side
+                const double q = (tar.x * tar.x + tar.y * tar.y) / (6378137.0 * 6378137.0) +
+                                 tar.z * tar.z / (6356752.3142 * 6356752.3142);
+                EXPECT_NEAR(q, 1.0, 1e-12);  // on the ellipsoid
+
+                // The distance argument changes nothing; the geodetic output
+                // is the same point.
+                XVertex3d tar2, llh;
+                XAngle inc2 = XAngle(deg * D2R), inc3 = inc2;
+                ASSERT_TRUE(Xfn::GetSensorPointingTargetOnEarth(o.pos, o.vel, 4.2e5, tar2, inc2, false, type));
+                EXPECT_EQ(tar2, tar);
+                EXPECT_EQ(inc2.rad(), inc.rad());
+                ASSERT_TRUE(Xfn::GetSensorPointingTargetOnEarth(o.pos, o.vel, 0.0, llh, inc3, true, type));
+                const XVertex3d back = Xfn::GeoToEcr(llh.x, llh.y, llh.z);
+                EXPECT_LT((back - tar).Norm(), 1e-6);
+                EXPECT_NEAR(llh.z, 0.0, 1e-6);
+            }
+        }
+    }
+
+    // Failure: a sensor at the earth's centre has no frame to search in; the
+    // marker is written, the angle kept.
+    const Orbit o = MakeOrbit();
+    XVertex3d tar(1, 2, 3);
+    XAngle inc(0.3);
+    EXPECT_FALSE(Xfn::GetSensorPointingTargetOnEarth(XVertex3d(), o.vel, 0.0, tar, inc, false,
+                                                     _XEARTH_SENSOR_FRAME_GEOCENTRIC));
+    EXPECT_EQ(tar, XVertex3d(XSENSOR_NO_TARGET, XSENSOR_NO_TARGET, XSENSOR_NO_TARGET));
+    EXPECT_EQ(inc.rad(), 0.3);
+    // An unknown frame type fails the same way.
+    tar = XVertex3d(1, 2, 3);
+    EXPECT_FALSE(Xfn::GetSensorPointingTargetOnEarth(o.pos, o.vel, 0.0, tar, inc, true, 7));
+    EXPECT_EQ(tar.x, XSENSOR_NO_TARGET);
+}
+
+TEST(GeoSensor, ScaleFactorAndDotProduct)
+{
+    double s0, s1;
+    Xfn::GetScaleFactor(0.0, 10.0, 100.0, 200.0, s0, s1);
+    EXPECT_EQ(s0, 100.0);
+    EXPECT_EQ(s1, 10.0);
+    Xfn::GetScaleFactor(3.0, -5.0, 7.0, 23.0, s0, s1);  // maps 3 -> 7 and -5 -> 23
+    EXPECT_DOUBLE_EQ(s0 + s1 * 3.0, 7.0);
+    EXPECT_DOUBLE_EQ(s0 + s1 * -5.0, 23.0);
+    Xfn::GetScaleFactor(4.0, 4.0, 9.0, 11.0, s0, s1);
+    EXPECT_EQ(s0, 9.0);
+    EXPECT_EQ(s1, 0.0);
+    float f0, f1;
+    Xfn::GetScaleFactor(0.0f, 10.0f, 100.0f, 200.0f, f0, f1);
+    EXPECT_EQ(f0, 100.0f);
+    EXPECT_EQ(f1, 10.0f);
+    // Computed in double: 1e-8 apart in float input still resolves.
+    Xfn::GetScaleFactor(1.0f, 3.0f, 0.1f, 0.3f, f0, f1);
+    EXPECT_FLOAT_EQ(f1, 0.1f);
+    EXPECT_EQ(Xfn::DotProduct(XVertex3d(1, 2, 3), XVertex3d(-4, 5, 0.5)), 7.5);
+}
