@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev libalglib-dev)
+packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev libalglib-dev libpng-dev libtiff-dev libgeotiff-dev libjpeg-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,0 +1,41 @@
+// Band statistics and pseudo-colouring, shared by `tivra stats`,
+// `tivra colorize` and the demo.
+#pragma once
+
+#include "RasterIO.h"
+
+#include <tivra/grid/XPalette.h>
+
+#include <cstdint>
+#include <string>
+
+namespace Pelmora::Tivra::Tool {
+
+class ProgressBar;
+
+struct BandStats {
+    uint64_t count = 0;
+    double min = 0, max = 0, mean = 0, stdDev = 0;
+    double stretchLow = 0, stretchHigh = 0;  ///< automatic display range
+    uint64_t bins[256] = {};                 ///< histogram over [min, max]
+};
+
+/// Statistics of one band, leaving out samples equal to noData (pass
+/// NAN_REAL64 for none). Rows are fed one at a time, so a bar can follow
+/// large rasters (base..base+span of it). False when no sample is valid.
+bool ComputeBandStats(const XGrid& band, double noData, BandStats& stats, ProgressBar* bar = nullptr,
+                      double base = 0, double span = 1);
+
+/// Prints the figures (and with histogram the 16-line text histogram).
+void PrintBandStats(const BandStats& stats, bool histogram, const char* indent = "  ");
+
+/// A palette by 1-based index or by name, ignoring case, spaces and
+/// punctuation ("elevation", "yellow-blue"). False for any other.
+bool FindPalette(const std::string& text, _XCOLORTABLE& palette);
+
+/// An RGB raster (three UInt8 bands, same geo-reference) of a single band:
+/// values map linearly from [low, high] to palette entries 0..255, clamped;
+/// no-data samples become black.
+bool Colorize(const Raster& in, _XCOLORTABLE palette, double low, double high, Raster& out, std::string& error);
+
+} // namespace Pelmora::Tivra::Tool

@@ -1,0 +1,20 @@
+# geodesic: the program's argument order (latitude first) and output against
+# known WGS 84 distances, and a direct problem that returns to the start.
+. "$(dirname "$0")/common.sh"
+
+# field LABEL: the number after the label at the start of a line.
+field() { awk -v k="$1" 'index($0, k) == 1 { $0 = substr($0, length(k) + 1); print $1; exit }'; }
+
+out=$("$TIVRA" geodesic inverse 0 0 1 0) || fail "inverse exited non-zero"
+check_close "one degree of meridian" "$(echo "$out" | field "distance")" 110574.389 0.001
+out=$("$TIVRA" geodesic inverse 0 0 0 1) || fail "inverse exited non-zero"
+check_close "one degree of equator" "$(echo "$out" | field "distance")" 111319.491 0.001
+check_close "azimuth east" "$(echo "$out" | field "azimuth 1")" 90 1e-9
+
+out=$("$TIVRA" geodesic inverse 34.2 -118.2 25.0 -77.5) || fail "inverse exited non-zero"
+d=$(echo "$out" | field "distance") az=$(echo "$out" | field "azimuth 1")
+back=$("$TIVRA" geodesic direct 34.2 -118.2 "$az" "$d") || fail "direct exited non-zero"
+check_close "direct latitude" "$(echo "$back" | field "latitude 2")" 25.0 1e-8
+check_close "direct longitude" "$(echo "$back" | field "longitude 2")" -77.5 1e-8
+check_close "direct azimuth" "$(echo "$back" | field "azimuth 2")" "$(echo "$out" | field "azimuth 2")" 1e-7
+finish
