@@ -102,7 +102,7 @@ TEST(GridPalette, CatalogueNames)
 TEST(GridPalette, TablesMatchReferenceClosedFormsAndStepBlocks)
 {
     // The standard colour tables: all 256 entries of the reference file.
-    const auto reference = ReadCsv(std::string(TIVRA_SHARED_DATA_DIR) + "/palettes.csv");
+    const auto reference = ReadCsv(std::string(TIVRA_SOURCE_DIR) + "/resources/palettes/palettes.csv");
     ASSERT_EQ(reference.size(), 34u);
     for (const auto& [index, entries] : reference) {
         ASSERT_EQ(entries.size(), 256u) << index;
