@@ -15,6 +15,7 @@
 #include "ostrel_geo.h"
 #include "ostrel_stats.h"
 #include "ostrel_palette.h"
+#include "ostrel_thread.h"
 #include "ostrel_sensor.h"
 #include "ostrel_geodesic.h"
 

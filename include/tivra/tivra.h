@@ -15,6 +15,9 @@
 #include <tivra/grid/XStatistics.h>
 #include <tivra/grid/XPalette.h>
 #include <tivra/grid/XColorTransform.h>
+#include <tivra/runtime/XCriticalSection.h>
+#include <tivra/runtime/XConditionVariable.h>
+#include <tivra/runtime/XThread.h>
 #include <tivra/runtime/XParallelProcess.h>
 #include <tivra/mt/XMatrix.h>
 #include <tivra/mt/XWarpCoeff.h>

@@ -1,0 +1,352 @@
+using System;
+using System.Collections.Generic;
+using System.Linq;
+using System.Runtime.CompilerServices;
+using System.Threading;
+using Pelmora.Ostrel;
+using Xunit;
+
+namespace Pelmora.Ostrel.Tests;
+
+public class XThreadTests
+{
+    /// <summary>Upper bound of every wait; reached only by a fault.</summary>
+    private static readonly TimeSpan Limit = TimeSpan.FromSeconds(10);
+
+    /// <summary>Records every event of a thread object with the thread it came on.</summary>
+    private sealed class Recorder
+    {
+        private readonly List<(string Name, int Value, int ThreadId)> m_events = new();
+
+        public Recorder(XThread thd)
+        {
+            thd.OnPercent += (t, p) => Add("Percent", p);
+            thd.OnSuccess += t => Add("Success", 0);
+            thd.OnFail += t => Add("Fail", 0);
+        }
+
+        private void Add(string name, int value)
+        {
+            lock (m_events) m_events.Add((name, value, Environment.CurrentManagedThreadId));
+        }
+
+        public (string Name, int Value, int ThreadId)[] Events
+        {
+            get { lock (m_events) return m_events.ToArray(); }
+        }
+
+        public string[] Names(params string[] only) =>
+            Events.Where(e => only.Length == 0 || only.Contains(e.Name)).Select(e => e.Name).ToArray();
+
+        public bool WaitFor(Func<(string Name, int Value, int ThreadId)[], bool> pred) =>
+            SpinWait.SpinUntil(() => pred(Events), Limit);
+    }
+
+    /// <summary>Waits until no poller or worker of the object is left, so that every event it
+    /// will ever raise has been raised.</summary>
+    private static void WaitQuiet(XThread thd) => Assert.True(SpinWait.SpinUntil(() => thd.LiveThreads == 0, Limit));
+
+    [Fact]
+    public void NewObjectRangePriorityAndDisposal()
+    {
+        var thd = new XThread();
+        Assert.False(thd.Terminated);
+        Assert.False(thd.IsValid());
+        thd.GetPercentRange(out int lo, out int hi);
+        Assert.Equal((0, 100), (lo, hi));
+        thd.SetPercentRange(10, 20);
+        thd.GetPercentRange(out lo, out hi);
+        Assert.Equal((10, 20), (lo, hi));
+        thd.SetPercentRange(90, -5); // stored as given
+        thd.GetPercentRange(out lo, out hi);
+        Assert.Equal((90, -5), (lo, hi));
+
+        Assert.Equal(eThreadPriority.Normal, thd.Priority);
+        thd.Priority = eThreadPriority.High;
+        Assert.Equal(eThreadPriority.High, thd.Priority);
+        thd.Priority = eThreadPriority.Idle;
+        Assert.Equal(eThreadPriority.Idle, thd.Priority);
+        Assert.False(thd.IsValid()); // only stored: the holder owns no native thread
+        Assert.Throws<ArgumentOutOfRangeException>(() => thd.Priority = (eThreadPriority)7);
+        Assert.Equal(eThreadPriority.Idle, thd.Priority);
+
+        Assert.NotEqual(IntPtr.Zero, thd.GetPercentThread());
+        Assert.Throws<InvalidOperationException>(() => thd.GetThreadID()); // no worker yet
+        Assert.False(thd.IsAbortRequested); // not a worker thread
+
+        thd.Dispose();
+        thd.Dispose();
+        Assert.False(thd.IsValid());
+        Assert.Throws<ObjectDisposedException>(() => thd.SendMessagePercent(1));
+        Assert.Throws<ObjectDisposedException>(() => thd.Terminate());
+        Assert.Throws<ObjectDisposedException>(() => thd.Resume());
+        Assert.Throws<ObjectDisposedException>(() => thd.Priority);
+        Assert.Throws<ObjectDisposedException>(() => thd.SetPercentRange(0, 1));
+        Assert.Throws<ObjectDisposedException>(() => thd.GetPercentRange(out _, out _));
+        Assert.Throws<ObjectDisposedException>(() => thd.GetPercentThread());
+    }
+
+    [Fact]
+    public void SuccessfulAndFailedJobsRaiseOneClosingEventFromTheWorker()
+    {
+        using var thd = new XThread();
+        var rec = new Recorder(thd);
+        int worker = -1;
+        int eventsAfterSend = -1, bridgePercent = -1;
+        uint reportedId = 0;
+        thd.OnProcess += t =>
+        {
+            worker = Environment.CurrentManagedThreadId;
+            reportedId = t.GetThreadID();
+            t.SendMessagePercent(40);
+            // Raised on this thread before SendMessagePercent returned.
+            eventsAfterSend = rec.Events.Length;
+            bridgePercent = Native.Thread.GetPercent(t.GetPercentThread());
+            return true;
+        };
+        Assert.Equal(0u, thd.Resume());
+        Assert.True(rec.WaitFor(e => e.Any(x => x.Name == "Success")));
+        WaitQuiet(thd);
+
+        Assert.True(thd.Terminated);
+        Assert.NotEqual(Environment.CurrentManagedThreadId, worker);
+        Assert.Equal((uint)worker, reportedId);
+        Assert.Equal(1, eventsAfterSend);
+        Assert.Equal(40, bridgePercent);
+        // One percent event (the poller does not repeat a value just sent), then one success,
+        // both from the worker; the poller, stopped by the worker's Terminate, adds nothing.
+        Assert.Equal(new[] { ("Percent", 40, worker), ("Success", 0, worker) }, rec.Events);
+        Assert.Throws<InvalidOperationException>(() => thd.GetThreadID()); // worker forgotten
+
+        // A handler that returns false, and no handler at all, both fail once.
+        var failing = new XThread();
+        var failRec = new Recorder(failing);
+        failing.OnProcess += t => false;
+        failing.Resume();
+        WaitQuiet(failing);
+        Assert.Equal(new[] { "Fail" }, failRec.Names());
+        Assert.True(failing.Terminated);
+        failing.Dispose();
+
+        using var empty = new XThread();
+        var emptyRec = new Recorder(empty);
+        empty.Resume();
+        WaitQuiet(empty);
+        Assert.Equal(new[] { "Fail" }, emptyRec.Names());
+        Assert.True(empty.Terminated);
+        Assert.Null(empty.ProcessException);
+
+        // A terminated object runs a new job on Resume; the last handler decides.
+        thd.OnProcess += t => false;
+        thd.Resume();
+        WaitQuiet(thd);
+        Assert.Equal(new[] { "Percent", "Success", "Percent", "Fail" }, rec.Names());
+        Assert.True(thd.Terminated);
+    }
+
+    [Fact]
+    public void PollerReportsNativeProgressOncePerChange()
+    {
+        using var thd = new XThread();
+        var rec = new Recorder(thd);
+        int worker = -1;
+        bool sawBoth = false;
+        thd.OnProcess += t =>
+        {
+            worker = Environment.CurrentManagedThreadId;
+            IntPtr holder = t.GetPercentThread();
+            // Native code reports straight into the holder; only the poller sees it.
+            Native.Thread.SetPercent(holder, 25);
+            if (!rec.WaitFor(e => e.Any(x => x.Value == 25))) return false;
+            Native.Thread.SetPercent(holder, 60);
+            sawBoth = rec.WaitFor(e => e.Any(x => x.Value == 60));
+            return sawBoth;
+        };
+        thd.Resume();
+        WaitQuiet(thd);
+
+        Assert.True(sawBoth);
+        var percents = rec.Events.Where(e => e.Name == "Percent").ToArray();
+        Assert.Equal(new[] { 25, 60 }, percents.Select(e => e.Value));
+        Assert.All(percents, e => Assert.NotEqual(worker, e.ThreadId));
+        Assert.Equal(new[] { "Percent", "Percent", "Success" }, rec.Names());
+        Assert.Equal(worker, rec.Events[^1].ThreadId);
+    }
+
+    [Fact]
+    public void ClientSettingTerminatedEndsOnlyThePoller()
+    {
+        using var thd = new XThread();
+        var rec = new Recorder(thd);
+        using var started = new ManualResetEventSlim();
+        using var release = new ManualResetEventSlim();
+        int worker = -1;
+        thd.OnProcess += t =>
+        {
+            worker = Environment.CurrentManagedThreadId;
+            started.Set();
+            return release.Wait(Limit);
+        };
+        thd.Resume();
+        Assert.True(started.Wait(Limit));
+
+        thd.Terminated = true;
+        Assert.True(rec.WaitFor(e => e.Length == 1));
+        var pollerSuccess = rec.Events[0];
+        Assert.Equal("Success", pollerSuccess.Name);
+        Assert.NotEqual(worker, pollerSuccess.ThreadId);
+        Assert.Equal(1, thd.LiveThreads); // the worker still runs its handler
+        Assert.Equal((uint)worker, thd.GetThreadID());
+
+        release.Set();
+        WaitQuiet(thd);
+        Assert.Equal(new[] { ("Success", 0, pollerSuccess.ThreadId), ("Success", 0, worker) }, rec.Events);
+        Assert.True(thd.Terminated);
+    }
+
+    [Fact]
+    public void TerminateAndResumeCutOffTheRunningWorker()
+    {
+        using var thd = new XThread();
+        var rec = new Recorder(thd);
+        using var started = new ManualResetEventSlim();
+        using var release = new ManualResetEventSlim();
+        int calls = 0;
+        bool abortSeen = false;
+        thd.OnProcess += t =>
+        {
+            if (Interlocked.Increment(ref calls) > 1) return true; // later jobs end at once
+            started.Set();
+            release.Wait(Limit);
+            abortSeen = t.IsAbortRequested;
+            t.SendMessagePercent(77); // cut off: raises nothing
+            return true;
+        };
+
+        // Terminate() from the client while the handler runs.
+        thd.Resume();
+        Assert.True(started.Wait(Limit));
+        Assert.True(thd.Terminate());
+        Assert.True(thd.Terminated);
+        Assert.Throws<InvalidOperationException>(() => thd.GetThreadID());
+        release.Set();
+        WaitQuiet(thd);
+        Assert.True(abortSeen);
+        Assert.Empty(rec.Events); // no closing event from either thread
+        Assert.Equal(0, Native.Thread.GetPercent(thd.GetPercentThread()));
+
+        // Resume() on a running job: the first worker is cut off and cannot end the new job.
+        calls = 0;
+        abortSeen = false;
+        started.Reset();
+        release.Reset();
+        thd.Resume();
+        Assert.True(started.Wait(Limit));
+        using var secondDone = new ManualResetEventSlim();
+        thd.OnSuccess += t => secondDone.Set();
+        thd.Resume();
+        Assert.True(secondDone.Wait(Limit));
+        Assert.True(SpinWait.SpinUntil(() => thd.LiveThreads == 1, Limit)); // only the first worker
+        Assert.Equal(new[] { "Success" }, rec.Names());
+
+        release.Set();
+        WaitQuiet(thd);
+        Assert.True(abortSeen);
+        Assert.Equal(new[] { "Success" }, rec.Names());
+        Assert.True(thd.Terminated);
+    }
+
+    [Fact]
+    public void DisposalWhileRunningEndsThePollerAndAHandlerExceptionEndsTheJob()
+    {
+        var thd = new XThread();
+        var rec = new Recorder(thd);
+        using var started = new ManualResetEventSlim();
+        using var release = new ManualResetEventSlim();
+        Exception? sendAfterDispose = null;
+        int worker = -1;
+        thd.OnProcess += t =>
+        {
+            worker = Environment.CurrentManagedThreadId;
+            started.Set();
+            release.Wait(Limit);
+            sendAfterDispose = Record.Exception(() => t.SendMessagePercent(5));
+            return true;
+        };
+        thd.Resume();
+        Assert.True(started.Wait(Limit));
+        thd.Dispose();
+        // The poller finds the holder gone and ends by itself.
+        Assert.True(rec.WaitFor(e => e.Length == 1));
+        Assert.Equal("Success", rec.Events[0].Name);
+        Assert.NotEqual(worker, rec.Events[0].ThreadId);
+        Assert.True(thd.Terminated);
+        release.Set();
+        WaitQuiet(thd);
+        Assert.IsType<ObjectDisposedException>(sendAfterDispose);
+        Assert.Equal(new[] { "Success", "Success" }, rec.Names());
+        Assert.Equal(worker, rec.Events[1].ThreadId);
+
+        // An exception thrown by a handler ends the job instead of the process.
+        using var faulty = new XThread();
+        var faultyRec = new Recorder(faulty);
+        var boom = new InvalidOperationException("boom");
+        faulty.OnProcess += t => throw boom;
+        faulty.Resume();
+        WaitQuiet(faulty);
+        Assert.Same(boom, faulty.ProcessException);
+        Assert.True(faulty.Terminated);
+        Assert.Empty(faultyRec.Events);
+    }
+
+    /// <summary>A subclass that does its job by overriding Process.</summary>
+    private sealed class CountingThread : XThread
+    {
+        public int Runs;
+
+        public override void Process()
+        {
+            Interlocked.Increment(ref Runs);
+            SendMessagePercent(100);
+            SendMessageSuccess();
+            Terminate();
+        }
+    }
+
+    [Fact]
+    public void OverriddenProcessRunsInsteadOfTheHandlers()
+    {
+        using var thd = new CountingThread();
+        var rec = new Recorder(thd);
+        thd.OnProcess += t => throw new InvalidOperationException("not called");
+        thd.Resume();
+        WaitQuiet(thd);
+        Assert.Equal(1, thd.Runs);
+        Assert.Equal(new[] { "Percent", "Success" }, rec.Names());
+        Assert.True(thd.Terminated);
+        Assert.Null(thd.ProcessException);
+    }
+}
+
+[Collection(nameof(NativeLifetimeCollection))]
+public class XThreadLifetimeTests
+{
+    [MethodImpl(MethodImplOptions.NoInlining)]
+    private static void Abandon(int count)
+    {
+        for (int i = 0; i < count; ++i) new XThread().SetPercentRange(i, i + 1);
+    }
+
+    [Fact]
+    public void FinalisationReleasesTheNativeHolders()
+    {
+        GC.Collect();
+        GC.WaitForPendingFinalizers();
+        long before = Xfn.LiveNativeObjects;
+        Abandon(20);
+        Assert.Equal(before + 20, Xfn.LiveNativeObjects);
+        GC.Collect();
+        GC.WaitForPendingFinalizers();
+        Assert.Equal(before, Xfn.LiveNativeObjects);
+    }
+}
