@@ -25,7 +25,8 @@ struct TypedReader {
     int nCols;
     bool operator()(int r, int c, double* v) const
     {
-        v[0] = v[1] = v[2] = v[3] = NAN_REAL64;
+        // Get writes the type's own channels; only the others need the marker.
+        for (int k = S::kChannels; k < 4; ++k) v[k] = NAN_REAL64;
         S::Get(pBase + (std::ptrdiff_t(r) * nCols + c) * S::kSize, v);
         return true;
     }
