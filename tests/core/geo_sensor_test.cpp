@@ -9,6 +9,8 @@
 #include <tivra/geo/XSensor.h>
 
 #include <cmath>
+#include <tuple>
+#include <utility>
 
 using namespace Pelmora::Tivra;
 
@@ -17,17 +19,10 @@ namespace {
 constexpr double kPi = 3.141592653589793;
 constexpr double D2R = 0.017453292519943295;
 
-void ExpectVec(const XVertex3d& a, const XVertex3d& b, double tol)
-{
-    EXPECT_NEAR(a.x, b.x, tol);
-    EXPECT_NEAR(a.y, b.y, tol);
-    EXPECT_NEAR(a.z, b.z, tol);
-}
+#define ExpectVec(a, b, tol) EXPECT_LE(((a) - (b)).Norm(), 1.8 * (tol)) << #a
 
 // A satellite at 700 km over (lon 37.3, lat 21.7) flying roughly north-north-east.
-struct Orbit {
-    XVertex3d pos, vel;
-};
+struct Orbit { XVertex3d pos, vel; };
 
 Orbit MakeOrbit(double lon = 37.3, double lat = 21.7, double hgt = 7e5)
 {
@@ -49,12 +44,8 @@ TEST(GeoSensor, FramesAreOrthonormalPointBackRightAndDown)
     for (int32_t type : {_XEARTH_SENSOR_FRAME_GEODETIC, _XEARTH_SENSOR_FRAME_GEOCENTRIC, _XEARTH_SENSOR_FRAME_VELX}) {
         XVertex3d X, Y, Z;
         ASSERT_TRUE(Xfn::GetSensorFrame(o.pos, o.vel, type, X, Y, Z));
-        EXPECT_NEAR(X.Norm(), 1.0, 1e-15);
-        EXPECT_NEAR(Y.Norm(), 1.0, 1e-15);
-        EXPECT_NEAR(Z.Norm(), 1.0, 1e-15);
-        EXPECT_NEAR(X.Dot(Y), 0.0, 1e-15);
-        EXPECT_NEAR(Y.Dot(Z), 0.0, 1e-15);
-        EXPECT_NEAR(Z.Dot(X), 0.0, 1e-15);
+        for (const XVertex3d* v : {&X, &Y, &Z}) EXPECT_NEAR(v->Norm(), 1.0, 1e-15);
+        EXPECT_NEAR(std::fabs(X.Dot(Y)) + std::fabs(Y.Dot(Z)) + std::fabs(Z.Dot(X)), 0.0, 1e-15);
         // Built as (back, right, down): X x Y = -Z.
         ExpectVec(X.Cross(Y), -Z, 1e-15);
         EXPECT_LT(X.Dot(o.vel), -0.99 * o.vel.Norm());
@@ -96,9 +87,7 @@ TEST(GeoSensor, PointingVectorAndPlatformAttitude)
     // Shortcut 1: the platform's angles and the local down vector, even with
     // a rolled and pitched platform.
     ExpectVec(Xfn::CalcGlobalSensorAttitudeInPlatform(pt, yP, pP, rP, zero, zero, zero, yaw, pitch, roll), D, 0);
-    EXPECT_EQ(yaw.rad(), 0.4);
-    EXPECT_EQ(pitch.rad(), 0.1);
-    EXPECT_EQ(roll.rad(), -0.05);
+    EXPECT_EQ(std::make_tuple(yaw.rad(), pitch.rad(), roll.rad()), std::make_tuple(0.4, 0.1, -0.05));
 
     // The general path: platform, mount rotation, azimuth and elevation; the
     // angles written back reproduce the returned down axis.
@@ -138,9 +127,8 @@ TEST(GeoSensor, GimbalAttitude)
     // Level platform, gimbal straight: the camera looks north, its forward axis is up.
     ExpectVec(Xfn::CalcGlobalSensorAttitudeInPlatformUAS(pt, zero, zero, zero, zero, zero, zero, yaw, pitch, roll), N,
               1e-15);
-    EXPECT_NEAR(yaw.rad(), 0.0, 1e-12);
+    EXPECT_NEAR(std::fabs(yaw.rad()) + std::fabs(roll.rad()), 0.0, 1e-12);
     EXPECT_NEAR(pitch.rad(), kPi / 2, 1e-7);
-    EXPECT_NEAR(roll.rad(), 0.0, 1e-12);
 
     // Gimbal turned right by 30 degrees and down by 50 on a yawed platform:
     // the line of sight from the direction-cosine matrix, and the returned
@@ -198,7 +186,6 @@ TEST(GeoSensor, TargetSearchAtIncidenceAngle)
                                                      _XEARTH_SENSOR_FRAME_GEOCENTRIC));
     EXPECT_EQ(tar, XVertex3d(XSENSOR_NO_TARGET, XSENSOR_NO_TARGET, XSENSOR_NO_TARGET));
     EXPECT_EQ(inc.rad(), 0.3);
-    // An unknown frame type fails the same way.
     tar = XVertex3d(1, 2, 3);
     EXPECT_FALSE(Xfn::GetSensorPointingTargetOnEarth(o.pos, o.vel, 0.0, tar, inc, true, 7));
     EXPECT_EQ(tar.x, XSENSOR_NO_TARGET);
@@ -208,18 +195,15 @@ TEST(GeoSensor, ScaleFactorAndDotProduct)
 {
     double s0, s1;
     Xfn::GetScaleFactor(0.0, 10.0, 100.0, 200.0, s0, s1);
-    EXPECT_EQ(s0, 100.0);
-    EXPECT_EQ(s1, 10.0);
+    EXPECT_EQ(std::make_pair(s0, s1), std::make_pair(100.0, 10.0));
     Xfn::GetScaleFactor(3.0, -5.0, 7.0, 23.0, s0, s1);  // maps 3 -> 7 and -5 -> 23
     EXPECT_DOUBLE_EQ(s0 + s1 * 3.0, 7.0);
     EXPECT_DOUBLE_EQ(s0 + s1 * -5.0, 23.0);
     Xfn::GetScaleFactor(4.0, 4.0, 9.0, 11.0, s0, s1);
-    EXPECT_EQ(s0, 9.0);
-    EXPECT_EQ(s1, 0.0);
+    EXPECT_EQ(std::make_pair(s0, s1), std::make_pair(9.0, 0.0));
     float f0, f1;
     Xfn::GetScaleFactor(0.0f, 10.0f, 100.0f, 200.0f, f0, f1);
-    EXPECT_EQ(f0, 100.0f);
-    EXPECT_EQ(f1, 10.0f);
+    EXPECT_EQ(std::make_pair(f0, f1), std::make_pair(100.0f, 10.0f));
     // Computed in double: 1e-8 apart in float input still resolves.
     Xfn::GetScaleFactor(1.0f, 3.0f, 0.1f, 0.3f, f0, f1);
     EXPECT_FLOAT_EQ(f1, 0.1f);
