@@ -3,70 +3,14 @@
 #include <cstring>
 #include <typeinfo>
 
-#include "grid/XGridAccess.h"
+#include "mt/XResampleRows.h"
 
 namespace Pelmora::Tivra::MT {
 
 using namespace GridSamples;
+using namespace ResampleRows;
 
 namespace {
-
-/// Maps destination pixel (c, r) to its source position: the coordinate map's
-/// element, then the projective and the polynomial mapping. A mapping that
-/// fails leaves the position as it was.
-struct PixelMapper {
-    const XCoordMap* pMap;
-    const XProjectiveWarp* pProjective;
-    XWarpCoeff* pWarp;
-
-    void operator()(int r, int c, double& x, double& y) const
-    {
-        x = c;
-        y = r;
-        if (pMap) {
-            const XVertex2<double>& p = pMap->m_pData[std::ptrdiff_t(r) * pMap->m_nCols + c];
-            x = p.x;
-            y = p.y;
-        }
-        if (pProjective) pProjective->WarpPoint(x, y);
-        if (pWarp) pWarp->WarpPoint(x, y);
-    }
-};
-
-// Mappers for one mapping alone, inlined into the row kernels. Each computes
-// exactly what PixelMapper computes for that mapping.
-
-struct CoordMapMapper {
-    const XCoordMap* pMap;
-    void operator()(int r, int c, double& x, double& y) const
-    {
-        const XVertex2<double>& p = pMap->m_pData[std::ptrdiff_t(r) * pMap->m_nCols + c];
-        x = p.x;
-        y = p.y;
-    }
-};
-
-struct ProjectiveMapper {
-    const double* pH;
-    void operator()(int r, int c, double& x, double& y) const
-    {
-        x = c;
-        y = r;
-        XProjectiveWarp::Apply(pH, x, y);
-    }
-};
-
-/// The affine form of XWarpCoeff's evaluation, term for term.
-struct AffineMapper {
-    const double* a;
-    const double* b;
-    void operator()(int r, int c, double& x, double& y) const
-    {
-        const double xi = c, yi = r;
-        x = a[0] * xi + a[1] * yi + a[2];
-        y = b[0] * xi + b[1] * yi + b[2];
-    }
-};
 
 /// One destination row through the grids' own virtual operations.
 void GeneralRow(const XGrid& src, XGrid& dst, const PixelMapper& map, int method, int r)
@@ -81,50 +25,30 @@ void GeneralRow(const XGrid& src, XGrid& dst, const PixelMapper& map, int method
     }
 }
 
-/// One destination row on raw typed samples: the same reads, interpolation
-/// and stores as GeneralRow, compiled for one source type S, destination
-/// type D, method M and mapper.
+/// One destination row on raw typed samples, pixel by pixel.
 template <class S, class D, int M, class Mapper>
 void TypedRow(const XGrid& src, XGrid& dst, const Mapper& map, int r)
 {
-    const TypedReader<S> read{src.GetData(), src.GetCSize()};
-    const TypedWriter<D> write{dst.GetData(), dst.GetCSize()};
-    const int rows = src.GetRSize(), cols = src.GetCSize(), dstCols = dst.GetCSize();
-    double out[4];
-    for (int c = 0; c < dstCols; ++c) {
+    const TypedPixel<S, D, M> pixel(src, dst);
+    const int cols = dst.GetCSize();
+    for (int c = 0; c < cols; ++c) {
         double x, y;
         map(r, c, x, y);
-        if (x == NAN_REAL64 || y == NAN_REAL64) continue;
-        if (!InsideForInterpolation(y, x, rows, cols)) continue;
-        if (InterpolateAt<M>(read, rows, cols, y, x, int(y), int(x), out)) write(r, c, out);
-    }
-}
-
-template <class Mapper>
-using RowKernel = void (*)(const XGrid&, XGrid&, const Mapper&, int);
-
-/// Calls f.template operator()<Codec>() for the one-channel types that have
-/// row kernels; false for every other type.
-template <class F>
-bool DispatchCommonType(int type, F&& f)
-{
-    switch (type) {
-    case XDT_UINT08: case XDT_UINT16: case XDT_SINT16: case XDT_REAL32: case XDT_REAL64:
-        return DispatchSampleType(type, f);
-    default:
-        return false;
+        pixel(r, c, x, y);
     }
 }
 
 /// The row kernel for a source type, destination type and method, or null
-/// when the combination has none. Kernels exist for a destination of the
+/// when the combination has none: the vector kernel where the processor has
+/// one, else the scalar one. Kernels exist for a destination of the
 /// source's own type, the usual case; other pairs take the general path, which
 /// keeps the number of compiled kernels (and the build) small.
 template <class Mapper>
-RowKernel<Mapper> FindRowKernel(int srcType, int dstType, int method)
+RowKernel<Mapper> FindRowKernel(int srcType, int dstType, int method, bool bVector)
 {
     RowKernel<Mapper> kernel = nullptr;
     if (srcType != dstType) return kernel;
+    if (bVector && (kernel = FindVectorRowKernel<Mapper>(srcType, method))) return kernel;
     DispatchCommonType(srcType, [&]<class S>() {
         switch (method) {
         case XINTERP_NEAREST: kernel = &TypedRow<S, S, XINTERP_NEAREST, Mapper>; break;
@@ -137,15 +61,19 @@ RowKernel<Mapper> FindRowKernel(int srcType, int dstType, int method)
 }
 
 /// Runs rows nIndex, nIndex + n, ... with a row kernel for the mapper when
-/// the grids have one, else through the general path; reports progress.
+/// the grids have one and the kernels allow it, else through the general
+/// path; reports progress.
 template <class Mapper>
-void ProcessRows(XResamplePixels& job, const Mapper& map, bool bTyped, int nIndex, int n)
+void ProcessRows(XResamplePixels& job, const Mapper& map, XResamplePixels::eKernels kernels, int nIndex, int n)
 {
     const XGrid& src = *job.m_pSrc;
     XGrid& dst = *job.m_pDst;
     const PixelMapper general{job.m_pCoordMap, job.m_pProjective, job.m_pWarp};
     const RowKernel<Mapper> kernel =
-        bTyped ? FindRowKernel<Mapper>(src.GetDataType(), dst.GetDataType(), job.m_nInterpolation) : nullptr;
+        kernels == XResamplePixels::KERNELS_GENERAL
+            ? nullptr
+            : FindRowKernel<Mapper>(src.GetDataType(), dst.GetDataType(), job.m_nInterpolation,
+                                    kernels == XResamplePixels::KERNELS_VECTOR);
     const int rows = dst.GetRSize();
     const int mine = nIndex < rows ? (rows - nIndex + n - 1) / n : 0;
     int done = 0;
@@ -173,7 +101,7 @@ bool WithMatrixGrid(XMatrix* pDst, Fn fn)
 
 XResamplePixels::XResamplePixels()
     : m_pSrc(nullptr), m_pDst(nullptr), m_pCoordMap(nullptr), m_pProjective(nullptr), m_pWarp(nullptr),
-      m_nInterpolation(XINTERP_NEAREST), m_bGeneralOnly(false)
+      m_nInterpolation(XINTERP_NEAREST), m_nKernels(KERNELS_VECTOR)
 {
 }
 
@@ -182,19 +110,21 @@ XResamplePixels::~XResamplePixels() { CloseThreads(); }
 void XResamplePixels::Process(int nIndex)
 {
     const int n = m_nThreads > 0 ? m_nThreads : 1;
-    const bool typed = !m_bGeneralOnly && m_pSrc->GetData() && m_pDst->GetData();
+    // Row kernels read and write the sample blocks; grids without one take
+    // the general path.
+    const eKernels kernels = m_pSrc->GetData() && m_pDst->GetData() ? m_nKernels : KERNELS_GENERAL;
     const int set = (m_pCoordMap ? 1 : 0) + (m_pProjective ? 1 : 0) + (m_pWarp ? 1 : 0);
-    if (typed && set == 1) {
+    if (kernels != KERNELS_GENERAL && set == 1) {
         // One mapping alone gets a mapper inlined into the row kernel; a warp
         // only when it is a plain affine XWarpCoeff (derived warps override
         // the evaluation, other forms keep the virtual call).
-        if (m_pCoordMap) return ProcessRows(*this, CoordMapMapper{m_pCoordMap}, true, nIndex, n);
+        if (m_pCoordMap) return ProcessRows(*this, CoordMapMapper{m_pCoordMap}, kernels, nIndex, n);
         if (m_pProjective && m_pProjective->m_H.GetRows() == 3 && m_pProjective->m_H.GetCols() == 3)
-            return ProcessRows(*this, ProjectiveMapper{m_pProjective->m_H.GetData()}, true, nIndex, n);
+            return ProcessRows(*this, ProjectiveMapper{m_pProjective->m_H.GetData()}, kernels, nIndex, n);
         if (m_pWarp && typeid(*m_pWarp) == typeid(XWarpCoeff) && m_pWarp->m_nMethod == XWARP_AFFINE)
-            return ProcessRows(*this, AffineMapper{m_pWarp->m_CoeffX, m_pWarp->m_CoeffY}, true, nIndex, n);
+            return ProcessRows(*this, AffineMapper{m_pWarp->m_CoeffX, m_pWarp->m_CoeffY}, kernels, nIndex, n);
     }
-    ProcessRows(*this, PixelMapper{m_pCoordMap, m_pProjective, m_pWarp}, typed, nIndex, n);
+    ProcessRows(*this, PixelMapper{m_pCoordMap, m_pProjective, m_pWarp}, kernels, nIndex, n);
 }
 
 bool XResamplePixels::Start(double dBackground)

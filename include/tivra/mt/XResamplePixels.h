@@ -36,9 +36,9 @@ struct XCoordMap {
 ///
 /// In-memory grids of one of the common one-channel types (UINT08, UINT16,
 /// SINT16, REAL32, REAL64), the same on both sides, take row kernels compiled
-/// per type, method and mapping; they compute the very same values as the
-/// general path through GetValueInterpolated and SetValue, which every other
-/// grid takes. None of the pointers is owned; the source, destination and
+/// per type, method and mapping (four pixels at a time on processors with
+/// AVX2); they compute the very same values as the general path through
+/// GetValueInterpolated and SetValue, which every other grid takes. None of the pointers is owned; the source, destination and
 /// mapping must not change during a run.
 class XResamplePixels : public XParallelProcess {
 public:
@@ -57,9 +57,13 @@ public:
     bool ResampleByWarp(const XGrid* pSrc, XGrid* pDst, XWarpCoeff* pWarp, int nInterpolation,
                         double dBackground);
 
-    /// Runs Process on every row with the general path only; the reference
-    /// that the row kernels are tested against.
-    void SetGeneralPathOnly(bool bGeneral) { m_bGeneralOnly = bGeneral; }
+    /// The fastest code Process may use: the general path alone, also the
+    /// scalar row kernels, or also the vector ones where the processor has
+    /// them (the default). Every choice gives the same image, bit for bit; the
+    /// narrower ones are the references that the faster ones are tested
+    /// against.
+    enum eKernels { KERNELS_GENERAL, KERNELS_SCALAR, KERNELS_VECTOR };
+    void SetKernels(eKernels nKernels) { m_nKernels = nKernels; }
 
     const XGrid* m_pSrc;
     XGrid* m_pDst;
@@ -73,7 +77,7 @@ private:
     bool Begin(const XGrid* pSrc, XGrid* pDst, const XCoordMap* pMap, const XProjectiveWarp* pProjective,
                XWarpCoeff* pWarp, int nInterpolation, double dBackground);
     bool Start(double dBackground);
-    bool m_bGeneralOnly;
+    eKernels m_nKernels;
 };
 
 // Entry functions that build a pool for the call. A matrix destination is

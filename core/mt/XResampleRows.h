@@ -1,0 +1,134 @@
+// Mappings and per-pixel work shared by the resampler's row kernels
+// (internal). The scalar kernels and the vector ones include this file, so a
+// pixel that one of them computes is computed by exactly the same code.
+#pragma once
+
+#include <cstddef>
+
+#include <tivra/mt/XResamplePixels.h>
+
+#include "grid/XGridAccess.h"
+
+namespace Pelmora::Tivra::MT::ResampleRows {
+
+/// Maps destination pixel (c, r) to its source position: the coordinate map's
+/// element, then the projective and the polynomial mapping. A mapping that
+/// fails leaves the position as it was.
+struct PixelMapper {
+    const XCoordMap* pMap;
+    const XProjectiveWarp* pProjective;
+    XWarpCoeff* pWarp;
+
+    void operator()(int r, int c, double& x, double& y) const
+    {
+        x = c;
+        y = r;
+        if (pMap) {
+            const XVertex2<double>& p = pMap->m_pData[std::ptrdiff_t(r) * pMap->m_nCols + c];
+            x = p.x;
+            y = p.y;
+        }
+        if (pProjective) pProjective->WarpPoint(x, y);
+        if (pWarp) pWarp->WarpPoint(x, y);
+    }
+};
+
+// Mappers for one mapping alone, inlined into the row kernels. Each computes
+// exactly what PixelMapper computes for that mapping.
+
+struct CoordMapMapper {
+    const XCoordMap* pMap;
+    void operator()(int r, int c, double& x, double& y) const
+    {
+        const XVertex2<double>& p = pMap->m_pData[std::ptrdiff_t(r) * pMap->m_nCols + c];
+        x = p.x;
+        y = p.y;
+    }
+};
+
+struct ProjectiveMapper {
+    const double* pH;
+    void operator()(int r, int c, double& x, double& y) const
+    {
+        x = c;
+        y = r;
+        XProjectiveWarp::Apply(pH, x, y);
+    }
+};
+
+/// The affine form of XWarpCoeff's evaluation, term for term.
+struct AffineMapper {
+    const double* a;
+    const double* b;
+    void operator()(int r, int c, double& x, double& y) const
+    {
+        const double xi = c, yi = r;
+        x = a[0] * xi + a[1] * yi + a[2];
+        y = b[0] * xi + b[1] * yi + b[2];
+    }
+};
+
+/// One destination row of a kernel: source, destination, mapping, row.
+template <class Mapper>
+using RowKernel = void (*)(const XGrid&, XGrid&, const Mapper&, int);
+
+/// One destination pixel on raw typed samples: the same tests, interpolation
+/// and store as the general path through GetValueInterpolated and SetValue,
+/// compiled for source type S, destination type D and method M.
+template <class S, class D, int M>
+struct TypedPixel {
+    GridSamples::TypedReader<S> read;
+    GridSamples::TypedWriter<D> write;
+    int rows, cols;
+
+    TypedPixel(const XGrid& src, XGrid& dst)
+        : read{src.GetData(), src.GetCSize()}, write{dst.GetData(), dst.GetCSize()}, rows(src.GetRSize()),
+          cols(src.GetCSize())
+    {
+    }
+
+    /// Destination (r, c) from source position (x, y).
+    void operator()(int r, int c, double x, double y) const
+    {
+        if (x == NAN_REAL64 || y == NAN_REAL64) return;
+        if (!GridSamples::InsideForInterpolation(y, x, rows, cols)) return;
+        double out[4];
+        if (GridSamples::InterpolateAt<M>(read, rows, cols, y, x, int(y), int(x), out)) write(r, c, out);
+    }
+
+    /// Destination (r, c) from an interpolated value of channel a, for the
+    /// one-channel types whose other channels are always absent.
+    void Store(int r, int c, double a) const
+    {
+        const double out[4] = {a, NAN_REAL64, NAN_REAL64, NAN_REAL64};
+        write(r, c, out);
+    }
+};
+
+/// The one-channel types that have row kernels.
+template <class S>
+constexpr bool kCommonType = S::kCode == XDT_UINT08 || S::kCode == XDT_UINT16 || S::kCode == XDT_SINT16 ||
+                             S::kCode == XDT_REAL32 || S::kCode == XDT_REAL64;
+
+/// Calls f.template operator()<Codec>() for the types that have row kernels;
+/// false for every other type. Only those types instantiate f.
+template <class F>
+bool DispatchCommonType(int type, F&& f)
+{
+    bool common = false;
+    GridSamples::DispatchSampleType(type, [&]<class S>() {
+        if constexpr (kCommonType<S>) {
+            f.template operator()<S>();
+            common = true;
+        }
+    });
+    return common;
+}
+
+/// The vector row kernel for a source type (the destination of the same type)
+/// and a method, or null when the processor or the combination has none.
+/// Defined for the four mappers above.
+template <class Mapper>
+RowKernel<Mapper> FindVectorRowKernel(int type, int method);
+
+} // namespace Pelmora::Tivra::MT::ResampleRows

@@ -1,0 +1,239 @@
+// Vector row kernels of the resampler: four destination pixels at a time, one
+// in each lane of a 256-bit register, for processors with AVX2 (chosen at run
+// time). Each lane performs the scalar kernel's operations in the scalar
+// kernel's order; IEEE multiplication, addition, division and square root are
+// exact per lane and no multiply-add is fused (the target enables AVX2 only),
+// so every pixel comes out bit for bit as the general path computes it. A
+// group of four whose interpolation windows do not all lie wholly inside the
+// source (near an edge, outside it or marked) goes through the scalar
+// per-pixel code, which also takes the pixels left over at the end of a row.
+#include <immintrin.h>
+
+#include <cstdint>
+#include <type_traits>
+
+#include "mt/XResampleRows.h"
+
+namespace Pelmora::Tivra::MT::ResampleRows {
+
+namespace {
+
+/// The component type of a one-channel sample codec.
+template <class S> struct ComponentOf;
+template <int Code, class C> struct ComponentOf<GridSamples::ScalarSample<Code, C>> {
+    using type = C;
+};
+
+static_assert(sizeof(XVertex2<double>) == 2 * sizeof(double), "a coordinate map cell is x then y");
+
+// Everything up to the matching pop is compiled for AVX2; the functions above
+// and FindVectorRowKernel below stay baseline, so nothing runs on a processor
+// without AVX2 before the run-time check.
+#pragma GCC push_options
+#pragma GCC target("avx2")
+
+/// Four samples of component type C at element offsets o[k] + d, converted to
+/// double exactly as the scalar codec converts them.
+template <class C>
+__m256d Gather4(const uint8_t* p, const int32_t* o, int d)
+{
+    auto at = [p, o, d](int k) {
+        return GridSamples::Load<C>(p + (std::ptrdiff_t(o[k]) + d) * std::ptrdiff_t(sizeof(C)));
+    };
+    if constexpr (std::is_same_v<C, double>) return _mm256_setr_pd(at(0), at(1), at(2), at(3));
+    else if constexpr (std::is_same_v<C, float>) return _mm256_cvtps_pd(_mm_setr_ps(at(0), at(1), at(2), at(3)));
+    else return _mm256_cvtepi32_pd(_mm_setr_epi32(at(0), at(1), at(2), at(3)));
+}
+
+/// Source positions of destination pixels (r, c) .. (r, c + 3): any mapper,
+/// one pixel at a time.
+template <class Mapper>
+void Map4(const Mapper& map, int r, int c, __m256d& x, __m256d& y)
+{
+    alignas(32) double xs[4], ys[4];
+    for (int k = 0; k < 4; ++k) map(r, c + k, xs[k], ys[k]);
+    x = _mm256_load_pd(xs);
+    y = _mm256_load_pd(ys);
+}
+
+/// The coordinate map's four cells, x and y separated.
+void Map4(const CoordMapMapper& map, int r, int c, __m256d& x, __m256d& y)
+{
+    const double* p = reinterpret_cast<const double*>(map.pMap->m_pData + std::ptrdiff_t(r) * map.pMap->m_nCols + c);
+    const __m256d lo = _mm256_loadu_pd(p), hi = _mm256_loadu_pd(p + 4);  // x0 y0 x1 y1, x2 y2 x3 y3
+    x = _mm256_permute4x64_pd(_mm256_unpacklo_pd(lo, hi), 0xD8);        // x0 x2 x1 x3 -> x0 x1 x2 x3
+    y = _mm256_permute4x64_pd(_mm256_unpackhi_pd(lo, hi), 0xD8);
+}
+
+/// Destination columns c .. c + 3 and row r as doubles.
+void Pixel4(int r, int c, __m256d& xi, __m256d& yi)
+{
+    xi = _mm256_cvtepi32_pd(_mm_add_epi32(_mm_set1_epi32(c), _mm_setr_epi32(0, 1, 2, 3)));
+    yi = _mm256_set1_pd(r);
+}
+
+/// h[0] x + h[1] y + h[2], left to right.
+__m256d Linear3(const double* h, __m256d x, __m256d y)
+{
+    return _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(_mm256_set1_pd(h[0]), x), _mm256_mul_pd(_mm256_set1_pd(h[1]), y)),
+                         _mm256_set1_pd(h[2]));
+}
+
+void Map4(const AffineMapper& map, int r, int c, __m256d& x, __m256d& y)
+{
+    __m256d xi, yi;
+    Pixel4(r, c, xi, yi);
+    x = Linear3(map.a, xi, yi);
+    y = Linear3(map.b, xi, yi);
+}
+
+/// The projective mapping; lanes with w = 0 keep the pixel's own position.
+void Map4(const ProjectiveMapper& map, int r, int c, __m256d& x, __m256d& y)
+{
+    __m256d xi, yi;
+    Pixel4(r, c, xi, yi);
+    const __m256d w = Linear3(map.pH + 6, xi, yi);
+    const __m256d zero = _mm256_cmp_pd(w, _mm256_setzero_pd(), _CMP_EQ_OQ);
+    x = _mm256_blendv_pd(_mm256_div_pd(Linear3(map.pH, xi, yi), w), xi, zero);
+    y = _mm256_blendv_pd(_mm256_div_pd(Linear3(map.pH + 3, xi, yi), w), yi, zero);
+}
+
+/// s00 + (s01 - s00) dx + (s10 - s00) dy + (s00 - s01 - s10 + s11) dx dy,
+/// evaluated left to right as the scalar interpolation does.
+template <class C>
+__m256d Bilinear4(const uint8_t* p, const int32_t* o, int cols, __m256d dy, __m256d dx)
+{
+    const __m256d s00 = Gather4<C>(p, o, 0), s01 = Gather4<C>(p, o, 1);
+    const __m256d s10 = Gather4<C>(p, o, cols), s11 = Gather4<C>(p, o, cols + 1);
+    __m256d v = _mm256_add_pd(s00, _mm256_mul_pd(_mm256_sub_pd(s01, s00), dx));
+    v = _mm256_add_pd(v, _mm256_mul_pd(_mm256_sub_pd(s10, s00), dy));
+    const __m256d cross = _mm256_add_pd(_mm256_sub_pd(_mm256_sub_pd(s00, s01), s10), s11);
+    return _mm256_add_pd(v, _mm256_mul_pd(_mm256_mul_pd(cross, dx), dy));
+}
+
+/// GridSamples::CubicWeight in each lane for the window's taps. A lane on the
+/// vector path has 0 <= dx, dy < 1, so each offset along an axis is below 1
+/// in size for the two middle taps and at least 1 for the two outer ones.
+/// Hence the four middle taps of the window lie at d < sqrt 2 < 2, and every
+/// other tap at d >= 1: the middle taps never need the zero, the others never
+/// the inner piece. Leaving out a piece that is never selected changes no
+/// weight.
+template <bool kMiddle>
+__m256d CubicWeight4(__m256d d)
+{
+    const __m256d d2 = _mm256_mul_pd(_mm256_mul_pd(_mm256_set1_pd(2.5), d), d);  // 2.5 d^2, in both pieces
+    const __m256d e3 = _mm256_mul_pd(_mm256_mul_pd(_mm256_mul_pd(_mm256_set1_pd(-0.5), d), d), d);
+    const __m256d outer = _mm256_add_pd(
+        _mm256_sub_pd(_mm256_add_pd(e3, d2), _mm256_mul_pd(_mm256_set1_pd(4.0), d)), _mm256_set1_pd(2.0));
+    if constexpr (kMiddle) {
+        const __m256d d3 = _mm256_mul_pd(_mm256_mul_pd(_mm256_mul_pd(_mm256_set1_pd(1.5), d), d), d);
+        const __m256d inner = _mm256_add_pd(_mm256_sub_pd(d3, d2), _mm256_set1_pd(1.0));
+        return _mm256_blendv_pd(outer, inner, _mm256_cmp_pd(d, _mm256_set1_pd(1.0), _CMP_LT_OQ));
+    } else {
+        return _mm256_blendv_pd(_mm256_setzero_pd(), outer, _mm256_cmp_pd(d, _mm256_set1_pd(2.0), _CMP_LT_OQ));
+    }
+}
+
+/// The weighted mean over the 4 x 4 window about (r0, c0), weights and sums
+/// in window order.
+template <class C>
+__m256d Cubic4(const uint8_t* p, const int32_t* o, int cols, __m256d dy, __m256d dx)
+{
+    // The squared offsets do not depend on the other axis; each is the same
+    // product the scalar loop forms sixteen times.
+    __m256d ex2[4], ey2[4];
+    for (int k = 0; k < 4; ++k) {
+        const __m256d ex = _mm256_sub_pd(dx, _mm256_set1_pd(k - 1)), ey = _mm256_sub_pd(dy, _mm256_set1_pd(k - 1));
+        ex2[k] = _mm256_mul_pd(ex, ex);
+        ey2[k] = _mm256_mul_pd(ey, ey);
+    }
+    __m256d sum = _mm256_setzero_pd(), wsum = _mm256_setzero_pd();
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) {
+            const __m256d d = _mm256_sqrt_pd(_mm256_add_pd(ex2[j], ey2[i]));
+            const bool middle = (i == 1 || i == 2) && (j == 1 || j == 2);
+            const __m256d w = middle ? CubicWeight4<true>(d) : CubicWeight4<false>(d);
+            wsum = _mm256_add_pd(wsum, w);
+            sum = _mm256_add_pd(sum, _mm256_mul_pd(w, Gather4<C>(p, o, (i - 1) * cols + (j - 1))));
+        }
+    return _mm256_div_pd(sum, wsum);
+}
+
+/// One destination row for source and destination type S and method M.
+template <class S, int M, class Mapper>
+void VectorRow(const XGrid& src, XGrid& dst, const Mapper& map, int r)
+{
+    using C = typename ComponentOf<S>::type;
+    const TypedPixel<S, S, M> pixel(src, dst);
+    const uint8_t* base = src.GetData();
+    const int rows = pixel.rows, cols = pixel.cols, dstCols = dst.GetCSize();
+    // The window reaches rows r0 - before .. r0 + after of the truncated
+    // position, likewise columns; a lane is inside when all of them exist.
+    constexpr int before = M == XINTERP_CUBIC ? 1 : 0;
+    constexpr int after = M == XINTERP_CUBIC ? 2 : (M == XINTERP_BILINEAR ? 1 : 0);
+    const __m128i rLow = _mm_set1_epi32(before - 1), rHigh = _mm_set1_epi32(rows - after);
+    const __m128i cLow = _mm_set1_epi32(before - 1), cHigh = _mm_set1_epi32(cols - after);
+    const __m128i stride = _mm_set1_epi32(cols);
+    int c = 0;
+    for (; c + 4 <= dstCols; c += 4) {
+        __m256d x, y;
+        Map4(map, r, c, x, y);
+        // Truncation toward zero, as int(y); marked, non-numeric and huge
+        // positions give INT32_MIN and fall outside.
+        const __m128i r0 = _mm256_cvttpd_epi32(y), c0 = _mm256_cvttpd_epi32(x);
+        const __m128i inside = _mm_and_si128(_mm_and_si128(_mm_cmpgt_epi32(r0, rLow), _mm_cmpgt_epi32(rHigh, r0)),
+                                             _mm_and_si128(_mm_cmpgt_epi32(c0, cLow), _mm_cmpgt_epi32(cHigh, c0)));
+        if (_mm_movemask_ps(_mm_castsi128_ps(inside)) != 0xF) {
+            alignas(32) double xs[4], ys[4];
+            _mm256_store_pd(xs, x);
+            _mm256_store_pd(ys, y);
+            for (int k = 0; k < 4; ++k) pixel(r, c + k, xs[k], ys[k]);
+            continue;
+        }
+        // Element offsets of the windows' (r0, c0); the grid holds fewer than
+        // 2^31 samples, so they fit.
+        alignas(16) int32_t o[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(o), _mm_add_epi32(_mm_mullo_epi32(r0, stride), c0));
+        const __m256d dy = _mm256_sub_pd(y, _mm256_cvtepi32_pd(r0)), dx = _mm256_sub_pd(x, _mm256_cvtepi32_pd(c0));
+        __m256d v;
+        if constexpr (M == XINTERP_NEAREST) v = Gather4<C>(base, o, 0);
+        else if constexpr (M == XINTERP_BILINEAR) v = Bilinear4<C>(base, o, cols, dy, dx);
+        else v = Cubic4<C>(base, o, cols, dy, dx);
+        alignas(32) double out[4];
+        _mm256_store_pd(out, v);
+        for (int k = 0; k < 4; ++k) pixel.Store(r, c + k, out[k]);
+    }
+    for (; c < dstCols; ++c) {
+        double x, y;
+        map(r, c, x, y);
+        pixel(r, c, x, y);
+    }
+}
+
+#pragma GCC pop_options
+
+} // namespace
+
+template <class Mapper>
+RowKernel<Mapper> FindVectorRowKernel(int type, int method)
+{
+    static const bool available = __builtin_cpu_supports("avx2");
+    RowKernel<Mapper> kernel = nullptr;
+    if (!available) return kernel;
+    DispatchCommonType(type, [&]<class S>() {
+        switch (method) {
+        case XINTERP_NEAREST: kernel = &VectorRow<S, XINTERP_NEAREST, Mapper>; break;
+        case XINTERP_BILINEAR: kernel = &VectorRow<S, XINTERP_BILINEAR, Mapper>; break;
+        case XINTERP_CUBIC: kernel = &VectorRow<S, XINTERP_CUBIC, Mapper>; break;
+        default: break;
+        }
+    });
+    return kernel;
+}
+
+template RowKernel<PixelMapper> FindVectorRowKernel<PixelMapper>(int, int);
+template RowKernel<CoordMapMapper> FindVectorRowKernel<CoordMapMapper>(int, int);
+template RowKernel<ProjectiveMapper> FindVectorRowKernel<ProjectiveMapper>(int, int);
+template RowKernel<AffineMapper> FindVectorRowKernel<AffineMapper>(int, int);
+
+} // namespace Pelmora::Tivra::MT::ResampleRows
