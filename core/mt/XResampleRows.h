@@ -95,14 +95,6 @@ struct TypedPixel {
         double out[4];
         if (GridSamples::InterpolateAt<M>(read, rows, cols, y, x, int(y), int(x), out)) write(r, c, out);
     }
-
-    /// Destination (r, c) from an interpolated value of channel a, for the
-    /// one-channel types whose other channels are always absent.
-    void Store(int r, int c, double a) const
-    {
-        const double out[4] = {a, NAN_REAL64, NAN_REAL64, NAN_REAL64};
-        write(r, c, out);
-    }
 };
 
 /// The one-channel types that have row kernels.

@@ -1,9 +1,10 @@
 // Vector row kernels of the resampler: four destination pixels at a time, one
 // in each lane of a 256-bit register, for processors with AVX2 (chosen at run
 // time). Each lane performs the scalar kernel's operations in the scalar
-// kernel's order; IEEE multiplication, addition, division and square root are
-// exact per lane and no multiply-add is fused (the target enables AVX2 only),
-// so every pixel comes out bit for bit as the general path computes it. A
+// kernel's order; vector multiplication, addition, division and square root
+// round each lane exactly as the scalar instructions round, and no
+// multiply-add is fused (the library builds with -ffp-contract=off), so every
+// pixel comes out bit for bit as the general path computes it. A
 // group of four whose interpolation windows do not all lie wholly inside the
 // source (near an edge, outside it or marked) goes through the scalar
 // per-pixel code, which also takes the pixels left over at the end of a row.
@@ -159,6 +160,29 @@ __m256d Cubic4(const uint8_t* p, const int32_t* o, int cols, __m256d dy, __m256d
     return _mm256_div_pd(sum, wsum);
 }
 
+/// Stores four values at p as GridSamples::TypedWriter does: each clamped to
+/// the type's range, a non-number passing the clamp, then converted (a
+/// non-number to an integer type gives 0).
+template <class S, class C>
+void Store4(uint8_t* p, __m256d v)
+{
+    // MAXPD and MINPD return their second operand when either is a
+    // non-number, so such lanes pass as they pass the scalar comparisons.
+    v = _mm256_max_pd(_mm256_set1_pd(GridSamples::kRangeMin[S::kCode]), v);
+    v = _mm256_min_pd(_mm256_set1_pd(GridSamples::kRangeMax[S::kCode]), v);
+    if constexpr (std::is_same_v<C, double>) {
+        _mm256_storeu_pd(reinterpret_cast<double*>(p), v);
+    } else if constexpr (std::is_same_v<C, float>) {
+        _mm_storeu_ps(reinterpret_cast<float*>(p), _mm256_cvtpd_ps(v));
+    } else {
+        // Clamped into an integer type's range the truncation fits 32 bits.
+        v = _mm256_andnot_pd(_mm256_cmp_pd(v, v, _CMP_UNORD_Q), v);
+        alignas(16) int32_t t[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(t), _mm256_cvttpd_epi32(v));
+        for (int k = 0; k < 4; ++k) GridSamples::Store(p + k * sizeof(C), static_cast<C>(t[k]));
+    }
+}
+
 /// One destination row for source and destination type S and method M.
 template <class S, int M, class Mapper>
 void VectorRow(const XGrid& src, XGrid& dst, const Mapper& map, int r)
@@ -174,6 +198,7 @@ void VectorRow(const XGrid& src, XGrid& dst, const Mapper& map, int r)
     const __m128i rLow = _mm_set1_epi32(before - 1), rHigh = _mm_set1_epi32(rows - after);
     const __m128i cLow = _mm_set1_epi32(before - 1), cHigh = _mm_set1_epi32(cols - after);
     const __m128i stride = _mm_set1_epi32(cols);
+    uint8_t* dstRow = dst.GetData() + std::ptrdiff_t(r) * dstCols * std::ptrdiff_t(sizeof(C));
     int c = 0;
     for (; c + 4 <= dstCols; c += 4) {
         __m256d x, y;
@@ -194,14 +219,21 @@ void VectorRow(const XGrid& src, XGrid& dst, const Mapper& map, int r)
         // 2^31 samples, so they fit.
         alignas(16) int32_t o[4];
         _mm_store_si128(reinterpret_cast<__m128i*>(o), _mm_add_epi32(_mm_mullo_epi32(r0, stride), c0));
+        uint8_t* out = dstRow + std::ptrdiff_t(c) * std::ptrdiff_t(sizeof(C));
+        if constexpr (M == XINTERP_NEAREST && std::is_integral_v<C>) {
+            // An integer sample read into a double and stored back as its
+            // own type is the sample itself. (Floating samples are not: the
+            // store clamps infinities.)
+            for (int k = 0; k < 4; ++k)
+                GridSamples::Store(out + k * sizeof(C), GridSamples::Load<C>(base + std::ptrdiff_t(o[k]) * sizeof(C)));
+            continue;
+        }
         const __m256d dy = _mm256_sub_pd(y, _mm256_cvtepi32_pd(r0)), dx = _mm256_sub_pd(x, _mm256_cvtepi32_pd(c0));
         __m256d v;
         if constexpr (M == XINTERP_NEAREST) v = Gather4<C>(base, o, 0);
         else if constexpr (M == XINTERP_BILINEAR) v = Bilinear4<C>(base, o, cols, dy, dx);
         else v = Cubic4<C>(base, o, cols, dy, dx);
-        alignas(32) double out[4];
-        _mm256_store_pd(out, v);
-        for (int k = 0; k < 4; ++k) pixel.Store(r, c + k, out[k]);
+        Store4<S, C>(out, v);
     }
     for (; c < dstCols; ++c) {
         double x, y;

@@ -154,7 +154,19 @@ TEST(MtResample, RowKernelsMatchTheGeneralPathBitForBit)
     scalar.SetKernels(XResamplePixels::KERNELS_SCALAR);
     for (int st : types)
         for (int dt : {st, st == XDT_REAL64 ? int(XDT_UINT08) : int(XDT_REAL64)}) {  // kernel pair and a general one
-            const XGrid src = RandomGrid(50, 60, st, unsigned(st * 40 + dt));
+            XGrid src = RandomGrid(50, 60, st, unsigned(st * 40 + dt));
+            // Floating sources also hold infinities and non-numbers, which
+            // the stores clamp or pass.
+            for (int i = 0; i < 60 && (st == XDT_REAL32 || st == XDT_REAL64); ++i) {
+                const double v = i % 3 == 0 ? INFINITY : i % 3 == 1 ? -INFINITY : NAN;
+                uint8_t* p = src.GetData() + size_t(i * 47 % 3000) * src.GetDataSize();
+                if (st == XDT_REAL32) {
+                    const float f = float(v);
+                    std::memcpy(p, &f, sizeof f);
+                } else {
+                    std::memcpy(p, &v, sizeof v);
+                }
+            }
             for (int method = XINTERP_NEAREST; method <= XINTERP_CUBIC; ++method) {
                 XGrid ref(47, 61, dt), out(47, 61, dt);
                 for (XResamplePixels* fast : {&scalar, &vector}) {
