@@ -72,7 +72,9 @@ void ConvolveRow(const SrcT* src, int H, int W, const typename OutArith<OutT>::A
         const SrcT* row = src + std::ptrdiff_t(sy) * W;
         if (edge == XCONV_EDGE_CLAMP) {
             // The row with kw/2 repeated edge samples on the left and the rest on the right.
-            for (int xx = 0; xx < W + kw - 1; ++xx) pad[xx] = row[std::clamp(xx - kw / 2, 0, W - 1)];
+            std::fill(pad, pad + kw / 2, row[0]);
+            std::copy(row, row + W, pad + kw / 2);
+            std::fill(pad + kw / 2 + W, pad + W + kw - 1, row[W - 1]);
             for (int i = 0; i < kw; ++i) {
                 const auto kv = k[j * kw + i];
                 const SrcT* p = pad + i;
