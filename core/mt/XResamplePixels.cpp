@@ -7,7 +7,6 @@
 
 namespace Pelmora::Tivra::MT {
 
-using namespace GridSamples;
 using namespace ResampleRows;
 
 namespace {
