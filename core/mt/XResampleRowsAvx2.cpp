@@ -8,15 +8,20 @@
 // group of four whose interpolation windows do not all lie wholly inside the
 // source (near an edge, outside it or marked) goes through the scalar
 // per-pixel code, which also takes the pixels left over at the end of a row.
-#include <immintrin.h>
-
+// Other processors have no vector kernels and take the scalar ones.
 #include <cstdint>
 #include <type_traits>
 
 #include "mt/XResampleRows.h"
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define TIVRA_RESAMPLE_X86 1
+#endif
+
 namespace Pelmora::Tivra::MT::ResampleRows {
 
+#ifdef TIVRA_RESAMPLE_X86
 namespace {
 
 /// The component type of a one-channel sample codec.
@@ -262,6 +267,13 @@ RowKernel<Mapper> FindVectorRowKernel(int type, int method)
     });
     return kernel;
 }
+#else
+template <class Mapper>
+RowKernel<Mapper> FindVectorRowKernel(int, int)
+{
+    return nullptr;
+}
+#endif
 
 template RowKernel<PixelMapper> FindVectorRowKernel<PixelMapper>(int, int);
 template RowKernel<CoordMapMapper> FindVectorRowKernel<CoordMapMapper>(int, int);
