@@ -4,6 +4,7 @@
 // hit-test record, which the .NET layer reads in place.
 #include "ostrel_geo.h"
 #include "ostrel_internal.h"
+#include "ostrel_vertex.h"
 
 #include <tivra/geo/XEllipsoidEarth.h>
 #include <tivra/geo/XGeoPoint.h>
@@ -21,14 +22,8 @@ static_assert(offsetof(ostrel_hitflag, index) == offsetof(tagXHitFlag, index));
 
 namespace {
 
-XVertex3d V(const ostrel_vec3* p) { return XVertex3d(p->x, p->y, p->z); }
-
-void Put(const XVertex3d& v, ostrel_vec3* p)
-{
-    p->x = v.x;
-    p->y = v.y;
-    p->z = v.z;
-}
+// The point's overload beside the vector's.
+using Pelmora::Ostrel::Native::Put;
 
 void Put(const XGeoPoint& g, ostrel_geopoint* p)
 {

@@ -2,6 +2,7 @@
 // functions neither allocate nor throw; the try blocks only make sure that
 // nothing can ever cross the boundary.
 #include "ostrel_sensor.h"
+#include "ostrel_vertex.h"
 
 #include <tivra/geo/XGeoPoint.h>
 #include <tivra/geo/XSensor.h>
@@ -9,17 +10,9 @@
 #include <limits>
 
 using namespace Pelmora::Tivra;
+using namespace Pelmora::Ostrel::Native;
 
 namespace {
-
-XVertex3d V(const ostrel_vec3* p) { return XVertex3d(p->x, p->y, p->z); }
-
-void Put(const XVertex3d& v, ostrel_vec3* p)
-{
-    p->x = v.x;
-    p->y = v.y;
-    p->z = v.z;
-}
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 

@@ -16,8 +16,13 @@ constexpr int64_t kTicksPerSecond = 10000000LL;
 bool ToSystemTime(time_t nSeconds, int nMilliseconds, tagXSystemTime& st)
 {
     tm t{};
-    if (localtime_r(&nSeconds, &t) == nullptr) return false;
-    // The record's year is 16-bit: years outside 0..65535 cannot be held.
+    return localtime_r(&nSeconds, &t) != nullptr && TmToSystemTime(t, nMilliseconds, st);
+}
+
+} // namespace
+
+bool TmToSystemTime(const tm& t, int nMilliseconds, tagXSystemTime& st)
+{
     if (t.tm_year + 1900 < 0 || t.tm_year + 1900 > 65535) return false;
     st.wYear = static_cast<uint16_t>(t.tm_year + 1900);
     st.wMonth = static_cast<uint16_t>(t.tm_mon + 1);
@@ -29,8 +34,6 @@ bool ToSystemTime(time_t nSeconds, int nMilliseconds, tagXSystemTime& st)
     st.wMilliseconds = static_cast<uint16_t>(nMilliseconds);
     return true;
 }
-
-} // namespace
 
 bool GetLocalSystemTime(tagXSystemTime& st)
 {

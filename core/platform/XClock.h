@@ -2,10 +2,15 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 
 #include <tivra/platform/XPlatformTypes.h>
 
 namespace Pelmora::Tivra::XPlatform {
+
+/// The record of a broken-down time with the given milliseconds; false when
+/// its year does not fit the record's 16 bits.
+bool TmToSystemTime(const tm& t, int nMilliseconds, tagXSystemTime& st);
 
 /// The current local date and time with milliseconds; false when the system
 /// cannot tell it.

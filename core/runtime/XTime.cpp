@@ -192,17 +192,7 @@ tm* XTime::GetGmtTm(tm* ptm) const
 bool XTime::GetAsSystemTime(tagXSystemTime& st) const
 {
     tm t{};
-    if (!BreakDown(m_time, true, t)) return false;
-    if (t.tm_year + 1900 < 0 || t.tm_year + 1900 > 65535) return false; // the record's year is 16-bit
-    st.wYear = static_cast<uint16_t>(t.tm_year + 1900);
-    st.wMonth = static_cast<uint16_t>(t.tm_mon + 1);
-    st.wDayOfWeek = static_cast<uint16_t>(t.tm_wday);
-    st.wDay = static_cast<uint16_t>(t.tm_mday);
-    st.wHour = static_cast<uint16_t>(t.tm_hour);
-    st.wMinute = static_cast<uint16_t>(t.tm_min);
-    st.wSecond = static_cast<uint16_t>(t.tm_sec);
-    st.wMilliseconds = 0;
-    return true;
+    return BreakDown(m_time, true, t) && XPlatform::TmToSystemTime(t, 0, st);
 }
 
 XString XTime::Format(const char* pszFormat) const
