@@ -1,13 +1,15 @@
 // Quaternions and the attitude rotation: the Hamilton product, the rotation
 // matrix against the sandwich product, the aerospace yaw-pitch-roll sequence
 // against an independently written direction-cosine matrix, and the Euler
-// extraction round trip.
+// extraction round trip including gimbal lock.
 #include <gtest/gtest.h>
 
 #include <tivra/geo/XAttitude.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
+#include <tuple>
 
 using namespace Pelmora::Tivra;
 
@@ -15,12 +17,8 @@ namespace {
 
 constexpr double kPi = 3.141592653589793;
 
-void ExpectVec(const XVertex3d& a, const XVertex3d& b, double tol)
-{
-    EXPECT_NEAR(a.x, b.x, tol);
-    EXPECT_NEAR(a.y, b.y, tol);
-    EXPECT_NEAR(a.z, b.z, tol);
-}
+double MaxAbs(const XVertex3d& v) { return std::max({std::fabs(v.x), std::fabs(v.y), std::fabs(v.z)}); }
+#define ExpectVec(a, b, tol) EXPECT_LE(MaxAbs((a) - (b)), (tol)) << #a
 
 // A right-handed local frame that is not axis-aligned, standing in for
 // north, east and down somewhere on the globe.
@@ -37,24 +35,14 @@ void TiltedFrame(XVertex3d& N, XVertex3d& E, XVertex3d& D)
 TEST(GeoAttitude, QuaternionAlgebra)
 {
     const XQuaternion i(1, 0, 0, 0), j(0, 1, 0, 0), k(0, 0, 1, 0);
-    const XQuaternion ij = i * j, ji = j * i, ii = i * i;
-    EXPECT_EQ(ij.z, 1.0);  // i j = k
-    EXPECT_EQ(ij.w, 0.0);
-    EXPECT_EQ(ji.z, -1.0);  // j i = -k
-    EXPECT_EQ(ii.w, -1.0);  // i i = -1
-    const XQuaternion jk = j * k;
-    EXPECT_EQ(jk.x, 1.0);  // j k = i
+    // i j = k, j i = -k, i i = -1, j k = i.
+    EXPECT_EQ(std::make_tuple((i * j).z, (j * i).z, (i * i).w, (j * k).x), std::make_tuple(1.0, -1.0, -1.0, 1.0));
 
     XQuaternion zero(0, 0, 0, 0);
-    zero.Normalize();
-    EXPECT_EQ(zero.w, 1.0);
-    EXPECT_EQ(zero.x, 0.0);
-    XQuaternion q(1, 2, 3, 4);
-    q.Normalize();
-    EXPECT_NEAR(q.x * q.x + q.y * q.y + q.z * q.z + q.w * q.w, 1.0, 1e-15);
-    EXPECT_NEAR(q.w / q.x, 4.0, 1e-14);
+    EXPECT_EQ(zero.Normalize().w, 1.0);  // length 0 becomes the identity
 
-    // The matrix is a proper rotation and equals the sandwich q v q*.
+    // The matrix of a normalised quaternion is a proper rotation and equals
+    // the sandwich q v q*.
     std::mt19937_64 rng(11);
     std::uniform_real_distribution<double> u(-1, 1);
     for (int n = 0; n < 200; ++n) {
@@ -63,9 +51,7 @@ TEST(GeoAttitude, QuaternionAlgebra)
         double m[3][3];
         r.GetMatrix(m);
         const XVertex3d c0(m[0][0], m[1][0], m[2][0]), c1(m[0][1], m[1][1], m[2][1]), c2(m[0][2], m[1][2], m[2][2]);
-        EXPECT_NEAR(c0.Dot(c1), 0.0, 1e-14);
-        EXPECT_NEAR(c1.Dot(c2), 0.0, 1e-14);
-        EXPECT_NEAR(c0.Norm(), 1.0, 1e-14);
+        EXPECT_LE(std::max({std::fabs(c0.Dot(c1)), std::fabs(c1.Dot(c2)), std::fabs(c0.Norm() - 1)}), 1e-14);
         EXPECT_NEAR(c0.Cross(c1).Dot(c2), 1.0, 1e-14);  // det +1
 
         const XVertex3d v(u(rng), u(rng), u(rng));
@@ -81,28 +67,15 @@ TEST(GeoAttitude, QuaternionAlgebra)
                                                XVertex3d(1, 0, 0), kPi / 2);
     ExpectVec(c.Rotate(XVertex3d(0, 1, 0)), XVertex3d(0, 0, 1), 1e-15);
     ExpectVec(c.Rotate(XVertex3d(1, 0, 0)), XVertex3d(0, 1, 0), 1e-15);
-    // Unnormalised axes are fine once the product is normalised: a zero axis
-    // contributes no rotation, a long one a distorted turn that stays unit.
+    // Zero axes contribute no rotation and the normalised product stays unit.
     const XQuaternion z = Xfn::ComposeRotation(XVertex3d(), 1.0, XVertex3d(), 2.0, XVertex3d(), 3.0);
     EXPECT_NEAR(z.w * z.w, 1.0, 1e-15);
 }
 
-TEST(GeoAttitude, FrameRotationMatchesAerospaceSequence)
+TEST(GeoAttitude, FrameRotationMatchesAerospaceSequenceAndEulerAnglesRebuildIt)
 {
     XVertex3d N, E, D;
     TiltedFrame(N, E, D);
-
-    // Quarter turns one angle at a time.
-    XVertex3d a = N, b = E, c = D;
-    Xfn::RotateFrame(a, b, c, kPi / 2, 0, 0);
-    ExpectVec(a, E, 1e-15);  // yaw: north turns east
-    a = N, b = E, c = D;
-    Xfn::RotateFrame(a, b, c, 0, kPi / 2, 0);
-    ExpectVec(a, -D, 1e-15);  // pitch: nose up
-    a = N, b = E, c = D;
-    Xfn::RotateFrame(a, b, c, 0, 0, kPi / 2);
-    ExpectVec(b, D, 1e-15);  // roll: right wing down
-
     std::mt19937_64 rng(7);
     std::uniform_real_distribution<double> yawD(-kPi, kPi), pitchD(-1.55, 1.55), rollD(-kPi, kPi);
     for (int n = 0; n < 500; ++n) {
@@ -118,14 +91,12 @@ TEST(GeoAttitude, FrameRotationMatchesAerospaceSequence)
 
         XAngle ey, ep, er;
         Xfn::GetEulerAngles(X, Y, Z, N, E, D, ey, ep, er);
-        EXPECT_NEAR(ey.rad(), y, 1e-11);
-        EXPECT_NEAR(ep.rad(), p, 1e-11);
-        EXPECT_NEAR(er.rad(), r, 1e-11);
+        EXPECT_LE(MaxAbs(XVertex3d(ey.rad() - y, ep.rad() - p, er.rad() - r)), 1e-11);
     }
 
     // Pitched by exactly +-pi/2 (gimbal lock): the pitch stays a number, yaw
     // is 0 and the roll takes up the heading, so the angles rebuild the frame.
-    for (double p : {kPi / 2, -kPi / 2}) {
+    for (double p : {kPi / 2, -kPi / 2})
         for (double y : {0.0, 0.3, -2.9}) {
             XVertex3d X = N, Y = E, Z = D;
             Xfn::RotateFrame(X, Y, Z, y, p, 0.4);
@@ -135,9 +106,6 @@ TEST(GeoAttitude, FrameRotationMatchesAerospaceSequence)
             EXPECT_EQ(ey.rad(), 0.0);
             XVertex3d X2 = N, Y2 = E, Z2 = D;
             Xfn::RotateFrame(X2, Y2, Z2, ey.rad(), ep.rad(), er.rad());
-            ExpectVec(X2, X, 1e-7);
-            ExpectVec(Y2, Y, 1e-7);
-            ExpectVec(Z2, Z, 1e-7);
+            EXPECT_LE(std::max({MaxAbs(X2 - X), MaxAbs(Y2 - Y), MaxAbs(Z2 - Z)}), 1e-7);
         }
-    }
 }

@@ -18,6 +18,8 @@ namespace {
 
 constexpr double kPi = 3.141592653589793;
 constexpr double D2R = 0.017453292519943295;
+constexpr int32_t kFrameTypes[] = {_XEARTH_SENSOR_FRAME_GEODETIC, _XEARTH_SENSOR_FRAME_GEOCENTRIC,
+                                   _XEARTH_SENSOR_FRAME_VELX};
 
 #define ExpectVec(a, b, tol) EXPECT_LE(((a) - (b)).Norm(), 1.8 * (tol)) << #a
 
@@ -34,31 +36,37 @@ Orbit MakeOrbit(double lon = 37.3, double lat = 21.7, double hgt = 7e5)
     return o;
 }
 
+// The local frame turned by (yaw, pitch, roll), as a rebuilt attitude is checked.
+XVertex3d RotatedDown(const XVertex3d& N, const XVertex3d& E, const XVertex3d& D, const XAngle& y, const XAngle& p,
+                      const XAngle& r)
+{
+    XVertex3d X = N, Y = E, Z = D;
+    Xfn::RotateFrame(X, Y, Z, y.rad(), p.rad(), r.rad());
+    return Z;
+}
+
 } // namespace
 
 TEST(GeoSensor, FramesAreOrthonormalPointBackRightAndDown)
 {
     const Orbit o = MakeOrbit();
-    XVertex3d N, E, D;
+    XVertex3d N, E, D, X, Y, Z;
     Xfn::m_earth.GetFrameNED(o.pos, N, E, D);
-    for (int32_t type : {_XEARTH_SENSOR_FRAME_GEODETIC, _XEARTH_SENSOR_FRAME_GEOCENTRIC, _XEARTH_SENSOR_FRAME_VELX}) {
-        XVertex3d X, Y, Z;
-        ASSERT_TRUE(Xfn::GetSensorFrame(o.pos, o.vel, type, X, Y, Z));
+    // Each type pins one axis: down along the ellipsoid normal, down toward
+    // the centre, back against the velocity.
+    const struct { int32_t type; const XVertex3d* axis; XVertex3d expected; double tol; } frames[] = {
+        {_XEARTH_SENSOR_FRAME_GEODETIC, &Z, D, 1e-9},
+        {_XEARTH_SENSOR_FRAME_GEOCENTRIC, &Z, o.pos / -o.pos.Norm(), 1e-15},
+        {_XEARTH_SENSOR_FRAME_VELX, &X, o.vel / -o.vel.Norm(), 1e-15}};
+    for (const auto& f : frames) {
+        ASSERT_TRUE(Xfn::GetSensorFrame(o.pos, o.vel, f.type, X, Y, Z));
         for (const XVertex3d* v : {&X, &Y, &Z}) EXPECT_NEAR(v->Norm(), 1.0, 1e-15);
         EXPECT_NEAR(std::fabs(X.Dot(Y)) + std::fabs(Y.Dot(Z)) + std::fabs(Z.Dot(X)), 0.0, 1e-15);
-        // Built as (back, right, down): X x Y = -Z.
-        ExpectVec(X.Cross(Y), -Z, 1e-15);
+        ExpectVec(X.Cross(Y), -Z, 1e-15);  // built as (back, right, down)
         EXPECT_LT(X.Dot(o.vel), -0.99 * o.vel.Norm());
-        EXPECT_GT(Y.Dot(E), 0.9);
-        EXPECT_GT(Z.Dot(D), 0.99);
+        EXPECT_TRUE(Y.Dot(E) > 0.9 && Z.Dot(D) > 0.99) << f.type;
+        ExpectVec(*f.axis, f.expected, f.tol);
     }
-    XVertex3d X, Y, Z;
-    Xfn::GetSensorFrame(o.pos, o.vel, _XEARTH_SENSOR_FRAME_GEODETIC, X, Y, Z);
-    ExpectVec(Z, D, 1e-9);  // along the ellipsoid normal
-    Xfn::GetSensorFrame(o.pos, o.vel, _XEARTH_SENSOR_FRAME_GEOCENTRIC, X, Y, Z);
-    ExpectVec(Z, o.pos / -o.pos.Norm(), 1e-15);
-    Xfn::GetSensorFrame(o.pos, o.vel, _XEARTH_SENSOR_FRAME_VELX, X, Y, Z);
-    ExpectVec(X, o.vel / -o.vel.Norm(), 1e-15);
 
     const XVertex3d keep(9, 9, 9);
     X = Y = Z = keep;
@@ -71,6 +79,8 @@ TEST(GeoSensor, FramesAreOrthonormalPointBackRightAndDown)
 
 TEST(GeoSensor, PointingVectorAndPlatformAttitude)
 {
+    // Yaw turns the line of sight about itself; pitch tilts it toward -Y,
+    // roll toward -X.
     const XVertex3d x(1, 0, 0), y(0, 1, 0), z(0, 0, 1);
     ExpectVec(Xfn::GetSensorPointingVector(x, y, z, XAngle(0.7), XAngle(0), XAngle(0)), z, 1e-15);
     ExpectVec(Xfn::GetSensorPointingVector(x, y, z, XAngle(0), XAngle(0.3), XAngle(0)),
@@ -82,39 +92,33 @@ TEST(GeoSensor, PointingVectorAndPlatformAttitude)
     XVertex3d N, E, D;
     Xfn::m_earth.GetFrameNED(pt.ecr(), N, E, D);
     const XAngle yP(0.4), pP(0.1), rP(-0.05), zero(0);
-    XAngle yaw, pitch, roll;
+    XAngle yaw, pitch, roll, gy, gp, gr;
 
     // Shortcut 1: the platform's angles and the local down vector, even with
     // a rolled and pitched platform.
     ExpectVec(Xfn::CalcGlobalSensorAttitudeInPlatform(pt, yP, pP, rP, zero, zero, zero, yaw, pitch, roll), D, 0);
     EXPECT_EQ(std::make_tuple(yaw.rad(), pitch.rad(), roll.rad()), std::make_tuple(0.4, 0.1, -0.05));
 
-    // The general path: platform, mount rotation, azimuth and elevation; the
-    // angles written back reproduce the returned down axis.
-    auto general = [&](double yp, double pp, double rp, double az, double el, double top, XAngle& y, XAngle& p,
-                       XAngle& r) {
-        XVertex3d X = N, Y = E, Z = D;
-        Xfn::RotateFrame(X, Y, Z, yp, pp, rp);
-        if (top != 0) Xfn::RotateFrame(X, Y, Z, top, 0, 0);
-        Xfn::RotateFrame(X, Y, Z, az, el, 0);
-        Xfn::GetEulerAngles(X, Y, Z, N, E, D, y, p, r);
-        return Z;
-    };
-    XAngle gy, gp, gr;
-    XVertex3d v = Xfn::CalcGlobalSensorAttitudeInPlatform(pt, yP, pP, rP, XAngle(0.2), XAngle(-0.3), XAngle(0.6),
-                                                          yaw, pitch, roll);
-    ExpectVec(v, general(0.4, 0.1, -0.05, 0.2, -0.3, 0.6, gy, gp, gr), 1e-15);
+    // The general path: the platform's down axis turned by the mount angle
+    // plus the azimuth and tilted by the elevation (direction-cosine form in
+    // the platform frame); the angles written back rebuild it.
     XVertex3d X = N, Y = E, Z = D;
-    Xfn::RotateFrame(X, Y, Z, yaw.rad(), pitch.rad(), roll.rad());
-    ExpectVec(Z, v, 1e-12);
+    Xfn::RotateFrame(X, Y, Z, 0.4, 0.1, -0.05);
+    const double h = 0.2 + 0.6, el = -0.3;
+    XVertex3d v = Xfn::CalcGlobalSensorAttitudeInPlatform(pt, yP, pP, rP, XAngle(0.2), XAngle(el), XAngle(0.6), yaw,
+                                                          pitch, roll);
+    ExpectVec(v, X * (std::sin(el) * std::cos(h)) + Y * (std::sin(el) * std::sin(h)) + Z * std::cos(el), 1e-14);
+    ExpectVec(RotatedDown(N, E, D, yaw, pitch, roll), v, 1e-12);
 
-    // Shortcut 2 (level in roll, elevation only) agrees with the general path.
+    // Shortcut 2 (level in roll, elevation only) agrees with the general path,
+    // forced by a roll of 1e-300.
     v = Xfn::CalcGlobalSensorAttitudeInPlatform(pt, yP, pP, zero, zero, XAngle(0.25), zero, yaw, pitch, roll);
-    ExpectVec(v, general(0.4, 0.1, 0.0, 0.0, 0.25, 0.0, gy, gp, gr), 1e-14);
-    EXPECT_EQ(pitch.rad(), 0.1 + 0.25);
+    const XVertex3d g =
+        Xfn::CalcGlobalSensorAttitudeInPlatform(pt, yP, pP, XAngle(1e-300), zero, XAngle(0.25), zero, gy, gp, gr);
+    ExpectVec(v, g, 1e-14);
+    EXPECT_EQ(std::make_pair(pitch.rad(), roll.rad()), std::make_pair(0.1 + 0.25, 0.0));
     EXPECT_NEAR(gp.rad(), pitch.rad(), 1e-12);
     EXPECT_NEAR(gy.rad(), yaw.rad(), 1e-12);
-    EXPECT_EQ(roll.rad(), 0.0);
 }
 
 TEST(GeoSensor, GimbalAttitude)
@@ -133,26 +137,22 @@ TEST(GeoSensor, GimbalAttitude)
     // Gimbal turned right by 30 degrees and down by 50 on a yawed platform:
     // the line of sight from the direction-cosine matrix, and the returned
     // angles rebuild a camera frame whose down axis is that line of sight.
-    const double yp = 1.1, az = 30 * D2R, el = -50 * D2R;
+    const double yp = 1.1, az = 30 * D2R, el = -50 * D2R, h = yp + az;
     const XVertex3d los = Xfn::CalcGlobalSensorAttitudeInPlatformUAS(pt, XAngle(yp), zero, zero, XAngle(az),
                                                                      XAngle(el), zero, yaw, pitch, roll);
-    const double h = yp + az;
     ExpectVec(los, N * (std::cos(el) * std::cos(h)) + E * (std::cos(el) * std::sin(h)) + D * (-std::sin(el)), 1e-14);
-    XVertex3d X = N, Y = E, Z = D;
-    Xfn::RotateFrame(X, Y, Z, yaw.rad(), pitch.rad(), roll.rad());
-    ExpectVec(Z, los, 1e-12);
+    ExpectVec(RotatedDown(N, E, D, yaw, pitch, roll), los, 1e-12);
 }
 
 TEST(GeoSensor, TargetSearchAtIncidenceAngle)
 {
-    for (const Orbit& o : {MakeOrbit(), MakeOrbit(-150.2, -63.4, 5.2e5), MakeOrbit(12.0, 2.5, 8e5)}) {
-        for (int32_t type :
-             {_XEARTH_SENSOR_FRAME_GEODETIC, _XEARTH_SENSOR_FRAME_GEOCENTRIC, _XEARTH_SENSOR_FRAME_VELX}) {
+    for (const Orbit& o : {MakeOrbit(), MakeOrbit(-150.2, -63.4, 5.2e5), MakeOrbit(12.0, 2.5, 8e5)})
+        for (int32_t type : kFrameTypes) {
             XVertex3d X, Y, Z;
             Xfn::GetSensorFrame(o.pos, o.vel, type, X, Y, Z);
             for (double deg : {-45.0, -20.0, -3.0, 3.0, 20.0, 45.0}) {
-                XVertex3d tar;
-                XAngle inc = XAngle(deg * D2R);
+                XVertex3d tar, tar2, llh;
+                XAngle inc(deg * D2R), inc2 = inc, inc3 = inc;
                 ASSERT_TRUE(Xfn::GetSensorPointingTargetOnEarth(o.pos, o.vel, 0.0, tar, inc, false, type));
                 EXPECT_NEAR(inc.rad(), std::fabs(deg) * D2R, 1e-9) << deg << " frame " << type;
                 const XVertex3d los = tar - o.pos;
@@ -162,49 +162,41 @@ TEST(GeoSensor, TargetSearchAtIncidenceAngle)
                                  tar.z * tar.z / (6356752.3142 * 6356752.3142);
                 EXPECT_NEAR(q, 1.0, 1e-12);  // on the ellipsoid
 
-                // The distance argument changes nothing; the geodetic output
-                // is the same point.
-                XVertex3d tar2, llh;
-                XAngle inc2 = XAngle(deg * D2R), inc3 = inc2;
+                // The distance argument changes nothing; the geodetic output is the same point.
                 ASSERT_TRUE(Xfn::GetSensorPointingTargetOnEarth(o.pos, o.vel, 4.2e5, tar2, inc2, false, type));
-                EXPECT_EQ(tar2, tar);
-                EXPECT_EQ(inc2.rad(), inc.rad());
+                EXPECT_EQ(std::make_pair(tar2, inc2.rad()), std::make_pair(tar, inc.rad()));
                 ASSERT_TRUE(Xfn::GetSensorPointingTargetOnEarth(o.pos, o.vel, 0.0, llh, inc3, true, type));
-                const XVertex3d back = Xfn::GeoToEcr(llh.x, llh.y, llh.z);
-                EXPECT_LT((back - tar).Norm(), 1e-6);
+                EXPECT_LT((Xfn::GeoToEcr(llh.x, llh.y, llh.z) - tar).Norm(), 1e-6);
                 EXPECT_NEAR(llh.z, 0.0, 1e-6);
             }
         }
-    }
 
-    // Failure: a sensor at the earth's centre has no frame to search in; the
+    // Failure (a sensor at the earth's centre, an unknown frame type): the
     // marker is written, the angle kept.
     const Orbit o = MakeOrbit();
-    XVertex3d tar(1, 2, 3);
-    XAngle inc(0.3);
-    EXPECT_FALSE(Xfn::GetSensorPointingTargetOnEarth(XVertex3d(), o.vel, 0.0, tar, inc, false,
-                                                     _XEARTH_SENSOR_FRAME_GEOCENTRIC));
-    EXPECT_EQ(tar, XVertex3d(XSENSOR_NO_TARGET, XSENSOR_NO_TARGET, XSENSOR_NO_TARGET));
-    EXPECT_EQ(inc.rad(), 0.3);
-    tar = XVertex3d(1, 2, 3);
-    EXPECT_FALSE(Xfn::GetSensorPointingTargetOnEarth(o.pos, o.vel, 0.0, tar, inc, true, 7));
-    EXPECT_EQ(tar.x, XSENSOR_NO_TARGET);
+    const XVertex3d kNoTarget(XSENSOR_NO_TARGET, XSENSOR_NO_TARGET, XSENSOR_NO_TARGET);
+    const struct { XVertex3d pos; int32_t type; bool llh; } failing[] = {
+        {XVertex3d(), _XEARTH_SENSOR_FRAME_GEOCENTRIC, false}, {o.pos, 7, true}};
+    for (const auto& f : failing) {
+        XVertex3d tar(1, 2, 3);
+        XAngle inc(0.3);
+        EXPECT_FALSE(Xfn::GetSensorPointingTargetOnEarth(f.pos, o.vel, 0.0, tar, inc, f.llh, f.type)) << f.type;
+        EXPECT_EQ(std::make_pair(tar, inc.rad()), std::make_pair(kNoTarget, 0.3));
+    }
 }
 
 TEST(GeoSensor, ScaleFactorAndDotProduct)
 {
-    double s0, s1;
-    Xfn::GetScaleFactor(0.0, 10.0, 100.0, 200.0, s0, s1);
-    EXPECT_EQ(std::make_pair(s0, s1), std::make_pair(100.0, 10.0));
-    Xfn::GetScaleFactor(3.0, -5.0, 7.0, 23.0, s0, s1);  // maps 3 -> 7 and -5 -> 23
-    EXPECT_DOUBLE_EQ(s0 + s1 * 3.0, 7.0);
-    EXPECT_DOUBLE_EQ(s0 + s1 * -5.0, 23.0);
-    Xfn::GetScaleFactor(4.0, 4.0, 9.0, 11.0, s0, s1);
-    EXPECT_EQ(std::make_pair(s0, s1), std::make_pair(9.0, 0.0));
+    // The map sends a to A and b to B; equal ends give the constant A.
+    const struct { double a, b, A, B, s0, s1; } maps[] = {
+        {0.0, 10.0, 100.0, 200.0, 100.0, 10.0}, {3.0, -5.0, 7.0, 23.0, 13.0, -2.0}, {4.0, 4.0, 9.0, 11.0, 9.0, 0.0}};
+    for (const auto& m : maps) {
+        double s0, s1;
+        Xfn::GetScaleFactor(m.a, m.b, m.A, m.B, s0, s1);
+        EXPECT_EQ(std::make_pair(s0, s1), std::make_pair(m.s0, m.s1)) << m.a << " " << m.b;
+    }
+    // The float form computes in double: inputs 1e-8 apart in float still resolve.
     float f0, f1;
-    Xfn::GetScaleFactor(0.0f, 10.0f, 100.0f, 200.0f, f0, f1);
-    EXPECT_EQ(std::make_pair(f0, f1), std::make_pair(100.0f, 10.0f));
-    // Computed in double: 1e-8 apart in float input still resolves.
     Xfn::GetScaleFactor(1.0f, 3.0f, 0.1f, 0.3f, f0, f1);
     EXPECT_FLOAT_EQ(f1, 0.1f);
     EXPECT_EQ(Xfn::DotProduct(XVertex3d(1, 2, 3), XVertex3d(-4, 5, 0.5)), 7.5);

@@ -119,11 +119,10 @@ TEST(GridInterpolation, OutsideRefusedNegativeFractionsTruncateToRowZero)
     const double outside[][2] = {{-1, 0}, {-1.5, 0.5}, {0, -1}, {0.5, -1.01}, {2, 0}, {0, 2}, {2.5, 2.5}};
     for (int method : {0, 1, 2, 7})
         for (const auto& p : outside) Interp(g, p[0], p[1], method, false);
-    EXPECT_EQ(Interp(g, -0.5, 0.5, XINTERP_BILINEAR)[0], -1.0);  // row 0 with dy = -0.5
-    EXPECT_EQ(Interp(g, -0.5, -0.5, XINTERP_NEAREST)[0], 0.0);
-    EXPECT_EQ(Interp(g, 0.5, 0.5, XINTERP_BILINEAR)[0], 3.0);
-    EXPECT_EQ(Interp(g, 1.5, 0.5, XINTERP_BILINEAR)[0], 5.0);  // the last row stands in for the one below
-    EXPECT_EQ(Interp(g, 1.5, 1.5, XINTERP_BILINEAR)[0], 6.0);
+    // Hand values that pin the reference: row 0 with dy = -0.5, and the last
+    // row standing in for the one below.
+    EXPECT_EQ(Interp(g, -0.5, 0.5, XINTERP_BILINEAR)[0], -1.0);
+    EXPECT_EQ(Interp(g, 1.5, 0.5, XINTERP_BILINEAR)[0], 5.0);
     EXPECT_EQ(Interp(g, 0.9, 1.2, XINTERP_NEAREST), (Cell{2, N, N, N}));
     for (int method : {3, -1, 100}) EXPECT_EQ(Interp(g, 0.5, 0.5, method), (Cell{-9, -9, -9, -9}));
 }

@@ -156,45 +156,29 @@ TEST(GridStatistics, EveryTypeAgreesWithTwoPassLongDoubleAndTheSequentialLoop)
 
 TEST(GridStatistics, IncrementalAccumulationNoDataAndSmallCounts)
 {
-    const uint8_t u8[] = {1, 2, 3, 0};
-    XStatAccum one{}, two{};
-    double mx, mn, mean, sd;
-    Xfn::AccumulateRowStatistics(one, 4, XDT_UINT08, u8, 0);
-    Xfn::FinishStatistics(one, mx, mn, mean, sd);
-    EXPECT_EQ(std::make_tuple(one.count, mn, mx, mean, sd), std::make_tuple(uint64_t(3), 1.0, 3.0, 2.0, 1.0));
-    Xfn::AccumulateRowStatistics(two, 2, XDT_UINT08, u8, 0);
-    Xfn::AccumulateRowStatistics(two, 2, XDT_UINT08, u8 + 2, 0);
-    EXPECT_EQ(Key(one), Key(two));
-
     // Splitting keeps the order of additions, so real sums agree bit for bit.
     std::mt19937_64 rng(7);
-    for (int type : {XDT_REAL32, XDT_UINT16, XDT_SINT08C}) {
+    for (int type : {XDT_UINT08, XDT_REAL32, XDT_UINT16, XDT_SINT08C}) {
         const auto buf = RandomSamples(type, 777, rng);
         XStatAccum whole{}, parts{};
         Xfn::AccumulateRowStatistics(whole, 777, type, buf.data(), NAN_REAL64);
         for (int start = 0, len = 1; start < 777; start += len, len = len * 3 + 1)
             Xfn::AccumulateRowStatistics(parts, std::min(len, 777 - start), type,
                                          buf.data() + size_t(start) * DATASIZE[type], NAN_REAL64);
-        EXPECT_EQ(Key(whole), Key(parts));
+        EXPECT_EQ(Key(whole), Key(parts)) << type;
     }
 
-    // A complex pair contributes its magnitude.
-    const float c32[] = {3, 4, -6, 8};
-    const int8_t c8[] = {-3, -4};
-    XStatAccum c{};
-    Xfn::AccumulateRowStatistics(c, 2, XDT_REAL32C, c32, NAN_REAL64);
-    Xfn::AccumulateRowStatistics(c, 1, XDT_SINT08C, c8, NAN_REAL64);
-    EXPECT_EQ(std::make_tuple(c.count, c.sum0, c.max0, c.min0), std::make_tuple(uint64_t(3), 20.0, 10.0, 5.0));
-
     // All noData: initialised, nothing counted, mean NaN; one sample: sd NaN.
+    const uint8_t u8[] = {1, 0};
     XStatAccum none{};
-    Xfn::AccumulateRowStatistics(none, 1, XDT_UINT08, u8 + 3, 0);
+    double mx, mn, mean, sd;
+    Xfn::AccumulateRowStatistics(none, 1, XDT_UINT08, u8 + 1, 0);
     EXPECT_EQ(std::make_tuple(none.count, none.min0, none.max0), std::make_tuple(uint64_t(0), 1.7e308, -1.7e308));
     Xfn::FinishStatistics(none, mx, mn, mean, sd);
     EXPECT_TRUE(std::isnan(mean));
     Xfn::AccumulateRowStatistics(none, 1, XDT_UINT08, u8, 0);
     Xfn::FinishStatistics(none, mx, mn, mean, sd);
-    EXPECT_EQ(mean, 1);
+    EXPECT_EQ(std::make_tuple(mean, mn, mx), std::make_tuple(1.0, 1.0, 1.0));
     EXPECT_TRUE(std::isnan(sd));
 }
 
@@ -413,11 +397,10 @@ TEST(GridStatistics, GridRectanglesAndInPlaceReadsEqualTheCopyPath)
     const GridStats s = Stats(u, 1, 0, 1, 0, 0);
     EXPECT_EQ(std::make_tuple(s.n, s.hist[4], s.hist[0], s.hist[255], s.mn, s.mx),
               std::make_tuple(uint64_t(5), uint64_t(3), uint64_t(0), uint64_t(1), 4.0, 255.0));
-    EXPECT_DOUBLE_EQ(s.mean, 276.0 / 5);
     // An empty grid, a rectangle outside, or an unsupported type accept nothing.
     const GridStats none = Stats(XGrid(), 1, 0, 1, 0, 0);
-    EXPECT_EQ(std::make_tuple(none.n, none.mn), std::make_tuple(uint64_t(0), 1.7e308));
-    EXPECT_TRUE(std::isnan(none.mean));
+    EXPECT_EQ(std::make_tuple(none.n, none.mn, none.mx), std::make_tuple(uint64_t(0), 1.7e308, -1.7e308));
+    EXPECT_TRUE(std::isnan(none.mean) && std::isnan(none.sd));
     EXPECT_EQ(Stats(u, 5, 9, 0, 2, NAN_REAL64).n, 0u);
     EXPECT_EQ(Stats(XGrid(2, 2, XDT_UINT64), 1, 0, 1, 0, NAN_REAL64).n, 0u);
 }

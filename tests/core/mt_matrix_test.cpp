@@ -1,5 +1,8 @@
+// Dense solvers: every square path, least squares against the normal
+// equations in long double, the null vector, and owned or borrowed storage.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <vector>
@@ -13,16 +16,14 @@ namespace {
 XMatrix Make(int rows, int cols, std::initializer_list<double> v)
 {
     XMatrix m(rows, cols);
-    int k = 0;
-    for (double x : v) m.GetData()[k++] = x;
+    std::copy(v.begin(), v.end(), m.GetData());
     return m;
 }
 
 XVector MakeV(std::initializer_list<double> v)
 {
     XVector x(int(v.size()));
-    int k = 0;
-    for (double e : v) x[k++] = e;
+    std::copy(v.begin(), v.end(), x.GetData());
     return x;
 }
 
@@ -62,37 +63,26 @@ void ExpectSolves(const XMatrix& a, const XVector& b, const XVector& x, double t
 
 } // namespace
 
-TEST(MtMatrix, SquareSystemsTakeEveryPath)
+TEST(MtMatrix, SquareSystemsTakeEveryPathAndSingularOnesAreRefused)
 {
-    XVector x;
-    const XMatrix lower = Make(3, 3, {2, 0, 0, 1, 3, 0, -1, 2, 4});
-    const XVector b = MakeV({2, 7, 9});
-    ASSERT_TRUE(lower.Solve(b, x));
-    ExpectSolves(lower, b, x, 1e-14);
-    EXPECT_DOUBLE_EQ(x[0], 1.0);
-
-    const XMatrix upper = Make(3, 3, {2, 1, -1, 0, 3, 2, 0, 0, 4});
-    ASSERT_TRUE(upper.Solve(b, x));
-    ExpectSolves(upper, b, x, 1e-14);
-
-    const XMatrix spd = Make(3, 3, {4, 1, 2, 1, 5, 1, 2, 1, 6});
-    ASSERT_TRUE(spd.Solve(b, x));
-    ExpectSolves(spd, b, x, 1e-13);
-
-    // Symmetric but indefinite: Cholesky fails and LU takes over.
-    const XMatrix indefinite = Make(3, 3, {0, 1, 2, 1, 0, 3, 2, 3, 0});
-    ASSERT_TRUE(indefinite.Solve(b, x));
-    ExpectSolves(indefinite, b, x, 1e-13);
-
     std::mt19937 rng(7);
     std::uniform_real_distribution<double> u(-10, 10);
     XMatrix general(6, 6);
-    XVector gb(6);
+    XVector gb(6), x;
     for (int i = 0; i < 36; ++i) general.GetData()[i] = u(rng);
     for (int i = 0; i < 6; ++i) gb[i] = u(rng);
-    ASSERT_TRUE(general.Solve(gb, x));
-    ExpectSolves(general, gb, x, 1e-11);
-
+    const XVector b = MakeV({2, 7, 9});
+    const struct { const char* path; XMatrix a; XVector b; double tol; } cases[] = {
+        {"lower", Make(3, 3, {2, 0, 0, 1, 3, 0, -1, 2, 4}), b, 1e-14},
+        {"upper", Make(3, 3, {2, 1, -1, 0, 3, 2, 0, 0, 4}), b, 1e-14},
+        {"Cholesky", Make(3, 3, {4, 1, 2, 1, 5, 1, 2, 1, 6}), b, 1e-13},
+        {"indefinite: Cholesky fails, LU", Make(3, 3, {0, 1, 2, 1, 0, 3, 2, 3, 0}), b, 1e-13},
+        {"LU", general, gb, 1e-11}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        ASSERT_TRUE(c.a.Solve(c.b, x));
+        ExpectSolves(c.a, c.b, x, c.tol);
+    }
     // Singular systems are refused, also when rounding leaves a tiny pivot.
     EXPECT_FALSE(Make(2, 2, {1, 2, 2, 4}).Solve(MakeV({1, 2}), x));
     EXPECT_FALSE(Make(3, 3, {1, 2, 3, 4, 5, 6, 7, 8, 9}).Solve(b, x));
@@ -127,10 +117,8 @@ TEST(MtMatrix, NullVectorIsTheSmallestSingularDirection)
     XVector h;
     ASSERT_TRUE(a.NullVector(h));
     ASSERT_EQ(h.GetSize(), 3);
-    const double sign = h[0] > 0 ? 1 : -1;
-    EXPECT_NEAR(sign * h[0], 1.0 / 3, 1e-12);
-    EXPECT_NEAR(sign * h[1], -2.0 / 3, 1e-12);
-    EXPECT_NEAR(sign * h[2], 2.0 / 3, 1e-12);
+    const double sign = h[0] > 0 ? 1 : -1, want[3] = {1.0 / 3, -2.0 / 3, 2.0 / 3};
+    for (int j = 0; j < 3; ++j) EXPECT_NEAR(sign * h[j], want[j], 1e-12) << j;
     // Fewer rows than columns still gives a unit vector of the null space.
     const XMatrix wide = Make(1, 3, {1, 1, 1});
     ASSERT_TRUE(wide.NullVector(h));
@@ -142,27 +130,18 @@ TEST(MtMatrix, NullVectorIsTheSmallestSingularDirection)
 TEST(MtMatrix, StorageIsOwnedOrBorrowed)
 {
     double buffer[6] = {1, 2, 3, 4, 5, 6};
-    XMatrix borrowed(buffer, 2, 3);
+    XMatrix borrowed(buffer, 2, 3), owned(4, 4);
     EXPECT_EQ(borrowed(1, 0), 4.0);
-    EXPECT_TRUE(borrowed.Resize(3, 2));    // within the borrowed elements
-    EXPECT_EQ(borrowed.GetData(), buffer);
-    EXPECT_FALSE(borrowed.Resize(3, 3));   // borrowed and too small
+    EXPECT_TRUE(borrowed.Resize(3, 2) && borrowed.GetData() == buffer);  // within the borrowed elements
+    EXPECT_FALSE(borrowed.Resize(3, 3));                                 // borrowed and too small
     EXPECT_EQ(borrowed.GetRows(), 3);
-
-    XMatrix owned(4, 4);
     double* p = owned.GetData();
-    EXPECT_TRUE(owned.Resize(2, 8));
-    EXPECT_EQ(owned.GetData(), p);         // capacity suffices: reused
+    EXPECT_TRUE(owned.Resize(2, 8) && owned.GetData() == p);  // capacity suffices: reused
     EXPECT_TRUE(owned.Resize(5, 5));
     EXPECT_FALSE(owned.Resize(-1, 2));
+    const XMatrix copy(borrowed);  // a copy owns its elements
+    EXPECT_TRUE(copy.GetData() != buffer && copy(2, 1) == 6.0);
 
-    XMatrix copy(borrowed);                // a copy owns its elements
-    EXPECT_NE(copy.GetData(), buffer);
-    EXPECT_EQ(copy(2, 1), 6.0);
-
-    XVector v(buffer, 6);
-    EXPECT_TRUE(v.Resize(4));
-    EXPECT_FALSE(v.Resize(7));
-    XVector w;
-    EXPECT_TRUE(w.Resize(3));
+    XVector v(buffer, 6), w;
+    EXPECT_TRUE(v.Resize(4) && !v.Resize(7) && w.Resize(3));
 }

@@ -35,6 +35,11 @@ void Reference(int method, const double* a, const double* b, double x, double y,
 
 struct Points {
     std::vector<double> sx, sy, tx, ty;
+    /// Fits w to the points (the first n) with an optional mask and cell grid.
+    bool FitTo(XWarp2D& w, int method, int n, const uint8_t* mask = nullptr, int cols = 1, int rows = 1) const
+    {
+        return w.Fit(method, n, sx.data(), sy.data(), tx.data(), ty.data(), mask, cols, rows);
+    }
 };
 
 /// n random source points in [0, 100]^2 mapped through a known polynomial.
@@ -47,10 +52,7 @@ Points Sample(int method, const double* a, const double* b, int n, unsigned seed
         const double x = u(rng), y = u(rng);
         double xo, yo;
         Reference(method, a, b, x, y, xo, yo);
-        p.sx.push_back(x);
-        p.sy.push_back(y);
-        p.tx.push_back(xo);
-        p.ty.push_back(yo);
+        p.sx.push_back(x), p.sy.push_back(y), p.tx.push_back(xo), p.ty.push_back(yo);
     }
     return p;
 }
@@ -70,61 +72,31 @@ void MethodCoeffs(int method, double* a, double* b)
 
 } // namespace
 
-TEST(MtWarpCoeff, EvaluationFormsAndStates)
+TEST(MtWarpCoeff, NullNoChangeAndUnknownMethods)
 {
-    XWarpCoeff w;
-    EXPECT_TRUE(w.IsUnchanged());
+    XWarpCoeff w;  // Null maps nothing; the form with outputs passes the point on
     double x = 3, y = 4, xo = 0, yo = 0;
-    EXPECT_FALSE(w.WarpPoint(x, y));
-    EXPECT_EQ(x, 3);
-    EXPECT_FALSE(w.WarpPoint(3, 4, xo, yo));
-    EXPECT_EQ(xo, 3);
-    EXPECT_EQ(yo, 4);
-
-    w.m_nMethod = XWARP_LINEAR;
-    w.m_CoeffX[0] = 2; w.m_CoeffX[1] = 1;
-    w.m_CoeffY[0] = 3; w.m_CoeffY[1] = -1;
-    ASSERT_TRUE(w.WarpPoint(1, 10, xo, yo));
-    EXPECT_EQ(xo, 3);
-    EXPECT_EQ(yo, 29);
-
+    EXPECT_TRUE(w.IsUnchanged());
+    EXPECT_FALSE(w.WarpPoint(x, y) || w.WarpPoint(3, 4, xo, yo));
+    EXPECT_EQ((std::vector<double>{x, y, xo, yo}), (std::vector<double>{3, 4, 3, 4}));
     w.m_nMethod = 6;  // unknown methods map nothing
     EXPECT_FALSE(w.WarpPoint(x, y));
     w.m_nMethod = XWARP_NOCHANGE;
-    EXPECT_TRUE(w.WarpPoint(x, y));
-    EXPECT_TRUE(w.IsUnchanged());
-
-    for (int method = XWARP_LINEAR; method <= XWARP_THIRDORDER; ++method) {
-        XWarpCoeff p;
-        p.m_nMethod = method;
-        MethodCoeffs(method, p.m_CoeffX, p.m_CoeffY);
-        double rx, ry;
-        Reference(method, p.m_CoeffX, p.m_CoeffY, 37.5, -12.25, rx, ry);
-        XVertex2<double> v(37.5, -12.25), out;
-        ASSERT_TRUE(p.WarpPoint(v, out));
-        EXPECT_NEAR(out.x, rx, 1e-12 * std::fabs(rx)) << method;
-        EXPECT_NEAR(out.y, ry, 1e-12 * std::fabs(ry)) << method;
-    }
+    EXPECT_TRUE(w.WarpPoint(x, y) && w.IsUnchanged());
 }
 
 TEST(MtWarpCoeff, RotationArraysCopiesAndReset)
 {
     XWarpCoeff r;
     r.m_RmsX = 5;
-    r.CreateRotation(90, 0, 0);
-    double x = 1, y = 0;
+    r.CreateRotation(90, 1, 2);  // counter-clockwise about (1, 2), residuals cleared
+    double x = 2, y = 2;
     ASSERT_TRUE(r.WarpPoint(x, y));
-    EXPECT_NEAR(x, 0, 1e-15);
-    EXPECT_NEAR(y, 1, 1e-15);
+    EXPECT_NEAR(x, 1, 1e-14);
+    EXPECT_NEAR(y, 3, 1e-14);
     EXPECT_EQ(r.m_RmsX, 0);
-
-    r.CreateRotation(0, 5, 5);
+    r.CreateRotation(0, 5, 5);  // an identity still counts as a mapping
     EXPECT_FALSE(r.IsUnchanged());
-    r.CreateRotation(33, -7.5, 12);
-    x = -7.5, y = 12;
-    r.WarpPoint(x, y);
-    EXPECT_NEAR(x, -7.5, 1e-13);
-    EXPECT_NEAR(y, 12, 1e-13);
 
     XWarpCoeff empty;
     std::vector<XVertex2<double>> pts = {{1, 2}, {3, 4}};
@@ -132,30 +104,22 @@ TEST(MtWarpCoeff, RotationArraysCopiesAndReset)
     EXPECT_FALSE(empty.WarpPoints(pts.data(), 2));
     // A derived mapping that fails for one element: the others are mapped.
     struct FailsAtTwo : XWarpCoeff {
-        bool WarpPoint(double& x, double& y) override
-        {
-            if (x == 2) return false;
-            x += 10;
-            return true;
-        }
+        bool WarpPoint(double& x, double& y) override { return x != 2 && (x += 10, true); }
         using XWarpCoeff::WarpPoint;
     } f;
     double xs[3] = {1, 2, 3}, ys[3] = {0, 0, 0};
     EXPECT_FALSE(f.WarpPoints(xs, ys, 3));
-    EXPECT_EQ(xs[0], 11);
-    EXPECT_EQ(xs[1], 2);
-    EXPECT_EQ(xs[2], 13);
+    EXPECT_EQ((std::vector<double>(xs, xs + 3)), (std::vector<double>{11, 2, 13}));
 
-    r.m_RmsX = 1.5;
-    r.m_RmsY = 2.5;
-    XWarpCoeff c(r), d;
+    // Assignment copies every field; Reset keeps the residuals.
+    r.CreateRotation(33, 4, 5);
+    r.m_RmsX = 1.5, r.m_RmsY = 2.5;
+    XWarpCoeff d;
     d = r;
-    EXPECT_EQ(c.m_RmsY, 2.5);
-    EXPECT_EQ(d.m_CoeffX[2], r.m_CoeffX[2]);
+    EXPECT_TRUE(d.m_nMethod == XWARP_AFFINE && std::equal(r.m_CoeffX, r.m_CoeffX + 10, d.m_CoeffX) &&
+                std::equal(r.m_CoeffY, r.m_CoeffY + 10, d.m_CoeffY) && d.m_RmsX == 1.5 && d.m_RmsY == 2.5);
     d.Reset();
-    EXPECT_EQ(d.m_nMethod, XWARP_NULL);
-    EXPECT_EQ(d.m_CoeffX[0], 0);
-    EXPECT_EQ(d.m_RmsX, 1.5);
+    EXPECT_TRUE(d.m_nMethod == XWARP_NULL && d.m_CoeffX[2] == 0 && d.m_CoeffY[2] == 0 && d.m_RmsX == 1.5);
 }
 
 TEST(MtWarpFit, EveryMethodRecoversItsPolynomial)
@@ -165,11 +129,14 @@ TEST(MtWarpFit, EveryMethodRecoversItsPolynomial)
         MethodCoeffs(method, a, b);
         const Points p = Sample(method, a, b, 40, 100 + method);
         XWarp2D w;
-        ASSERT_TRUE(w.Fit(method, 40, p.sx.data(), p.sy.data(), p.tx.data(), p.ty.data(), nullptr, 1, 1)) << method;
+        ASSERT_TRUE(p.FitTo(w, method, 40)) << method;
         EXPECT_EQ(w.m_nMethod, method);
         EXPECT_EQ(w.GetCellRows(), 0);
-        EXPECT_LT(w.m_RmsX, 1e-9);
-        EXPECT_LT(w.m_RmsY, 1e-9);
+        EXPECT_LT(std::max(w.m_RmsX, w.m_RmsY), 1e-9);  // the residuals go through the evaluation
+        EXPECT_FALSE(w.IsUnchanged());
+        XVertex2<double> out;  // the vertex form reaches the same evaluation
+        ASSERT_TRUE(w.WarpPoint(XVertex2<double>(p.sx[7], p.sy[7]), out));
+        EXPECT_LT(std::max(std::fabs(out.x - p.tx[7]), std::fabs(out.y - p.ty[7])), 1e-8);
         for (int t = 0; t < GetWarpTermCount(method); ++t) {
             EXPECT_NEAR(w.m_CoeffX[t], a[t], 1e-9 * std::max(1.0, std::fabs(a[t]))) << method << " term " << t;
             EXPECT_NEAR(w.m_CoeffY[t], b[t], 1e-9 * std::max(1.0, std::fabs(b[t]))) << method << " term " << t;
@@ -179,40 +146,39 @@ TEST(MtWarpFit, EveryMethodRecoversItsPolynomial)
 
 TEST(MtWarpFit, PointCountsMasksAndResiduals)
 {
-    double a[10] = {}, b[10] = {};
-    MethodCoeffs(XWARP_AFFINE, a, b);
-    Points p = Sample(XWARP_AFFINE, a, b, 3, 1);
+    // As many points as terms suffice, one fewer fails and leaves the set Null.
     XWarp2D w;
-    ASSERT_TRUE(w.Fit(XWARP_AFFINE, 3, p.sx.data(), p.sy.data(), p.tx.data(), p.ty.data(), nullptr, 1, 1));
-    EXPECT_LT(w.m_RmsX, 1e-12);
-    EXPECT_FALSE(w.Fit(XWARP_AFFINE, 2, p.sx.data(), p.sy.data(), p.tx.data(), p.ty.data(), nullptr, 1, 1));
-    EXPECT_EQ(w.m_nMethod, XWARP_NULL);
-
-    MethodCoeffs(XWARP_THIRDORDER, a, b);
-    p = Sample(XWARP_THIRDORDER, a, b, 10, 2);
-    EXPECT_FALSE(w.Fit(XWARP_THIRDORDER, 9, p.sx.data(), p.sy.data(), p.tx.data(), p.ty.data(), nullptr, 1, 1));
-    EXPECT_TRUE(w.Fit(XWARP_THIRDORDER, 10, p.sx.data(), p.sy.data(), p.tx.data(), p.ty.data(), nullptr, 1, 1));
-
+    for (int method : {XWARP_AFFINE, XWARP_THIRDORDER}) {
+        double a[10] = {}, b[10] = {};
+        MethodCoeffs(method, a, b);
+        const Points p = Sample(method, a, b, 10, unsigned(method));
+        const int k = GetWarpTermCount(method);
+        EXPECT_FALSE(p.FitTo(w, method, k - 1)) << method;
+        EXPECT_EQ(w.m_nMethod, XWARP_NULL);
+        ASSERT_TRUE(p.FitTo(w, method, k)) << method;
+        EXPECT_LT(w.m_RmsX, method == XWARP_AFFINE ? 1e-12 : 1e-6);
+    }
     // Three collinear points cannot carry an affine fit.
     const double cx[3] = {0, 1, 2}, cy[3] = {0, 1, 2}, t[3] = {5, 6, 7};
     EXPECT_FALSE(w.Fit(XWARP_AFFINE, 3, cx, cy, t, t, nullptr, 1, 1));
 
     // A gross outlier masked out takes part neither in the fit nor in the residuals.
+    double a[10] = {}, b[10] = {};
     MethodCoeffs(XWARP_AFFINE, a, b);
-    p = Sample(XWARP_AFFINE, a, b, 12, 3);
+    Points p = Sample(XWARP_AFFINE, a, b, 12, 3);
     p.tx[5] += 1000;
     std::vector<uint8_t> mask(12, 1);
     mask[5] = 0;
-    ASSERT_TRUE(w.Fit(XWARP_AFFINE, 12, p.sx.data(), p.sy.data(), p.tx.data(), p.ty.data(), mask.data(), 1, 1));
+    ASSERT_TRUE(p.FitTo(w, XWARP_AFFINE, 12, mask.data()));
     EXPECT_LT(w.m_RmsX, 1e-10);
-    ASSERT_TRUE(w.Fit(XWARP_AFFINE, 12, p.sx.data(), p.sy.data(), p.tx.data(), p.ty.data(), nullptr, 1, 1));
+    ASSERT_TRUE(p.FitTo(w, XWARP_AFFINE, 12));
     EXPECT_GT(w.m_RmsX, 100);
     double rx, ry;
     XWarp2D::CalcRms(w, 0, p.sx.data(), p.sy.data(), p.tx.data(), p.ty.data(), nullptr, rx, ry);
     EXPECT_EQ(rx, NAN_REAL64);
 
     XWarp2D none;
-    EXPECT_TRUE(none.Fit(XWARP_NOCHANGE, 12, p.sx.data(), p.sy.data(), p.tx.data(), p.ty.data(), nullptr, 1, 1));
+    EXPECT_TRUE(p.FitTo(none, XWARP_NOCHANGE, 12));
     EXPECT_EQ(none.m_nMethod, XWARP_NULL);
 }
 
@@ -220,39 +186,33 @@ TEST(MtWarp2D, CellGridEdgesOutsidePointsAndNullCells)
 {
     // A 3 x 3 lattice over [0, 2]^2 mapped by x' = 10x, y' = 10y, except
     // that every target right of x = 1 moves by +100 in x.
-    std::vector<double> sx, sy, tx, ty;
-    for (int j = 0; j < 3; ++j)
-        for (int i = 0; i < 3; ++i) {
-            sx.push_back(i);
-            sy.push_back(j);
-            tx.push_back(10.0 * i + (i > 1 ? 100 : 0));
-            ty.push_back(10.0 * j);
-        }
+    Points p;
+    for (int i = 0; i < 9; ++i) {
+        p.sx.push_back(i % 3), p.sy.push_back(i / 3);
+        p.tx.push_back(10.0 * (i % 3) + (i % 3 > 1 ? 100 : 0)), p.ty.push_back(10.0 * (i / 3));
+    }
     XWarp2D w;
-    ASSERT_TRUE(w.Fit(XWARP_AFFINE, 9, sx.data(), sy.data(), tx.data(), ty.data(), nullptr, 2, 2));
-    ASSERT_EQ(w.GetCellRows(), 2);
-    ASSERT_EQ(w.GetCellCols(), 2);
+    ASSERT_TRUE(p.FitTo(w, XWARP_AFFINE, 9, nullptr, 2, 2));
+    ASSERT_TRUE(w.GetCellRows() == 2 && w.GetCellCols() == 2);
     EXPECT_EQ(w.m_Bound[2], 2.0);
+    EXPECT_FALSE(w.IsUnchanged());
     // The left cells fit their six points exactly, so the shared column x = 1
     // (in both cells) maps to 10 from the left; the right cells see a jump.
     double x = 0.5, y = 0.5;
     ASSERT_TRUE(w.WarpPoint(x, y));
     EXPECT_NEAR(x, 5, 1e-12);
     EXPECT_NEAR(w.GetCell(0, 1).m_RmsX, 0, 1e-12);  // 1 -> 10 and 2 -> 120 both fit a line
-    // A point far outside maps through the nearest corner cell.
-    x = 50, y = -30;
-    ASSERT_TRUE(w.WarpPoint(x, y));
-    double cx = 50, cy = -30;
-    w.GetCell(0, 1).Evaluate(cx, cy);
-    EXPECT_EQ(x, cx);
-    EXPECT_EQ(y, cy);
-    EXPECT_FALSE(w.IsUnchanged());
-
-    // Copies own their grid.
+    // A point far outside maps through the nearest corner cell, also in a
+    // copy, which owns its grid.
     XWarp2D copy(w);
-    ASSERT_EQ(copy.GetCellCols(), 2);
     EXPECT_NE(copy.m_Cells.m_pData, w.m_Cells.m_pData);
-    EXPECT_EQ(copy.GetCell(1, 1).m_CoeffX[0], w.GetCell(1, 1).m_CoeffX[0]);
+    for (XWarp2D* m : {&w, &copy}) {
+        double cx = 50, cy = -30;
+        x = 50, y = -30;
+        ASSERT_TRUE(m->WarpPoint(x, y));
+        w.GetCell(0, 1).Evaluate(cx, cy);
+        EXPECT_TRUE(x == cx && y == cy) << (m == &w ? "original" : "copy");
+    }
 
     // With only three points per cell on a 3 x 1 grid the middle cell
     // gets two points, fails its own fit and defers to the global set.
@@ -261,15 +221,13 @@ TEST(MtWarp2D, CellGridEdgesOutsidePointsAndNullCells)
     for (size_t i = 0; i < lx.size(); ++i) lt[i] = 2 * lx[i] + ly[i];
     XWarp2D g;
     ASSERT_TRUE(g.Fit(XWARP_AFFINE, int(lx.size()), lx.data(), ly.data(), lt.data(), ly.data(), nullptr, 3, 1));
-    EXPECT_EQ(g.GetCell(0, 1).m_nMethod, XWARP_NULL);
-    EXPECT_EQ(g.GetCell(0, 1).m_RmsX, NAN_REAL64);
+    EXPECT_TRUE(g.GetCell(0, 1).m_nMethod == XWARP_NULL && g.GetCell(0, 1).m_RmsX == NAN_REAL64);
     x = 1.5, y = 2;
     ASSERT_TRUE(g.WarpPoint(x, y));
     EXPECT_NEAR(x, 5, 1e-12);
 
     g.CreateRotation(10, 0, 0);  // drops the grid through the virtual Reset
-    EXPECT_EQ(g.GetCellRows(), 0);
-    EXPECT_EQ(g.m_nMethod, XWARP_AFFINE);
+    EXPECT_TRUE(g.GetCellRows() == 0 && g.m_nMethod == XWARP_AFFINE);
 }
 
 TEST(MtProjectiveWarp, RecoversAHomographyAndRefusesBadInput)
@@ -305,11 +263,9 @@ TEST(MtProjectiveWarp, RecoversAHomographyAndRefusesBadInput)
     XProjectiveWarp q;
     const double hq[9] = {1, 0, 0, 0, 1, 0, 0, 0.5, 1};
     std::copy(hq, hq + 9, q.m_H.GetData());
-    x = 3;
-    y = -2;
+    x = 3, y = -2;
     EXPECT_FALSE(q.WarpPoint(x, y));
-    EXPECT_EQ(x, 3);
-    EXPECT_EQ(y, -2);
+    EXPECT_TRUE(x == 3 && y == -2);
 
     std::vector<uint8_t> mask(25, 0);
     mask[0] = mask[1] = mask[2] = 1;

@@ -1,4 +1,5 @@
 using System;
+using System.Linq;
 using Pelmora.Ostrel;
 using Xunit;
 
@@ -6,56 +7,45 @@ namespace Pelmora.Ostrel.Tests;
 
 public class XAngleTests
 {
-    [Fact]
-    public void DmsSignRulesDifferBetweenFromDmsAndSetDms()
+    [Theory]
+    // FromDms adds the magnitudes; SetDms takes the sign of the first non-zero part.
+    [InlineData(-10, 30, 0, 10.5, -10.5, 12)]
+    [InlineData(10, -30, 0, 10.5, -10.5, 12)]
+    [InlineData(0, 0, -36, 0.01, -0.01, 12)]
+    [InlineData(int.MinValue, 0, 0, 2147483648.0, -2147483648.0, 3)]  // no overflow on the magnitude
+    public void DmsSignRulesDifferBetweenFromDmsAndSetDms(int d, int m, double s, double fromDms, double setDms, int digits)
     {
-        Assert.Equal(10.5, XAngle.FromDms(-10, 30, 0).deg, 12);
-        Assert.Equal(0.5 + 10 + 1.0 / 3600, XAngle.FromDms(10, -30, -1).deg, 12);
-
+        Assert.Equal(fromDms, XAngle.FromDms(d, m, s).deg, digits);
         var a = new XAngle();
-        a.SetDms(-10, 30, 0);
-        Assert.Equal(-10.5, a.deg, 12);
-        a.SetDms(10, -30, 0);
-        Assert.Equal(-10.5, a.deg, 12);
-        a.SetDms(0, 0, -36);
-        Assert.Equal(-0.01, a.deg, 12);
-        a.SetDms(int.MinValue, 0, 0);  // no overflow on the magnitude
-        Assert.Equal(-2147483648.0, a.deg, 3);
-        Assert.Equal(2147483648.0, XAngle.FromDms(int.MinValue, 0, 0).deg, 3);
+        a.SetDms(d, m, s);
+        Assert.Equal(setDms, a.deg, digits);
+    }
 
+    [Fact]
+    public void DmsPartsAndStringCarryTheSignOnTheDegreesOnly()
+    {
         XAngle.FromDegree(-10.5).GetDms(out int d, out int m, out double s);
         Assert.Equal((10, 30), (d, m));
         Assert.Equal(0.0, s, 9);
-        XAngle.FromDegree(-0.25).GetDms(out d, out m, out s);
+        XAngle.FromDegree(-0.25).GetDms(out d, out m, out _);
         Assert.Equal((0, 15), (d, m));
-    }
 
-    [Fact]
-    public void DmsStringCarriesTheSignOnTheDegreesOnly()
-    {
-        Assert.StartsWith("-10°30'", XAngle.FromDegree(-10.5).GetDmsString());
-        Assert.Equal("0°30'0.000\"", XAngle.FromDegree(-0.5).GetDmsString());
-        Assert.Equal("37°30'15.000\"", XAngle.FromDms(37, 30, 15).GetDmsString());
-        Assert.Equal("0°0'0.000\"", new XAngle().GetDmsString());
-        Assert.Equal("-1°0'36.000\"", XAngle.FromDegree(-1.01).GetDmsString());
+        Assert.Equal(new[] { "0°30'0.000\"", "37°30'15.000\"", "-1°0'36.000\"" },
+                     new[] { XAngle.FromDegree(-0.5), XAngle.FromDms(37, 30, 15), XAngle.FromDegree(-1.01) }
+                         .Select(a => a.GetDmsString()));
         _ = new XAngle(double.NaN).GetDmsString();  // no exception for a non-number
     }
 
-    [Fact]
-    public void PublicNormalizeRemovesOneTurnAtMost()
+    [Theory]
+    [InlineData(13.0, 13.0 - XConstants.TwoPI)]  // one turn only: still above 2π
+    [InlineData(-7.0, -7.0 + XConstants.TwoPI)]
+    [InlineData(XConstants.TwoPI, XConstants.TwoPI)]
+    [InlineData(-1.0, -1.0)]
+    public void PublicNormalizeRemovesOneTurnAtMost(double rad, double expected)
     {
-        var a = new XAngle(13.0);
+        var a = new XAngle(rad);
         a.Normalize();
-        Assert.Equal(13.0 - XConstants.TwoPI, a.rad);  // still above 2π
-        a = new XAngle(-7.0);
-        a.Normalize();
-        Assert.Equal(-7.0 + XConstants.TwoPI, a.rad);
-        a = new XAngle(XConstants.TwoPI);
-        a.Normalize();
-        Assert.Equal(XConstants.TwoPI, a.rad);
-        a = new XAngle(-1.0);
-        a.Normalize();
-        Assert.Equal(-1.0, a.rad);
+        Assert.Equal(expected, a.rad);
     }
 
     [Fact]
@@ -63,37 +53,21 @@ public class XAngleTests
     {
         Assert.Equal(Math.PI, XAngle.FromDegree(180).rad);
         Assert.Equal(57.29577951308232, new XAngle(1).deg);
-        var a = new XAngle { deg = 90 };
-        Assert.Equal(90 * 0.017453292519943295, a.rad);
+        Assert.Equal(90 * 0.017453292519943295, new XAngle { deg = 90 }.rad);
 
         var x = new XAngle(1.5);
         var y = new XAngle(0.5);
-        Assert.Equal(2.0, (x + y).rad);
-        Assert.Equal(1.0, (x - y).rad);
-        Assert.Equal(1.0, x.Subtract(y).rad);
-        Assert.Equal(2.5, (x + 1.0).rad);
-        Assert.Equal(-0.5, (1.0 - x).rad);
-        Assert.Equal(0.75, (x * y).rad);
-        Assert.Equal(3.0, (2.0 * x).rad);
-        Assert.Equal(3.0, (x / y).rad);
-        Assert.Equal(2.0, (1.0 / y).rad);
+        Assert.Equal(new[] { 2.0, 1.0, 1.0, 2.5, -0.5, 0.75, 3.0, 3.0, 2.0, 2.5 },
+                     new[] { x + y, x - y, x.Subtract(y), x + 1.0, 1.0 - x, x * y, 2.0 * x, x / y, 1.0 / y,
+                             XAngle.Abs(new XAngle(-2.5)) }.Select(a => a.rad));
         Assert.NotSame(x, x + 0.0);
         Assert.Equal(1.5, x.rad);  // operands untouched
 
-        Assert.True(y < x);
-        Assert.True(x > y);
         var nan = new XAngle(double.NaN);
-        Assert.False(nan < x);
-        Assert.False(nan > x);
-        Assert.True(XAngle.IsNaN(nan));
-        Assert.False(nan.IsEqual(nan));
-        Assert.False(x.IsEqual(null));
-        Assert.True(x.IsEqual(new XAngle(1.5)));
-        Assert.Equal(2.5, XAngle.Abs(new XAngle(-2.5)).rad);
-
+        Assert.Equal(new[] { true, true, false, false, true, false, false },
+                     new[] { y < x, x > y, nan < x, nan > x, XAngle.IsNaN(nan), nan.IsEqual(nan), x.IsEqual(null) });
+        Assert.True(x.IsEqual(new XAngle(new XAngle.Unmanaged(1.5))));
         Assert.Equal(1.5, x.GetUnmanObj().rad);
-        Assert.Equal(-3.0, new XAngle(new XAngle.Unmanaged(-3.0)).rad);
-
         Assert.Throws<ArgumentNullException>(() => x + (XAngle)null!);
         Assert.Throws<ArgumentNullException>(() => XAngle.Abs(null!));
     }

@@ -43,20 +43,15 @@ public class XThreadTests
     public void NewObjectRangePriorityAndDisposal()
     {
         var thd = new XThread();
-        Assert.False(thd.Terminated);
         thd.GetPercentRange(out int lo, out int hi);
-        Assert.Equal((0, 100), (lo, hi));
+        Assert.Equal((false, 0, 100, eThreadPriority.Normal), (thd.Terminated, lo, hi, thd.Priority));
         thd.SetPercentRange(90, -5); // stored as given
         thd.GetPercentRange(out lo, out hi);
         Assert.Equal((90, -5), (lo, hi));
-
-        Assert.Equal(eThreadPriority.Normal, thd.Priority);
         thd.Priority = eThreadPriority.Idle;
-        Assert.Equal(eThreadPriority.Idle, thd.Priority);
-        Assert.False(thd.IsValid()); // only stored: the holder owns no native thread
         Assert.Throws<ArgumentOutOfRangeException>(() => thd.Priority = (eThreadPriority)7);
         Assert.Equal(eThreadPriority.Idle, thd.Priority);
-
+        Assert.False(thd.IsValid()); // only stored: the holder owns no native thread
         Assert.NotEqual(IntPtr.Zero, thd.GetPercentThread());
         Assert.Throws<InvalidOperationException>(() => thd.GetThreadID()); // no worker yet
         Assert.False(thd.IsAbortRequested); // not a worker thread
@@ -91,11 +86,8 @@ public class XThreadTests
         Assert.True(rec.WaitFor(e => e.Any(x => x.Name == "Success")));
         WaitQuiet(thd);
 
-        Assert.True(thd.Terminated);
         Assert.NotEqual(Environment.CurrentManagedThreadId, worker);
-        Assert.Equal((uint)worker, reportedId);
-        Assert.Equal(1, eventsAfterSend);
-        Assert.Equal(40, bridgePercent);
+        Assert.Equal((true, (uint)worker, 1, 40), (thd.Terminated, reportedId, eventsAfterSend, bridgePercent));
         // One percent event (the poller does not repeat a value just sent), then one success,
         // both from the worker; the poller, stopped by the worker's Terminate, adds nothing.
         Assert.Equal(new[] { ("Percent", 40, worker), ("Success", 0, worker) }, rec.Events);
@@ -155,9 +147,7 @@ public class XThreadTests
         Assert.True(sawBoth);
         var ev = rec.Events;
         Assert.Equal(new[] { ("Percent", 25), ("Percent", 60), ("Success", 0) }, ev.Select(e => (e.Name, e.Value)));
-        Assert.NotEqual(worker, ev[0].ThreadId); // the poller
-        Assert.NotEqual(worker, ev[1].ThreadId);
-        Assert.Equal(worker, ev[2].ThreadId);
+        Assert.Equal(new[] { false, false, true }, ev.Select(e => e.ThreadId == worker)); // percents from the poller
     }
 
     [Fact]
@@ -271,7 +261,6 @@ public class XThreadTests
         WaitQuiet(thd);
         Assert.IsType<ObjectDisposedException>(sendAfterDispose);
         Assert.Equal(new[] { ("Success", 0, poller), ("Success", 0, worker) }, rec.Events);
-
     }
 
     /// <summary>A subclass that does its job by overriding Process.</summary>
