@@ -1,6 +1,6 @@
 // XThread, XCriticalSection/XLock and XConditionVariable. Events are ordered
-// by condition variables and observable states, never by sleeps; every wait
-// is bounded so that a fault fails the test instead of hanging it.
+// by observable states, never by fixed sleeps; every wait is bounded so that
+// a fault fails the test instead of hanging it.
 #include <tivra/runtime/XConditionVariable.h>
 #include <tivra/runtime/XCriticalSection.h>
 #include <tivra/runtime/XThread.h>
@@ -8,12 +8,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cerrno>
 #include <chrono>
-#include <condition_variable>
+#include <climits>
+#include <cmath>
 #include <functional>
 #include <future>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -26,7 +25,7 @@ namespace {
 
 constexpr auto kLimit = 10s;  // reached only by a fault
 
-/// Polls a state that nothing notifies (flags of the classes under test).
+/// Polls a state until it holds; false once kLimit has passed.
 template <class Pred>
 bool PollUntil(Pred pred)
 {
@@ -54,83 +53,38 @@ std::future<int> Sleeper(XConditionVariable& cv, uint32_t ms = XINFINITE)
     });
 }
 
-/// Process() records its entry, then blocks until the test releases that
-/// execution (or, with m_bLeaveOnStop, until a stop is requested).
+/// Process() counts its entry (and whether a stop was already raised then),
+/// then waits until the test releases that execution: m_nReleased >= n.
 class GatedThread : public XThread {
 public:
     ~GatedThread() override { Kill(); }
 
     void Process() override
     {
-        std::unique_lock lock(m_m);
         const int n = ++m_nEntered;
-        m_stoppingAtEntry.push_back(IsStopping());
-        m_cv.notify_all();
-        m_cv.wait_for(lock, kLimit, [&] { return m_nReleased >= n || (m_bLeaveOnStop && IsStopping()); });
+        if (IsStopping()) ++m_nStoppingAtEntry;
+        PollUntil([&] { return m_nReleased >= n; });
         if (m_onLeave) m_onLeave(n);
         ++m_nLeft;
-        m_cv.notify_all();
     }
+    bool WaitEntered(int n) { return PollUntil([&] { return m_nEntered >= n; }); }
+    bool WaitLeft(int n) { return PollUntil([&] { return m_nLeft >= n; }); }
 
-    bool WaitEntered(int n) { return WaitFor([&] { return m_nEntered >= n; }); }
-    bool WaitLeft(int n) { return WaitFor([&] { return m_nLeft >= n; }); }
-    void Release(int n) { Locked([&] { m_nReleased = n; }); }
-    void StopAndNotify() { Stop(), Locked([] { return 0; }); }
-    int Entered() { return Locked([&] { return m_nEntered; }); }
-    std::vector<bool> StoppingAtEntry() { return Locked([&] { return m_stoppingAtEntry; }); }
-
-    bool m_bLeaveOnStop = false;
+    std::atomic<int> m_nEntered{0}, m_nLeft{0}, m_nReleased{0}, m_nStoppingAtEntry{0};
     std::function<void(int)> m_onLeave;  // runs on the worker at the end of execution n
-
-private:
-    template <class F>
-    std::invoke_result_t<F> Locked(F f)
-    {
-        std::lock_guard lock(m_m);
-        m_cv.notify_all();
-        return f();
-    }
-    template <class Pred>
-    bool WaitFor(Pred pred)
-    {
-        std::unique_lock lock(m_m);
-        return m_cv.wait_for(lock, kLimit, pred);
-    }
-
-    std::mutex m_m;
-    std::condition_variable m_cv;
-    int m_nEntered = 0, m_nLeft = 0, m_nReleased = 0;
-    std::vector<bool> m_stoppingAtEntry;
 };
 
 } // namespace
 
-TEST(RuntimeThread, NewObjectHoldsDefaultsAndRefusesWithoutThread)
+TEST(RuntimeThread, PercentTruncatesTowardZeroWithoutClampingAndSaturates)
 {
     GatedThread t;
-    int lo = -1, hi = -1;
-    t.GetPercentRange(lo, hi);
-    EXPECT_EQ((std::pair{lo, hi}), (std::pair{0, 100}));
     EXPECT_EQ(t.GetPercent(), 0);
-    EXPECT_FALSE(t.IsValid());
-    EXPECT_EQ(t.GetThreadID(), 0u);
-
-    EXPECT_FALSE(t.Run());
-    EXPECT_FALSE(t.Kill());
-    EXPECT_FALSE(t.SetPriority(2));
-    EXPECT_EQ(t.GetPriority(), 2);  // stored even without a thread
-    EXPECT_TRUE(t.Stop());
-    EXPECT_FALSE(t.IsStopped());  // no thread, so not stopped
-    EXPECT_FALSE(t.IsStopping());
-
-    // Truncation toward zero, no clamping, saturation at the int range.
-    for (auto [in, out] : {std::pair{99.9, 99}, {-0.5, 0}, {-7.9, -7}, {250.0, 250}, {1e12, INT32_MAX}}) {
+    for (auto [in, out] : {std::pair{99.9, 99}, {-0.5, 0}, {-7.9, -7}, {250.0, 250}, {1e12, INT_MAX}, {-1e12, INT_MIN},
+                           {std::nan(""), 0}}) {
         t.OnMessagePercent(in);
         EXPECT_EQ(t.GetPercent(), out) << in;
     }
-    t.SetPercentRange(30, 10);  // stored as given, no validation
-    t.GetPercentRange(lo, hi);
-    EXPECT_EQ((std::pair{lo, hi}), (std::pair{30, 10}));
 }
 
 TEST(RuntimeThread, RunCollapsesAndStopLastsUntilTheNextRun)
@@ -148,9 +102,7 @@ TEST(RuntimeThread, RunCollapsesAndStopLastsUntilTheNextRun)
     ASSERT_TRUE(t.WaitEntered(1));
     EXPECT_TRUE(t.IsRunning());
     for (int i = 0; i < 3; ++i) EXPECT_TRUE(t.Run());
-    t.Release(1);
-    ASSERT_TRUE(t.WaitEntered(2));
-    t.Release(2);
+    t.m_nReleased = 2;
     ASSERT_TRUE(t.WaitLeft(2));
     ASSERT_TRUE(PollUntil([&] { return !t.IsRunning(); }));
     EXPECT_TRUE(t.IsStopped());  // stopped during the pass, no Run() since
@@ -158,21 +110,21 @@ TEST(RuntimeThread, RunCollapsesAndStopLastsUntilTheNextRun)
     // A fence: one more Run() clears the flag and gives exactly one execution.
     ASSERT_TRUE(t.Run());
     EXPECT_FALSE(t.IsStopped());
-    ASSERT_TRUE(t.WaitEntered(3));
-    t.Release(3);
+    t.m_nReleased = 3;
     ASSERT_TRUE(t.WaitLeft(3));
 
-    // Stop() from outside is seen by Process(), which leaves by itself.
-    t.m_bLeaveOnStop = true;
+    // Stop() from outside shows in IsStopping() only while Process() executes.
     ASSERT_TRUE(t.Run());
     ASSERT_TRUE(t.WaitEntered(4));
-    t.StopAndNotify();
+    EXPECT_FALSE(t.IsStopping());
+    t.Stop();
+    EXPECT_TRUE(t.IsStopping());
+    t.m_nReleased = 4;
     ASSERT_TRUE(t.WaitLeft(4));
     ASSERT_TRUE(PollUntil([&] { return !t.IsRunning(); }));
-    EXPECT_FALSE(t.IsStopping());  // only while Process() executes
+    EXPECT_FALSE(t.IsStopping());
     EXPECT_TRUE(t.IsStopped());
-    EXPECT_TRUE(t.Kill());
-    EXPECT_EQ(t.StoppingAtEntry(), (std::vector<bool>{false, false, false, false}));
+    EXPECT_EQ(t.m_nStoppingAtEntry, 0);
 }
 
 TEST(RuntimeThread, KillWaitsForRunningProcessAndBeatsPendingRun)
@@ -184,31 +136,34 @@ TEST(RuntimeThread, KillWaitsForRunningProcessAndBeatsPendingRun)
     EXPECT_TRUE(t.Run());  // pending while Process() runs
 
     std::atomic<bool> killed{false};
-    std::thread killer([&] {
-        EXPECT_TRUE(t.Kill());
-        killed = true;
-    });
+    std::thread killer([&] { killed = t.Kill(); });
     // Kill() has raised its flags and now waits for Process() to return.
     ASSERT_TRUE(PollUntil([&] { return t.IsStopping(); }));
     EXPECT_FALSE(killed);
-    t.Release(1);
+    t.m_nReleased = 1;
     killer.join();
-    EXPECT_EQ(t.Entered(), 1);  // the kill wins over the pending run
+    EXPECT_TRUE(killed);
+    EXPECT_EQ(t.m_nEntered, 1);  // the kill wins over the pending run
+
+    // Without a thread only Stop() succeeds, and it does not read as stopped.
     EXPECT_FALSE(t.IsValid());
-    EXPECT_FALSE(t.IsStopping());
-    EXPECT_FALSE(t.IsStopped());
+    EXPECT_EQ(t.GetThreadID(), 0u);
     EXPECT_FALSE(t.Run());
+    EXPECT_FALSE(t.Kill());
+    EXPECT_FALSE(t.SetPriority(2));
+    EXPECT_EQ(t.GetPriority(), 2);  // stored all the same
+    EXPECT_TRUE(t.Stop());
+    EXPECT_FALSE(t.IsStopped());
 
     // Suspended and killed before any Run(): no execution at all.
     ASSERT_NE(t.Create(true, 0), nullptr);
     EXPECT_TRUE(t.Kill());
-    EXPECT_EQ(t.Entered(), 1);
+    EXPECT_EQ(t.m_nEntered, 1);
 
     // Suspended, Run() resumes it for one execution.
     ASSERT_NE(t.Create(true, 0), nullptr);
     ASSERT_TRUE(t.Run());
-    ASSERT_TRUE(t.WaitEntered(2));
-    t.Release(2);
+    t.m_nReleased = 2;
     ASSERT_TRUE(t.WaitLeft(2));
 
     // Create() on a live thread first ends it; the new one works.
@@ -222,24 +177,21 @@ TEST(RuntimeThread, KillWaitsForRunningProcessAndBeatsPendingRun)
     t.m_onLeave = [&](int n) {
         if (n == 3) selfKill = t.Kill();
     };
-    t.Release(4);
+    t.m_nReleased = 4;
     ASSERT_TRUE(t.WaitLeft(3));
     EXPECT_EQ(selfKill, 0);
     EXPECT_TRUE(t.Kill());  // releases the ended thread
     EXPECT_FALSE(t.IsValid());
-    EXPECT_EQ(t.Entered(), 3);
+    EXPECT_EQ(t.m_nEntered, 3);
 }
 
 TEST(RuntimeThread, PriorityMapsToNiceValuesOfTheWorkerThread)
 {
     GatedThread t;
     ASSERT_NE(t.Create(false, 0), nullptr);
-    const auto nice = [&t] {
-        errno = 0;
-        return getpriority(PRIO_PROCESS, static_cast<id_t>(t.GetThreadID()));
-    };
+    const auto nice = [&t] { return getpriority(PRIO_PROCESS, static_cast<id_t>(t.GetThreadID())); };
     const int processNice = getpriority(PRIO_PROCESS, 0);
-    EXPECT_EQ(nice(), processNice);
+    EXPECT_TRUE(nice() == 0 || nice() == processNice) << nice();  // lowering to 0 may be refused
 
     // Levels by rising nice value; an unknown level means normal. Raising the
     // nice value is never refused, lowering it needs a privilege, and a
@@ -249,7 +201,6 @@ TEST(RuntimeThread, PriorityMapsToNiceValuesOfTheWorkerThread)
     for (auto [level, expected] : levels) {
         const int before = nice();
         const bool ok = t.SetPriority(level);
-        EXPECT_EQ(t.GetPriority(), level);
         EXPECT_EQ(nice(), ok ? expected : before) << "level " << level;
         EXPECT_TRUE(ok || expected < before) << "level " << level;
     }
@@ -265,20 +216,21 @@ TEST(RuntimeLock, CriticalSectionExcludesOtherThreadsAndIsReentrant)
     XCriticalSection cs;
     {
         XLock outer(&cs);
-        {
-            XLock inner(&cs);
-            EXPECT_TRUE(HeldElsewhere(cs));
-        }
+        { XLock inner(&cs); }
         EXPECT_TRUE(HeldElsewhere(cs));  // still held once
     }
     EXPECT_FALSE(HeldElsewhere(cs));
     { XLock none(nullptr); }  // a null section makes the lock do nothing
 
-    long counter = 0;  // non-atomic: the lock must lose no increment
+    // A contended XLock must wait: the read, yield and write of a plain
+    // counter lose increments when two threads interleave.
+    long counter = 0;
     auto add = [&] {
         for (int i = 0; i < 20000; ++i) {
             XLock lock(&cs);
-            ++counter;
+            const long n = counter;
+            std::this_thread::yield();
+            counter = n + 1;
         }
     };
     std::thread a(add), b(add);
@@ -287,58 +239,58 @@ TEST(RuntimeLock, CriticalSectionExcludesOtherThreadsAndIsReentrant)
     EXPECT_EQ(counter, 40000);
 }
 
-TEST(RuntimeConditionVariable, LatchedSignalLostSignalAndInitialState)
+TEST(RuntimeConditionVariable, LatchedAbortedAndLostSignalsWithoutSleepers)
 {
-    // Each Wait(0) returns with the section held; every check leaves it again.
-    const auto wait0 = [](XConditionVariable& cv, uint32_t ms = 0) {
-        const int r = cv.Wait(ms);
-        EXPECT_TRUE(HeldElsewhere(*cv.GetLock()));
-        cv.Unlock();
-        return r;
+    // Calls in order: S Signal, A SignalAll, R Reset, X Abort; 0, 1 and - are
+    // what the next Wait returns (-1 for -). Only a 0 may time out: a latched
+    // signal or the abort state returns at once.
+    const struct { bool bSignaled, bManualReset; const char* pszCalls; } cases[] = {
+        {false, true, "0S11R0A1RX-S1R0"},  // manual reset: the signal latches; it is reported before the abort
+        {false, false, "SA0X-R0"},         // auto reset: a signal nobody waits for is lost
+        {true, false, "11R0"},             // constructed signalled: latched whatever the reset mode
     };
-    XConditionVariable manual(false, true);
-    EXPECT_TRUE(manual.IsManualReset());
-    EXPECT_EQ(wait0(manual), 0);
-    manual.Signal();  // nobody waits: it latches
-    EXPECT_EQ(wait0(manual), 1);
-    EXPECT_EQ(wait0(manual, XINFINITE), 1);  // returns at once while latched
-    manual.Reset();
-    EXPECT_EQ(wait0(manual), 0);
-    manual.SignalAll();
-    EXPECT_EQ(wait0(manual), 1);
-
-    XConditionVariable autoReset(false, false);
-    autoReset.Signal();  // nobody waits: lost
-    EXPECT_EQ(wait0(autoReset), 0);
-    autoReset.SignalAll();
-    EXPECT_EQ(wait0(autoReset), 0);
-
-    // Constructed signalled, the state latches whatever the reset mode.
-    XConditionVariable initially(true, false);
-    EXPECT_EQ(wait0(initially), 1);
-    EXPECT_EQ(wait0(initially), 1);
-    initially.Reset();
-    EXPECT_EQ(wait0(initially), 0);
+    for (const auto& c : cases) {
+        XConditionVariable cv(c.bSignaled, c.bManualReset);
+        for (const char* p = c.pszCalls; *p != '\0'; ++p) {
+            switch (*p) {
+            case 'S': cv.Signal(); break;
+            case 'A': cv.SignalAll(); break;
+            case 'R': cv.Reset(); break;
+            case 'X': cv.Abort(); break;
+            default:
+                // Wait returns holding the section, entered once.
+                EXPECT_EQ(cv.Wait(*p == '0' ? 0 : 10000), *p == '-' ? -1 : *p - '0')
+                    << c.pszCalls << " at " << p - c.pszCalls;
+                EXPECT_TRUE(HeldElsewhere(*cv.GetLock()));
+                cv.Unlock();
+                EXPECT_FALSE(HeldElsewhere(*cv.GetLock()));
+            }
+        }
+    }
 
     // With the caller's section, Wait returns holding that section.
     XCriticalSection cs;
     XConditionVariable external(&cs, true, true);
-    EXPECT_EQ(external.GetLock(), &cs);
-    EXPECT_EQ(wait0(external), 1);
-    EXPECT_FALSE(HeldElsewhere(cs));
+    EXPECT_EQ(external.Wait(0), 1);
+    EXPECT_TRUE(HeldElsewhere(cs));
+    cs.Unlock();
 }
 
-TEST(RuntimeConditionVariable, SignalWakesTheLongestSleeperAndIsNotStolen)
+TEST(RuntimeConditionVariable, WakeUpsGoToTheSleepersChosenByTheCall)
 {
     XConditionVariable cv(false, false);
-    auto first = Sleeper(cv);
+    EXPECT_EQ(cv.Wait(20), 0);
+    cv.Unlock();
+    EXPECT_EQ(cv.GetWaiterCount(), 0);  // the timed-out sleeper has left the queue
+    auto first = Sleeper(cv, 60000);    // a finite wait signalled in time returns 1
     ASSERT_TRUE(PollUntil([&] { return cv.GetWaiterCount() == 1; }));
     auto second = Sleeper(cv);
     ASSERT_TRUE(PollUntil([&] { return cv.GetWaiterCount() == 2; }));
 
-    // Holding the section keeps the woken thread from returning: the wake-up
-    // is already assigned to the first sleeper and a Wait begun now does not
-    // take it (a zero time-out never sleeps, so waiting while held is fine).
+    // Signal wakes the longest sleeper. Holding the section keeps it from
+    // returning: the wake-up is already assigned to it and a Wait begun now
+    // does not take it (a zero time-out never sleeps, so waiting while held
+    // is fine).
     cv.Lock();
     cv.Signal();
     EXPECT_EQ(cv.GetWaiterCount(), 1);
@@ -352,33 +304,18 @@ TEST(RuntimeConditionVariable, SignalWakesTheLongestSleeperAndIsNotStolen)
     cv.Signal();
     EXPECT_EQ(second.get(), 1);
 
-    std::vector<std::future<int>> all;
-    for (int i = 0; i < 3; ++i) all.push_back(Sleeper(cv));
-    ASSERT_TRUE(PollUntil([&] { return cv.GetWaiterCount() == 3; }));
-    cv.SignalAll();
-    for (auto& f : all) EXPECT_EQ(f.get(), 1);
-}
-
-TEST(RuntimeConditionVariable, AbortWakesEverySleeperAndHoldsUntilReset)
-{
-    XConditionVariable cv(false, true);
-    auto a = Sleeper(cv), b = Sleeper(cv);
-    ASSERT_TRUE(PollUntil([&] { return cv.GetWaiterCount() == 2; }));
-    cv.Abort();
-    EXPECT_EQ(a.get(), -1);
-    EXPECT_EQ(b.get(), -1);
-
-    EXPECT_EQ(cv.Wait(XINFINITE), -1);  // at once after Abort()
-    cv.Unlock();
-    cv.Signal();  // a latched signal is reported before the abort state
-    EXPECT_EQ(cv.Wait(0), 1);
-    cv.Unlock();
-    cv.Reset();
-    EXPECT_EQ(cv.Wait(0), 0);
-    cv.Unlock();
+    // SignalAll and Abort wake every sleeper, with 1 and -1.
+    for (auto [wake, expected] : {std::pair{&XConditionVariable::SignalAll, 1}, {&XConditionVariable::Abort, -1}}) {
+        std::vector<std::future<int>> all;
+        for (int i = 0; i < 3; ++i) all.push_back(Sleeper(cv));
+        ASSERT_TRUE(PollUntil([&] { return cv.GetWaiterCount() == 3; }));
+        (cv.*wake)();
+        for (auto& f : all) EXPECT_EQ(f.get(), expected);
+    }
 
     // A woken sleeper reads the abort state when it gets the section back:
     // a Reset() in between turns its wake-up into 1.
+    cv.Reset();
     auto late = Sleeper(cv);
     ASSERT_TRUE(PollUntil([&] { return cv.GetWaiterCount() == 1; }));
     cv.Lock();
@@ -386,26 +323,4 @@ TEST(RuntimeConditionVariable, AbortWakesEverySleeperAndHoldsUntilReset)
     cv.Reset();
     cv.Unlock();
     EXPECT_EQ(late.get(), 1);
-}
-
-TEST(RuntimeConditionVariable, TimeOutReturnsZeroAndLeavesNoSleeperBehind)
-{
-    XConditionVariable cv(false, false);
-    EXPECT_EQ(cv.Wait(20), 0);
-    EXPECT_TRUE(HeldElsewhere(*cv.GetLock()));
-    cv.Unlock();
-    EXPECT_EQ(cv.GetWaiterCount(), 0);
-
-    // The timed-out sleeper must not absorb the next signal.
-    auto r = Sleeper(cv);
-    ASSERT_TRUE(PollUntil([&] { return cv.GetWaiterCount() == 1; }));
-    cv.Signal();
-    ASSERT_EQ(r.wait_for(kLimit), std::future_status::ready);
-    EXPECT_EQ(r.get(), 1);
-
-    // A finite wait signalled in time returns 1, not 0.
-    auto timed = Sleeper(cv, 60000);
-    ASSERT_TRUE(PollUntil([&] { return cv.GetWaiterCount() == 1; }));
-    cv.Signal();
-    EXPECT_EQ(timed.get(), 1);
 }

@@ -60,20 +60,16 @@ TEST(RuntimeCalendar, JulianDayNumbersOfEveryDateFromYear1To3000)
 
 TEST(RuntimeCalendar, JulianDatesAndSeconds)
 {
+    // Anchors of the forward conversion; the round trips then pin the inverse.
     EXPECT_EQ(Xfn::DateTimeToJulianDate(2000, 1, 1, 12, 0, 0), 2451545.0);
-    EXPECT_EQ(Xfn::DateTimeToJulianDate(2000, 1, 1, 0, 0, 0), 2451544.5);
     EXPECT_NEAR(Xfn::DateTimeToJulianDate(2000, 1, 1, 18, 30, 36), 2451545.0 + 6.51 / 24, 1e-9);
     EXPECT_EQ(Xfn::JulianDaysToSeconds(2451545.0, 2451545.5), 43200.0);
-    EXPECT_EQ(Xfn::JulianDaysToSeconds(2451545.5, 2451545.0), -43200.0);
-
-    int y, mo, d, h, mi;
-    double s;
-    Xfn::JulianDateToDateTime(2451545.0, y, mo, d, h, mi, s);
-    EXPECT_TRUE(y == 2000 && mo == 1 && d == 1 && h == 12 && mi == 0 && s == 0.0);
 
     // Random round trips come back within a microsecond, possibly as 59.999...
     // of the minute before.
     std::mt19937 rng(3);
+    int y, mo, d, h, mi;
+    double s;
     for (int i = 0; i < 2000; ++i) {
         const int y0 = 1900 + int(rng() % 200), m0 = 1 + int(rng() % 12), d0 = 1 + int(rng() % 28);
         const int h0 = int(rng() % 24), mi0 = int(rng() % 60), s0 = int(rng() % 60);
@@ -89,25 +85,19 @@ TEST(RuntimeCalendar, JulianDatesAndSeconds)
 
 TEST(RuntimeTimeSpan, PartsArithmeticAndFormat)
 {
+    // Parts truncate toward zero: every part of a negative span is negative.
     const XTimeSpan a(1, 2, 3, 4), n(-93784);
     EXPECT_EQ(a.GetTotalSeconds(), 93784);
     EXPECT_TRUE(a.GetTotalHours() == 26 && a.GetTotalMinutes() == 1563);
-    EXPECT_TRUE(a.GetDays() == 1 && a.GetHours() == 2 && a.GetMinutes() == 3 && a.GetSeconds() == 4);
     EXPECT_EQ(Str(a.Format("%D|%H|%M|%S")), "1|02|03|04");
-    EXPECT_TRUE(n.GetDays() == -1 && n.GetHours() == -2 && n.GetMinutes() == -3 && n.GetSeconds() == -4);
-    EXPECT_EQ(n.GetTotalHours(), -26);
     EXPECT_EQ(Str(n.Format("%D %H:%M:%S")), "-1 -2:-3:-4");
-    EXPECT_TRUE(XTimeSpan(-1, 0, 0, 0).GetDays() == -1 && XTimeSpan(-1, 0, 0, 0).GetHours() == 0);
+    EXPECT_EQ(Str(XTimeSpan(-1, 0, 0, 0).Format("%D %H")), "-1 00");
     EXPECT_EQ(XTimeSpan(0, -1, 30, 0).GetTotalSeconds(), -1800);
     // The constructor sums in 32 bits: 24856 days wrap around.
     EXPECT_EQ(XTimeSpan(24856, 0, 0, 0).GetTotalSeconds(), int64_t(24856) * 86400 - (int64_t(1) << 32));
 
-    XTimeSpan c = a + n;
-    EXPECT_EQ(c.GetTotalSeconds(), 0);
-    c -= a;
-    EXPECT_EQ(c, n);
-    c += XTimeSpan(10);
-    EXPECT_EQ((c - n).GetTotalSeconds(), 10);
+    XTimeSpan c = a;
+    EXPECT_TRUE((c += n) == XTimeSpan(0) && (c -= a) == n && a - n == a + a && a + n == XTimeSpan(0));
     EXPECT_TRUE(n < a && a > n && n <= n && a >= a && a != n && !(a == n));
 
     EXPECT_EQ(Str(a.Format("100%% %x%")), "100% x");
@@ -175,11 +165,9 @@ TEST(RuntimeTime, OperatorsAndClocks)
     const XTime t0(1000), t1(1600);
     EXPECT_EQ((t1 - t0).GetTotalSeconds(), 600);
     EXPECT_EQ((t0 - t1).GetTotalSeconds(), -600);
-    EXPECT_EQ((t0 + XTimeSpan(600)).GetTime(), 1600);
-    EXPECT_EQ((t1 - XTimeSpan(600)).GetTime(), 1000);
+    EXPECT_TRUE(t0 + XTimeSpan(600) == t1 && t1 - XTimeSpan(600) == t0);
     XTime t = t0;
-    EXPECT_EQ(t += XTimeSpan(0, 0, 10, 0), t1);
-    EXPECT_EQ((t -= XTimeSpan(-5)).GetTime(), 1605);
+    EXPECT_EQ((t += XTimeSpan(0, 0, 10, 0)) -= XTimeSpan(-5), XTime(1605));
     EXPECT_TRUE(XTime(-1) < t0 && t1 > t0 && t0 <= t0 && t1 >= t0 && t0 != t1 && XTime().GetTime() == 0);
 
     // Against the C library's clock and its local time of the same moment;
