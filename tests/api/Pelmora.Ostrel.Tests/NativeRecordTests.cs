@@ -85,14 +85,7 @@ public class XHitFlagTests
     [Fact]
     public void DisposalAndFinalisationFreeTheRecordOnce()
     {
-        GC.Collect();
-        GC.WaitForPendingFinalizers();
-        long before = Xfn.LiveNativeObjects;
-        Abandon(20);
-        Assert.Equal(before + 20, Xfn.LiveNativeObjects);
-        GC.Collect();
-        GC.WaitForPendingFinalizers();
-        Assert.Equal(before, Xfn.LiveNativeObjects);
+        long before = NativeLifetimeCollection.ExpectFinalised(() => Abandon(20), 20);
 
         var h = new XHitFlag();
         Assert.Equal(before + 1, Xfn.LiveNativeObjects);

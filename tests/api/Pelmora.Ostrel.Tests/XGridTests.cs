@@ -199,6 +199,21 @@ public class XGridTests
 [CollectionDefinition(nameof(NativeLifetimeCollection), DisableParallelization = true)]
 public class NativeLifetimeCollection
 {
+    /// <summary>Runs <paramref name="abandon"/>, which must leave <paramref name="created"/> native
+    /// objects unreachable, and checks that a collection frees exactly those.</summary>
+    /// <returns>The live-object count before and after.</returns>
+    public static long ExpectFinalised(Action abandon, int created)
+    {
+        GC.Collect();
+        GC.WaitForPendingFinalizers();
+        long before = Xfn.LiveNativeObjects;
+        abandon();
+        Assert.Equal(before + created, Xfn.LiveNativeObjects);
+        GC.Collect();
+        GC.WaitForPendingFinalizers();
+        Assert.Equal(before, Xfn.LiveNativeObjects);
+        return before;
+    }
 }
 
 [Collection(nameof(NativeLifetimeCollection))]
@@ -217,14 +232,7 @@ public class XGridLifetimeTests
     [Fact]
     public void FinalisationReleasesTheNativeGrids()
     {
-        GC.Collect();
-        GC.WaitForPendingFinalizers();
-        long before = Xfn.LiveNativeObjects;
-        AbandonGrids(50);
-        Assert.Equal(before + 100, Xfn.LiveNativeObjects);
-        GC.Collect();
-        GC.WaitForPendingFinalizers();
-        Assert.Equal(before, Xfn.LiveNativeObjects);
+        long before = NativeLifetimeCollection.ExpectFinalised(() => AbandonGrids(50), 100);
 
         var g = new XGrid(4, 4, eDataType.REAL64);
         g.Shift(0, 1);

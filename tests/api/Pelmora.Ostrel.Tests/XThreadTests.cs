@@ -290,13 +290,6 @@ public class XThreadLifetimeTests
     [Fact]
     public void FinalisationReleasesTheNativeHolders()
     {
-        GC.Collect();
-        GC.WaitForPendingFinalizers();
-        long before = Xfn.LiveNativeObjects;
-        Abandon(20);
-        Assert.Equal(before + 20, Xfn.LiveNativeObjects);
-        GC.Collect();
-        GC.WaitForPendingFinalizers();
-        Assert.Equal(before, Xfn.LiveNativeObjects);
+        NativeLifetimeCollection.ExpectFinalised(() => Abandon(20), 20);
     }
 }
