@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <typeinfo>
 
 #include "grid/XGridAccess.h"
 #include "grid/XGridSamples.h"
@@ -217,6 +218,39 @@ void XGrid::ResetGeoReference()
 
 // ---- sample access -----------------------------------------------------------
 
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpmf-conversions"
+#endif
+bool XGrid::HasDirectSampleAccess() const
+{
+    if (m_pData == nullptr) return false;
+    if (typeid(*this) == typeid(XGrid)) return true;
+#if defined(__GNUC__) && !defined(__clang__)
+    // GCC turns a virtual member bound to an object into the address of the
+    // function that object's class calls, so an override of either accessor
+    // is seen exactly, and a derived class that keeps both keeps the fast
+    // paths. The comparison is with the same binding on a plain grid.
+    using Get = bool (XGrid::*)(int, int, double&, double&, double&, double&) const;
+    using Set = void (XGrid::*)(int, int, double, double, double, double);
+    using GetFn = bool (*)(const XGrid*, int, int, double&, double&, double&, double&);
+    using SetFn = void (*)(XGrid*, int, int, double, double, double, double);
+    const Get pGet = &XGrid::GetValue;
+    const Set pSet = &XGrid::SetValue;
+    XGrid* const self = const_cast<XGrid*>(this);
+    const XGrid plain;
+    XGrid& rPlain = const_cast<XGrid&>(plain);
+    return (GetFn)(this->*pGet) == (GetFn)(plain.*pGet) && (SetFn)(self->*pSet) == (SetFn)(rPlain.*pSet);
+#else
+    // Other compilers cannot tell an override apart: derived classes take
+    // the virtual accessors, which is always correct.
+    return false;
+#endif
+}
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
+
 bool XGrid::GetValue(int nRow, int nCol, double& a, double& b, double& c, double& d) const
 {
     double v[4] = {NAN_REAL64, NAN_REAL64, NAN_REAL64, NAN_REAL64};
@@ -300,7 +334,7 @@ void XGrid::Zerorize()
 
 void XGrid::Fill(double a, double b, double c, double d)
 {
-    if (IsSameValue(0.0, a, b, c, d)) {
+    if (IsSameValue(0.0, a, b, c, d) && HasDirectSampleAccess()) {
         Zerorize();
         return;
     }
@@ -310,7 +344,7 @@ void XGrid::Fill(double a, double b, double c, double d)
 bool XGrid::SetSubset(double a, double b, double c, double d, int R1, int R2, int C1, int C2)
 {
     if (R1 < 0 || R1 > R2 || R2 >= m_nRSize || C1 < 0 || C1 > C2 || C2 >= m_nCSize) return false;
-    if (HoldsSamplesInMemory() && IsKnownType(m_nDataType)) {
+    if (HasDirectSampleAccess() && IsKnownType(m_nDataType)) {
         // Every cell receives the same value: encode it once and copy its bytes.
         double v[4] = {a, b, c, d};
         PrepareForStore(m_nDataType, v);
@@ -354,7 +388,7 @@ bool XGrid::GetSubset(XGrid* pDst, int R1, int R2, int C1, int C2) const
     if (R1 < 0 || R1 > R2 || R2 >= m_nRSize || C1 < 0 || C1 > C2 || C2 >= m_nCSize) return false;
     if (!pDst->Alloc(R2 - R1 + 1, C2 - C1 + 1, m_nDataType)) return false;
     const auto map = [&](int r, int c) { return std::pair{r - R1, c - C1}; };
-    if (HoldsSamplesInMemory() && pDst->HoldsSamplesInMemory() && pDst->m_nDataType == m_nDataType) {
+    if (HasDirectSampleAccess() && pDst->HasDirectSampleAccess() && pDst->m_nDataType == m_nDataType) {
         DispatchSampleType(m_nDataType, [&]<class S>() {
             CopyCells(TypedReader<S>{m_pData, m_nCSize}, TypedWriter<S>{pDst->m_pData, pDst->m_nCSize}, R1, R2, C1,
                       C2, map);
@@ -393,7 +427,7 @@ bool XGrid::FlipVert(XGrid* pDst) const
 {
     if (!pDst || pDst == this || !pDst->Alloc(m_nRSize, m_nCSize, m_nDataType)) return false;
     const int last = m_nRSize - 1;
-    CopyAllCells(*this, *pDst, HoldsSamplesInMemory() && pDst->HoldsSamplesInMemory(),
+    CopyAllCells(*this, *pDst, HasDirectSampleAccess() && pDst->HasDirectSampleAccess(),
                  [last](int r, int c) { return std::pair{last - r, c}; });
     return true;
 }
@@ -402,7 +436,7 @@ bool XGrid::FlipHorz(XGrid* pDst) const
 {
     if (!pDst || pDst == this || !pDst->Alloc(m_nRSize, m_nCSize, m_nDataType)) return false;
     const int last = m_nCSize - 1;
-    CopyAllCells(*this, *pDst, HoldsSamplesInMemory() && pDst->HoldsSamplesInMemory(),
+    CopyAllCells(*this, *pDst, HasDirectSampleAccess() && pDst->HasDirectSampleAccess(),
                  [last](int r, int c) { return std::pair{r, last - c}; });
     return true;
 }
@@ -454,7 +488,7 @@ bool XGrid::GetValueInterpolated(double y, double x, int nMethod, double& a, dou
     const int r0 = static_cast<int>(y), c0 = static_cast<int>(x);
     double out[4] = {a, b, c, d};
     bool ok = false;
-    if (HoldsSamplesInMemory()) {
+    if (HasDirectSampleAccess()) {
         if (!DispatchSampleType(m_nDataType, [&]<class S>() {
                 ok = Interpolate(TypedReader<S>{m_pData, m_nCSize}, m_nRSize, m_nCSize, y, x, r0, c0, nMethod, out);
             }))
@@ -481,7 +515,7 @@ void XGrid::GetWindowMean(int R1, int R2, int C1, int C2, double dNoData, double
                           double& d) const
 {
     double m[4];
-    if (HoldsSamplesInMemory() && IsKnownType(m_nDataType)) {
+    if (HasDirectSampleAccess() && IsKnownType(m_nDataType)) {
         DispatchSampleType(m_nDataType, [&]<class S>() {
             WindowMean(TypedReader<S>{m_pData, m_nCSize}, m_nRSize, m_nCSize, R1, R2, C1, C2, dNoData, m);
         });
@@ -499,7 +533,7 @@ bool XGrid::GetHalfSize(XGrid* pDst) const
     if (!pDst || pDst == this) return false;
     const int dstRows = (m_nRSize + 1) / 2, dstCols = (m_nCSize + 1) / 2;
     if (!pDst->Alloc(dstRows, dstCols, m_nDataType)) return false;
-    if (HoldsSamplesInMemory() && pDst->HoldsSamplesInMemory()) {
+    if (HasDirectSampleAccess() && pDst->HasDirectSampleAccess()) {
         DispatchSampleType(m_nDataType, [&]<class S>() {
             HalfSize(TypedReader<S>{m_pData, m_nCSize}, TypedWriter<S>{pDst->m_pData, pDst->m_nCSize}, m_nRSize,
                      m_nCSize, dstRows, dstCols);

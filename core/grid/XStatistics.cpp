@@ -653,11 +653,12 @@ void GetStatistics(const XGrid& grid, int R1, int R2, int C1, int C2, double dNo
             AccumulateRowStatistics(st, n, type, row, dNoData);
             if (pHist) AccumulateRowHistogram(*pHist, n, type, row, dNoData);
         };
-        if (const uint8_t* data = grid.GetData()) {
+        if (grid.HasDirectSampleAccess()) {
             // Samples held in memory: read each row in place. A copy through
             // GetSubset would give the same values; only real samples beyond
             // the type's range (infinities, the largest floats) change in
             // such a copy, so those rows are clamped the same way first.
+            const uint8_t* const data = grid.GetData();
             const int size = DATASIZE[type];
             std::vector<uint8_t> scratch;
             for (int r = R1; r <= R2; ++r) {

@@ -163,17 +163,17 @@ bool Convolve(const XGrid* pSrc, const XMatrix* pKernel, XGrid* pDst, int nEdgeM
     const int H = pSrc->GetRSize(), W = pSrc->GetCSize();
     if (!pDst->Alloc(H, W, nOutputType)) return false;
 
-    // The workers read and write raw typed rows. A grid that keeps its samples
-    // elsewhere (a grid file) is copied into memory first, or written back
-    // sample by sample afterwards.
+    // The workers read and write raw typed rows. A grid whose samples are not
+    // directly accessible (a grid file, a class with its own accessors) is
+    // copied into memory first, or written back sample by sample afterwards.
     XGrid srcCopy, dstMemory;
     const XGrid* src = pSrc;
-    if (!pSrc->GetData()) {
+    if (!pSrc->HasDirectSampleAccess()) {
         if (!pSrc->GetSubset(&srcCopy, 0, H - 1, 0, W - 1)) return false;
         src = &srcCopy;
     }
     XGrid* dst = pDst;
-    if (!pDst->GetData()) {
+    if (!pDst->HasDirectSampleAccess()) {
         if (!dstMemory.Alloc(H, W, nOutputType)) return false;
         dst = &dstMemory;
     }

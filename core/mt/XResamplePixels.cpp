@@ -109,9 +109,10 @@ XResamplePixels::~XResamplePixels() { CloseThreads(); }
 void XResamplePixels::Process(int nIndex)
 {
     const int n = m_nThreads > 0 ? m_nThreads : 1;
-    // Row kernels read and write the sample blocks; grids without one take
-    // the general path.
-    const eKernels kernels = m_pSrc->GetData() && m_pDst->GetData() ? m_nKernels : KERNELS_GENERAL;
+    // Row kernels read and write the sample blocks; grids without direct
+    // sample access take the general path.
+    const eKernels kernels =
+        m_pSrc->HasDirectSampleAccess() && m_pDst->HasDirectSampleAccess() ? m_nKernels : KERNELS_GENERAL;
     const int set = (m_pCoordMap ? 1 : 0) + (m_pProjective ? 1 : 0) + (m_pWarp ? 1 : 0);
     if (kernels != KERNELS_GENERAL && set == 1) {
         // One mapping alone gets a mapper inlined into the row kernel; a warp
@@ -133,7 +134,7 @@ bool XResamplePixels::Start(double dBackground)
     // A zero background on a one-channel type is what cleared bytes read as.
     double a, b, c, d;
     if (dst.ConvToFourValues(0.0, a, b, c, d) && b == NAN_REAL64 && dBackground == 0.0) {
-        if (dst.GetData() && rows > 0 && cols > 0)
+        if (dst.HasDirectSampleAccess() && rows > 0 && cols > 0)
             std::memset(dst.GetData(), 0, size_t(rows) * size_t(cols) * size_t(dst.GetDataSize()));
         else
             dst.SetSubset(0.0, NAN_REAL64, NAN_REAL64, NAN_REAL64, 0, rows - 1, 0, cols - 1);

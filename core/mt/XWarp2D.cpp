@@ -31,6 +31,98 @@ void FillDesignRow(XMatrix& a, int i, int nMethod, double x, double y)
     }
 }
 
+/// Exponents of x and y of each term, in coefficient order. Linear's y
+/// mapping depends on y alone, so its y terms differ from its x terms. Every
+/// list is closed under lowering an exponent, so a polynomial in shifted and
+/// scaled coordinates has raw coefficients for exactly the same terms.
+struct XTerm {
+    int px, py;
+};
+const XTerm kLinearX[] = {{1, 0}, {0, 0}};
+const XTerm kLinearY[] = {{0, 1}, {0, 0}};
+const XTerm kAffine[] = {{1, 0}, {0, 1}, {0, 0}};
+const XTerm kPseudoAffine[] = {{1, 0}, {0, 1}, {1, 1}, {0, 0}};
+const XTerm kSecondOrder[] = {{2, 0}, {0, 2}, {1, 1}, {1, 0}, {0, 1}, {0, 0}};
+const XTerm kThirdOrder[] = {{3, 0}, {0, 3}, {2, 1}, {1, 2}, {2, 0}, {0, 2}, {1, 1}, {1, 0}, {0, 1}, {0, 0}};
+
+const XTerm* Terms(int nMethod, bool bForY)
+{
+    switch (nMethod) {
+    case XWARP_LINEAR: return bForY ? kLinearY : kLinearX;
+    case XWARP_AFFINE: return kAffine;
+    case XWARP_PSEUDOAFFINE: return kPseudoAffine;
+    case XWARP_SECONDORDER: return kSecondOrder;
+    case XWARP_THIRDORDER: return kThirdOrder;
+    default: return nullptr;
+    }
+}
+
+/// The centre and half-width of a coordinate's range: u = (x - centre) / scale
+/// lies in [-1, 1]. A range of one value keeps scale 1, so its column stays
+/// constant and the solve reports it as undetermined.
+struct XAxisNorm {
+    double centre = 0.0, scale = 1.0;
+};
+XAxisNorm AxisNorm(const XVector& v)
+{
+    const int n = v.GetSize();
+    if (n < 1) return {};
+    double lo = v[0], hi = v[0];
+    for (int i = 1; i < n; ++i) {
+        lo = std::min(lo, v[i]);
+        hi = std::max(hi, v[i]);
+    }
+    XAxisNorm a;
+    a.centre = lo + (hi - lo) / 2;
+    if (hi > lo) a.scale = (hi - lo) / 2;
+    return a;
+}
+
+/// Rewrites the coefficients c of a polynomial in u = (x - cx) / sx and
+/// v = (y - cy) / sy as coefficients of the same terms in x and y: each
+/// u^i v^j = (x/sx - cx/sx)^i (y/sy - cy/sy)^j is expanded binomially. The
+/// sums run in long double, whose 11 further bits absorb most of the
+/// cancellation that large offsets bring.
+void ToRawTerms(const XTerm* terms, int k, const double* c, const XAxisNorm& nx, const XAxisNorm& ny, double* raw)
+{
+    static const long double kBinomial[4][4] = {{1, 0, 0, 0}, {1, 1, 0, 0}, {1, 2, 1, 0}, {1, 3, 3, 1}};
+    const long double ax = 1.0L / nx.scale, bx = -(long double)nx.centre / nx.scale;
+    const long double ay = 1.0L / ny.scale, by = -(long double)ny.centre / ny.scale;
+    long double pax[4] = {1, ax, ax * ax, ax * ax * ax}, pbx[4] = {1, bx, bx * bx, bx * bx * bx};
+    long double pay[4] = {1, ay, ay * ay, ay * ay * ay}, pby[4] = {1, by, by * by, by * by * by};
+    long double sum[10] = {};
+    for (int t = 0; t < k; ++t) {
+        const int i = terms[t].px, j = terms[t].py;
+        for (int a = 0; a <= i; ++a)
+            for (int b = 0; b <= j; ++b) {
+                const long double f = kBinomial[i][a] * pax[a] * pbx[i - a] * kBinomial[j][b] * pay[b] * pby[j - b];
+                int dst = 0;
+                while (terms[dst].px != a || terms[dst].py != b) ++dst;
+                sum[dst] += f * c[t];
+            }
+    }
+    for (int t = 0; t < k; ++t) raw[t] = double(sum[t]);
+}
+
+/// Least squares of one coordinate: the design in normalised coordinates,
+/// solved, and the coefficients rewritten for raw coordinates.
+bool SolveNormalised(XMatrix& a, int nMethod, bool bForY, const XVector& sx, const XVector& sy,
+                     const XAxisNorm& nx, const XAxisNorm& ny, const XVector& t, double* raw)
+{
+    const int n = sx.GetSize(), k = a.GetCols();
+    for (int i = 0; i < n; ++i) {
+        const double u = (sx[i] - nx.centre) / nx.scale, v = (sy[i] - ny.centre) / ny.scale;
+        if (nMethod == XWARP_LINEAR)
+            FillDesignRow(a, i, nMethod, bForY ? v : u, v);
+        else
+            FillDesignRow(a, i, nMethod, u, v);
+    }
+    XVector c;
+    if (!a.Solve(t, c)) return false;
+    ToRawTerms(Terms(nMethod, bForY), k, c.GetData(), nx, ny, raw);
+    return true;
+}
+
 /// Copies the entries of the selected points into a vector.
 bool Gather(const double* p, int n, const std::vector<uint8_t>& sel, int nSel, XVector& out)
 {
@@ -139,19 +231,19 @@ bool XWarp2D::FitCoeff(XWarpCoeff& target, int nMethod, const XVector& sx, const
     const int n = sx.GetSize();
     if (k == 0 || sy.GetSize() != n || tx.GetSize() != n || ty.GetSize() != n) return false;
 
+    // Coordinates far from their origin relative to their spread (map
+    // coordinates of a small footprint) make the raw power columns nearly
+    // parallel; centred and scaled to [-1, 1] they are as independent as the
+    // points allow, so the solve fails only when the points do not determine
+    // the polynomial (too few, collinear, duplicated).
     XMatrix a;
     if (!a.Resize(n, k)) return false;
-    for (int i = 0; i < n; ++i) FillDesignRow(a, i, nMethod, sx[i], sy[i]);
-    XVector coeff;
-    if (!a.Solve(tx, coeff)) return false;
-    for (int t = 0; t < k; ++t) target.m_CoeffX[t] = coeff[t];
-    if (nMethod == XWARP_LINEAR)  // y' depends on y alone: refill from the source ys
-        for (int i = 0; i < n; ++i) FillDesignRow(a, i, nMethod, sy[i], sy[i]);
-    if (!a.Solve(ty, coeff)) {
+    const XAxisNorm nx = AxisNorm(sx), ny = AxisNorm(sy);
+    if (!SolveNormalised(a, nMethod, false, sx, sy, nx, ny, tx, target.m_CoeffX) ||
+        !SolveNormalised(a, nMethod, true, sx, sy, nx, ny, ty, target.m_CoeffY)) {
         target.Reset();
         return false;
     }
-    for (int t = 0; t < k; ++t) target.m_CoeffY[t] = coeff[t];
     target.m_nMethod = nMethod;
 
     double sumX = 0.0, sumY = 0.0;

@@ -6,9 +6,11 @@
 // original platform use size prefixes that glibc reads differently ("%I64d"
 // would be the flag I, width 64 and a 32-bit d), so every directive is
 // re-emitted in standard form: I64 -> ll, I32 -> none, I -> z, h on s and c
-// -> narrow, l or w on s and c -> wide, %S -> %ls, %C -> %lc, F and N
-// dropped. The string then takes a block of the capacity class for the
-// estimate and vsnprintf writes into it.
+// -> narrow, l or w on s and c -> wide, %S -> %ls, %C -> %lc, F, L and N
+// dropped. L goes with the old pointer prefixes because the original
+// platform's long double is a double: "%Lf" reads and prints a double, and
+// no directive here reads a long double. The string then takes a block of
+// the capacity class for the estimate and vsnprintf writes into it.
 //
 // Since the directive is re-emitted from what the scanner understood, the C
 // library never sees a directive that the estimate did not count: one that
@@ -37,7 +39,7 @@ namespace {
 /// is at most width + precision + sign + radix prefix ("0x").
 constexpr int64_t kIntegerItem = 32;
 constexpr int64_t kIntegerExtra = 3;
-/// e, E, g, G, a, A of a double or long double: 128 holds any default
+/// e, E, g, G, a, A of a double: 128 holds any default
 /// output; with a precision the output is the precision plus at most sign,
 /// leading digit, point, four decimal zeros (g), "e+dddd" or "0x" and
 /// "p+dddd" (a): well under 32 more.
@@ -46,9 +48,6 @@ constexpr int64_t kFloatExtra = 32;
 /// f of a double: up to 309 integer digits (DBL_MAX is about 1.8e308), a
 /// sign, the point and one spare, plus the precision (6 when omitted).
 constexpr int64_t kFixedDouble = 312;
-/// f of a long double: up to 4933 integer digits (LDBL_MAX is about
-/// 1.19e4932), with the same extras and generous spare.
-constexpr int64_t kFixedLongDouble = 4940;
 /// c of a narrow character.
 constexpr int64_t kCharItem = 2;
 /// A wide character converts to at most MB_LEN_MAX bytes.
@@ -61,7 +60,7 @@ constexpr int64_t kDefaultPrecision = 6;
 /// beyond INT_MAX anyway, and the estimate then exceeds what a string holds.
 constexpr int64_t kNumberCap = int64_t(INT_MAX) + 1;
 
-enum class ESize { None, Char, Short, Long, LongLong, LongDouble, IntMax, SizeT, PtrDiff, Wide };
+enum class ESize { None, Char, Short, Long, LongLong, IntMax, SizeT, PtrDiff, Wide };
 
 /// Scans a format once, adding up the estimate and writing the standard form
 /// of the format to pOut (when given; it must hold 2 x length + 1 bytes: a
@@ -210,13 +209,13 @@ int64_t XFormatScanner::Directive(const char*& p)
         eSize = p[1] == 'l' ? ESize::LongLong : ESize::Long;
         p += p[1] == 'l' ? 2 : 1;
         break;
-    case 'L': eSize = ESize::LongDouble; ++p; break;
     case 'w': eSize = ESize::Wide; ++p; break;
     case 'j': eSize = ESize::IntMax; ++p; break;
     case 'z': eSize = ESize::SizeT; ++p; break;
     case 't': eSize = ESize::PtrDiff; ++p; break;
     case 'F':
-    case 'N': ++p; break; // far and near pointer prefixes: no meaning here
+    case 'L':
+    case 'N': ++p; break; // skipped: the argument is read as the type letter alone says
     default: break;
     }
 
@@ -284,22 +283,15 @@ int64_t XFormatScanner::Directive(const char*& p)
         break;
     }
     case 2:
-    case 3: {
-        const bool bLong = eSize == ESize::LongDouble;
-        if (bLong) {
-            Put('L');
-            (void)va_arg(m_args, long double);
-        } else {
-            (void)va_arg(m_args, double);
-        }
+    case 3:
+        (void)va_arg(m_args, double);
         if (nKind == 2) {
             nItem = std::max(kFloatItem, nWidth + nPrec + kFloatExtra);
         } else {
-            const int64_t nDigits = (bLong ? kFixedLongDouble : kFixedDouble) + (bPrec ? nPrec : kDefaultPrecision);
+            const int64_t nDigits = kFixedDouble + (bPrec ? nPrec : kDefaultPrecision);
             nItem = std::max({kFloatItem, nDigits, nWidth});
         }
         break;
-    }
     case 4:
         (void)va_arg(m_args, wint_t); // char and wide char both arrive as int
         if (bWide) Put('l');

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <random>
 #include <vector>
 
@@ -271,4 +273,121 @@ TEST(MtProjectiveWarp, RecoversAHomographyAndRefusesBadInput)
     mask[0] = mask[1] = mask[2] = 1;
     EXPECT_FALSE(p.Fit(src.data(), dst.data(), 25, cx, cy, s, cx2, cy2, s2, mask.data()));
     EXPECT_FALSE(p.Fit(src.data(), dst.data(), 25, cx, cy, 0, cx2, cy2, s2));
+}
+
+namespace {
+
+/// Independent reference: least squares through the normal equations in long
+/// double, on source coordinates standardised by mean and deviation, with the
+/// terms as plain powers. Returns the residuals' RMS per axis and the
+/// reference mapping of every point.
+void NormalisedReference(int method, const Points& p, double& rmsX, double& rmsY, std::vector<long double>& fx,
+                         std::vector<long double>& fy)
+{
+    const int n = int(p.sx.size());
+    long double mx = 0, my = 0, sx = 0, sy = 0;
+    for (int i = 0; i < n; ++i) mx += p.sx[i], my += p.sy[i];
+    mx /= n, my /= n;
+    for (int i = 0; i < n; ++i) sx += (p.sx[i] - mx) * (p.sx[i] - mx), sy += (p.sy[i] - my) * (p.sy[i] - my);
+    sx = std::sqrt(sx / n), sy = std::sqrt(sy / n);
+    const int deg = method == XWARP_SECONDORDER ? 2 : 3;
+    std::vector<std::vector<long double>> rows(n);
+    for (int i = 0; i < n; ++i) {
+        const long double u = (p.sx[i] - mx) / sx, v = (p.sy[i] - my) / sy;
+        for (int a = 0; a <= deg; ++a)
+            for (int b = 0; a + b <= deg; ++b) rows[i].push_back(std::pow(u, a) * std::pow(v, b));
+    }
+    const int k = int(rows[0].size());
+    auto solve = [&](const std::vector<double>& t, std::vector<long double>& fit) {
+        std::vector<std::vector<long double>> g(k, std::vector<long double>(k + 1, 0.0L));
+        for (int i = 0; i < n; ++i)
+            for (int r = 0; r < k; ++r) {
+                for (int c = 0; c < k; ++c) g[r][c] += rows[i][r] * rows[i][c];
+                g[r][k] += rows[i][r] * t[i];
+            }
+        for (int j = 0; j < k; ++j)
+            for (int r = j + 1; r < k; ++r) {
+                const long double f = g[r][j] / g[j][j];
+                for (int c = j; c <= k; ++c) g[r][c] -= f * g[j][c];
+            }
+        std::vector<long double> x(k);
+        for (int j = k - 1; j >= 0; --j) {
+            long double s = g[j][k];
+            for (int c = j + 1; c < k; ++c) s -= g[j][c] * x[c];
+            x[j] = s / g[j][j];
+        }
+        fit.assign(n, 0.0L);
+        long double ss = 0;
+        for (int i = 0; i < n; ++i) {
+            for (int c = 0; c < k; ++c) fit[i] += rows[i][c] * x[c];
+            ss += (t[i] - fit[i]) * (t[i] - fit[i]);
+        }
+        return double(std::sqrt(ss / n));
+    };
+    rmsX = solve(p.tx, fx);
+    rmsY = solve(p.ty, fy);
+}
+
+} // namespace
+
+TEST(MtWarpFit, SmallFootprintsFarFromTheOriginFitLikeANormalisedReference)
+{
+    // Inverse mappings (map coordinates to pixels) of a small footprint: 100
+    // points with 0.1-pixel noise on a 1000 x 1000 pixel mapping with a few
+    // pixels of second- and third-order distortion.
+    const struct { const char* name; double x0, y0, w, h; } cases[] = {
+        {"lon/lat", -118.25, 34.1, 0.01, 0.005},
+        {"UTM metres", 5e5, 4.2e6, 200, 200},
+        {"state-plane feet", 6.5e6, 1.9e6, 2000, 2000},
+    };
+    for (const auto& k : cases)
+        for (int method : {XWARP_SECONDORDER, XWARP_THIRDORDER}) {
+            std::mt19937 rng(7);
+            std::uniform_real_distribution<double> unit(0, 1);
+            std::normal_distribution<double> noise(0, 0.1);
+            Points p;
+            for (int i = 0; i < 100; ++i) {
+                const double u = unit(rng), v = unit(rng);
+                p.sx.push_back(k.x0 + u * k.w), p.sy.push_back(k.y0 + v * k.h);
+                p.tx.push_back(1000 * u + 3 * u * v - 2 * v * v * v + noise(rng));
+                p.ty.push_back(1000 * (1 - v) + 4 * u * u + 1.5 * u * u * v + noise(rng));
+            }
+            double refX, refY;
+            std::vector<long double> fx, fy;
+            NormalisedReference(method, p, refX, refY, fx, fy);
+            XWarp2D w;
+            ASSERT_TRUE(p.FitTo(w, method, 100)) << k.name << " " << method;
+            EXPECT_NEAR(w.m_RmsX, refX, 0.01 * refX) << k.name << " " << method;
+            EXPECT_NEAR(w.m_RmsY, refY, 0.01 * refY) << k.name << " " << method;
+            // What evaluating the raw coefficients loses against the reference mapping.
+            double loss = 0;
+            for (int i = 0; i < 100; ++i) {
+                double x = p.sx[i], y = p.sy[i];
+                ASSERT_TRUE(w.WarpPoint(x, y));
+                loss = std::max({loss, double(std::fabs(x - fx[i])), double(std::fabs(y - fy[i]))});
+            }
+            EXPECT_LT(loss, 0.05) << k.name << " " << method;
+            std::printf("  %-16s order %d: rms %.5f/%.5f (reference %.5f/%.5f), largest difference %.2e px\n",
+                        k.name, method == XWARP_SECONDORDER ? 2 : 3, w.m_RmsX, w.m_RmsY, refX, refY, loss);
+        }
+
+    // Points that do not determine the polynomial still fail at any offset:
+    // all on one line, or ten points at only nine places.
+    for (double x0 : {0.0, 5e5}) {
+        Points line, nine;
+        for (int i = 0; i < 30; ++i) {
+            line.sx.push_back(x0 + i), line.sy.push_back(2 * x0 + 2 * i);
+            line.tx.push_back(i), line.ty.push_back(i * i);
+        }
+        for (int i = 0; i < 10; ++i) {
+            const int at = i % 9;
+            nine.sx.push_back(x0 + at % 3 * 10), nine.sy.push_back(x0 + at / 3 * 10 + (at % 3) * (at % 3));
+            nine.tx.push_back(at), nine.ty.push_back(at);
+        }
+        XWarp2D w;
+        for (int method : {XWARP_AFFINE, XWARP_SECONDORDER, XWARP_THIRDORDER})
+            EXPECT_FALSE(line.FitTo(w, method, 30)) << x0 << " line " << method;
+        EXPECT_FALSE(nine.FitTo(w, XWARP_THIRDORDER, 10)) << x0;
+        EXPECT_EQ(w.m_nMethod, XWARP_NULL);
+    }
 }

@@ -107,11 +107,22 @@ public:
     /// 2 x 2 block means into a grid of half the size (rounded up).
     bool GetHalfSize(XGrid* pDst) const;
 
+    /// True when the samples may be read and written in m_pData directly.
+    ///
+    /// Every operation that reads or writes samples (subsets, Fill, the flips,
+    /// GetHalfSize, GetWindowMean, GetValueInterpolated, the statistics, the
+    /// resampler and the convolution) has a typed fast path over m_pData that
+    /// gives exactly what the virtual GetValue and SetValue of this class give.
+    /// A derived class that overrides either of them changes what a sample
+    /// reads or writes as (a grid file keeps its samples elsewhere; another
+    /// class may scale or mask values), so those operations must call the
+    /// overrides instead. The fast paths are therefore taken only when the
+    /// samples are in memory and the object's GetValue and SetValue are this
+    /// class's own; a derived class that adds members but keeps sample access
+    /// keeps the fast paths.
+    bool HasDirectSampleAccess() const;
+
 protected:
-    /// True when the samples live in m_pData, so typed fast paths may read and
-    /// write them directly. A grid whose samples live elsewhere (a grid file)
-    /// keeps m_pData null and goes through the virtual accessors.
-    bool HoldsSamplesInMemory() const { return m_pData != nullptr; }
     void ResetGeoReference();
 
     uint8_t* m_pData;

@@ -41,7 +41,17 @@ public:
     bool IsUnchanged() const override;
 
     /// Fits one set by least squares from n = sx.GetSize() point pairs. The
-    /// design matrix has one column per term in coefficient order. Null and
+    /// design matrix has one column per term in coefficient order, in source
+    /// coordinates centred and scaled to [-1, 1] per axis; the solution is
+    /// then rewritten for the raw coordinates, so the set maps raw source
+    /// points as before. Source points far from the origin relative to their
+    /// spread (a small footprint in map units) therefore fit as well as any
+    /// others, while exactly collinear or repeated points still fail. The raw
+    /// form itself cancels when evaluated far from the origin: its terms grow
+    /// as (offset / half-span)^order, so a third-order mapping over 200 m at a
+    /// UTM northing of 4.2e6 m with a few pixels of cubic distortion maps
+    /// about 0.02 pixel off its normalised fit (1e-3 pixel over 0.01 degree of
+    /// longitude, under 1e-6 pixel for second order at those offsets). Null and
     /// NoChange leave the set Null and succeed. False (the set Null) when
     /// storage cannot be had or a solve fails, for instance with fewer points
     /// than terms. The residuals are the RMS differences of the mapped source
