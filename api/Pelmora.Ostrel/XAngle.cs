@@ -13,7 +13,7 @@ namespace Pelmora.Ostrel;
 /// angles it is given, so changing a shared angle changes the point. The state lives in
 /// <see cref="rad"/>; only <see cref="SetDms"/> calls the core.
 /// </remarks>
-public class XAngle
+public class XAngle : IDisposable
 {
     /// <summary>The core's angle: one double, radians.</summary>
     [StructLayout(LayoutKind.Sequential)]
@@ -224,6 +224,22 @@ public class XAngle
     /// <param name="b">Second angle.</param>
     /// <returns>The comparison of the radians.</returns>
     public static bool operator >(XAngle a, XAngle b) => Val(a) > Val(b);
+
+    /// <summary>Ends the use of the angle. It releases nothing, since the angle owns no native
+    /// memory: its radians stay readable and writable afterwards, and calling it again does
+    /// nothing.</summary>
+    public void Dispose()
+    {
+        Dispose(true);
+        GC.SuppressFinalize(this);
+    }
+
+    /// <summary>Releases what the object owns: nothing here, since its state lives in managed
+    /// fields. A derived class that owns resources overrides it. The class has no finaliser: with
+    /// nothing to release, one would only make every angle costlier to collect.</summary>
+    /// <param name="disposing">True from <see cref="Dispose()"/>, false from a derived class's
+    /// finaliser.</param>
+    protected virtual void Dispose(bool disposing) { }
 
     // The radians of an operand, with a clear error for a null one.
     private static double Val(XAngle a, [System.Runtime.CompilerServices.CallerArgumentExpression(nameof(a))] string? name = null)

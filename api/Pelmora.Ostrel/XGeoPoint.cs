@@ -20,7 +20,7 @@ namespace Pelmora.Ostrel;
 /// representations.</para>
 /// <para>The state lives in the fields of this object; the core is called only to convert.</para>
 /// </remarks>
-public class XGeoPoint
+public class XGeoPoint : IDisposable
 {
     /// <summary>The core's geographic point: longitude and latitude in radians, height in metres,
     /// then the ecr and eec vectors.</summary>
@@ -344,6 +344,23 @@ public class XGeoPoint
         Native.Geo.PointFromRadian(m_lon.rad, m_lat.rad, m_hgt, &u);
         return u;
     }
+
+    /// <summary>Ends the use of the point. It releases nothing, since the point owns no native
+    /// memory: its position stays readable and writable afterwards, and calling it again does
+    /// nothing. The member angles and vectors are left alone too, as other objects may share
+    /// them.</summary>
+    public void Dispose()
+    {
+        Dispose(true);
+        GC.SuppressFinalize(this);
+    }
+
+    /// <summary>Releases what the object owns: nothing here, since its state lives in managed
+    /// fields. A derived class that owns resources overrides it. The class has no finaliser: with
+    /// nothing to release, one would only make every point costlier to collect.</summary>
+    /// <param name="disposing">True from <see cref="Dispose()"/>, false from a derived class's
+    /// finaliser.</param>
+    protected virtual void Dispose(bool disposing) { }
 
     private unsafe void UpdateFromLlh()
     {

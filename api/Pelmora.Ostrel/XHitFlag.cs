@@ -27,6 +27,18 @@ public unsafe class XHitFlag : IDisposable
         Adopt(Native.Geo.HitFlagNewCopy((Native.Geo.HitFlagRecord*)pHitFlag));
     }
 
+    /// <summary>Creates a record holding a copy of <paramref name="other"/>'s flag and index; the
+    /// two objects are independent afterwards.</summary>
+    /// <param name="other">The hit-test result to copy.</param>
+    /// <exception cref="ArgumentNullException"><paramref name="other"/> is null.</exception>
+    /// <exception cref="ObjectDisposedException"><paramref name="other"/> has been disposed.</exception>
+    /// <exception cref="OutOfMemoryException">The native record could not be created.</exception>
+    public XHitFlag(XHitFlag other)
+    {
+        ArgumentNullException.ThrowIfNull(other);
+        Adopt(Native.Geo.HitFlagNewCopy(other.Record));
+    }
+
     /// <summary>Frees the native record if <see cref="Dispose()"/> was not called.</summary>
     ~XHitFlag() => Dispose(false);
 

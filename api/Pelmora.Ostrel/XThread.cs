@@ -37,7 +37,11 @@ namespace Pelmora.Ostrel;
 /// <para>
 /// Handlers run on the worker or the poller thread, never on the client's thread; a client that
 /// updates a user interface marshals the call itself. An exception thrown by a handler is not
-/// raised again: it ends the job (or the poller) and is kept in <see cref="ProcessException"/>.
+/// raised again: it is kept in <see cref="ProcessException"/>. On the worker (the
+/// <see cref="OnProcess"/> handler, an override of <see cref="Process"/>, or an event handler
+/// raised there) it ends the job as a failure: <see cref="OnFail"/> is raised once, unless the
+/// exception came from an <see cref="OnFail"/> handler, and the job ends as
+/// <see cref="Terminate"/> ends it. On the poller it ends only the poller.
 /// </para>
 /// </remarks>
 public class XThread : IDisposable
@@ -52,6 +56,11 @@ public class XThread : IDisposable
         private volatile bool m_bAborted;
 
         internal bool Aborted => m_bAborted;
+
+        /// <summary>Set by the worker when it raises <see cref="OnFail"/>, so that an exception
+        /// from an OnFail handler does not raise it a second time. Touched by the worker
+        /// only.</summary>
+        internal bool FailRaised { get; set; }
 
         /// <summary>Wakes the poller before its period is over.</summary>
         internal ManualResetEventSlim Wake { get; } = new(false);
@@ -107,8 +116,9 @@ public class XThread : IDisposable
     /// itself (see <see cref="Terminated"/>).</summary>
     public event XThreadMessageSuccess? OnSuccess;
 
-    /// <summary>Raised once by the worker when the job failed or had no
-    /// <see cref="OnProcess"/> handler.</summary>
+    /// <summary>Raised once by the worker when the job failed, had no <see cref="OnProcess"/>
+    /// handler, or ended by an exception from a handler on the worker (then
+    /// <see cref="ProcessException"/> already holds it).</summary>
     public event XThreadMessageFail? OnFail;
 
     /// <summary>The job, run on the worker thread by <see cref="Process"/>; with several handlers
@@ -133,8 +143,10 @@ public class XThread : IDisposable
     /// thread. A long handler polls it and returns early.</summary>
     public bool IsAbortRequested => CurrentWorkerJob is { Aborted: true };
 
-    /// <summary>The exception that escaped <see cref="Process"/> on the worker, or a handler on the
-    /// poller, in the latest job; null when none did. <see cref="Resume"/> clears it.</summary>
+    /// <summary>The exception that escaped <see cref="Process"/> on the worker (the
+    /// <see cref="OnProcess"/> handler or an event handler raised there), or a handler on the
+    /// poller, in the latest job; null when none did. It is set before the worker raises
+    /// <see cref="OnFail"/> for it. <see cref="Resume"/> clears it.</summary>
     public Exception? ProcessException => m_processException;
 
     /// <summary>Starts a new job: clears <see cref="Terminated"/>, ends a running job (see the
@@ -255,7 +267,9 @@ public class XThread : IDisposable
     /// has been cut off.</summary>
     public void SendMessageFail()
     {
-        if (IsAbortRequested) return;
+        Job? job = CurrentWorkerJob;
+        if (job is { Aborted: true }) return;
+        if (job != null) job.FailRaised = true;
         OnFail?.Invoke(this);
     }
 
@@ -278,10 +292,16 @@ public class XThread : IDisposable
         lock (m_sync) Native.Thread.GetPercentRange(Handle, out nMin, out nMax);
     }
 
-    /// <summary>The priority stored in the native holder. It is only stored: the holder owns no
-    /// native thread, and the poller and worker threads keep their priority.</summary>
-    /// <exception cref="ArgumentOutOfRangeException">The value set is not one of
-    /// <see cref="eThreadPriority"/>.</exception>
+    /// <summary>The priority stored in the native holder. Setting passes any value on as it is,
+    /// one outside <see cref="eThreadPriority"/> included, and the getter returns it. It is only
+    /// stored: the holder owns no native thread, so its SetPriority applies nothing and reports
+    /// false (which this property does not turn into an error), and the poller and worker threads
+    /// keep their priority.</summary>
+    /// <remarks>On a native thread a level becomes a nice value (see
+    /// <see cref="eThreadPriority"/>). On Linux an unprivileged process can lower a thread's
+    /// priority but not raise it again, not even back to where it was: raising it needs the
+    /// CAP_SYS_NICE capability or a RLIMIT_NICE resource limit that allows it, and without them
+    /// the native SetPriority reports false and leaves the thread as it was.</remarks>
     /// <exception cref="ObjectDisposedException">The object has been disposed.</exception>
     public eThreadPriority Priority
     {
@@ -291,9 +311,7 @@ public class XThread : IDisposable
         }
         set
         {
-            if (!Enum.IsDefined(value))
-                throw new ArgumentOutOfRangeException(nameof(value), value, "Not a thread priority of eThreadPriority.");
-            lock (m_sync) Native.Thread.SetPriority(Handle, (int)value);
+            lock (m_sync) _ = Native.Thread.SetPriority(Handle, (int)value);
         }
     }
 
@@ -323,13 +341,13 @@ public class XThread : IDisposable
         }
     }
 
-    /// <summary>The owned native holder; throws once the object is disposed. Read under
-    /// <see cref="m_sync"/>.</summary>
     /// <summary>Poller and worker threads of this object, current or cut off, that have not yet
     /// finished (counted from their start in <see cref="Resume"/> to their very last step). Lets
     /// tests wait for quiescence.</summary>
     internal int LiveThreads => Volatile.Read(ref m_nLiveThreads);
 
+    /// <summary>The owned native holder; throws once the object is disposed. Read under
+    /// <see cref="m_sync"/>.</summary>
     private IntPtr Handle =>
         m_pPercentThread != IntPtr.Zero ? m_pPercentThread : throw new ObjectDisposedException(nameof(XThread));
 
@@ -360,17 +378,35 @@ public class XThread : IDisposable
         }
         catch (Exception e)
         {
-            // An exception escaping a thread would end the whole process: keep it and end the job.
+            // An exception escaping a thread would end the whole process. Keep it, tell the client
+            // that the job failed, and end the job; a worker cut off meanwhile does neither.
+            bool current;
             lock (m_sync)
             {
-                if (!job.Aborted && ReferenceEquals(m_job, job)) m_processException = e;
-                EndJob(job);
+                current = !job.Aborted && ReferenceEquals(m_job, job);
+                if (current) m_processException = e;
             }
+            if (current && !job.FailRaised) RaiseFailAfter();
+            lock (m_sync) EndJob(job);
         }
         finally
         {
             t_workerJob = null;
             Interlocked.Decrement(ref m_nLiveThreads);
+        }
+    }
+
+    /// <summary>Raises <see cref="OnFail"/> for a job that an exception ended. The exception
+    /// already kept is the cause; a second one, from an OnFail handler, is dropped, since the
+    /// client has nothing more to be told and nothing may escape the worker.</summary>
+    private void RaiseFailAfter()
+    {
+        try
+        {
+            SendMessageFail();
+        }
+        catch (Exception)
+        {
         }
     }
 

@@ -7,7 +7,7 @@ namespace Pelmora.Ostrel;
 /// <summary>A two-component double vector.</summary>
 /// <remarks>A reference type whose state lives in its public fields; operators return new
 /// vectors, while <see cref="Normalize"/> changes this one.</remarks>
-public class XVertex2d
+public class XVertex2d : IDisposable
 {
     /// <summary>The core's vertex: x, y in this order.</summary>
     [StructLayout(LayoutKind.Sequential)]
@@ -153,6 +153,22 @@ public class XVertex2d
     /// <param name="t">The divisor.</param>
     /// <returns>A new vector.</returns>
     public static XVertex2d operator /(XVertex2d a, double t) => new XVertex2d(Chk(a).x / t, a.y / t);
+
+    /// <summary>Ends the use of the vector. It releases nothing, since the vector owns no native
+    /// memory: its components stay readable and writable afterwards, and calling it again does
+    /// nothing.</summary>
+    public void Dispose()
+    {
+        Dispose(true);
+        GC.SuppressFinalize(this);
+    }
+
+    /// <summary>Releases what the object owns: nothing here, since its state lives in managed
+    /// fields. A derived class that owns resources overrides it. The class has no finaliser: with
+    /// nothing to release, one would only make every vector costlier to collect.</summary>
+    /// <param name="disposing">True from <see cref="Dispose()"/>, false from a derived class's
+    /// finaliser.</param>
+    protected virtual void Dispose(bool disposing) { }
 
     private static XVertex2d Chk(XVertex2d v, [CallerArgumentExpression(nameof(v))] string? name = null) =>
         v ?? throw new ArgumentNullException(name);

@@ -14,7 +14,7 @@ namespace Pelmora.Ostrel;
 /// adding 0.5; so (3, 3) × 0.5 is (2, 2) but 0.5 × (3, 3) is (1, 1). A result outside the 32-bit
 /// range saturates, and a non-number becomes 0.</para>
 /// </remarks>
-public class XVertex2i
+public class XVertex2i : IDisposable
 {
     /// <summary>The core's integer vertex: x, y in this order.</summary>
     [StructLayout(LayoutKind.Sequential)]
@@ -167,6 +167,22 @@ public class XVertex2i
     /// <returns>A new vector.</returns>
     public static XVertex2i operator /(XVertex2i a, double t) =>
         new XVertex2i((int)(Chk(a).x / t + 0.5), (int)(a.y / t + 0.5));
+
+    /// <summary>Ends the use of the vector. It releases nothing, since the vector owns no native
+    /// memory: its components stay readable and writable afterwards, and calling it again does
+    /// nothing.</summary>
+    public void Dispose()
+    {
+        Dispose(true);
+        GC.SuppressFinalize(this);
+    }
+
+    /// <summary>Releases what the object owns: nothing here, since its state lives in managed
+    /// fields. A derived class that owns resources overrides it. The class has no finaliser: with
+    /// nothing to release, one would only make every vector costlier to collect.</summary>
+    /// <param name="disposing">True from <see cref="Dispose()"/>, false from a derived class's
+    /// finaliser.</param>
+    protected virtual void Dispose(bool disposing) { }
 
     private static XVertex2i Chk(XVertex2i v, [CallerArgumentExpression(nameof(v))] string? name = null) =>
         v ?? throw new ArgumentNullException(name);

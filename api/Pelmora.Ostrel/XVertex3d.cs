@@ -10,7 +10,7 @@ namespace Pelmora.Ostrel;
 /// </summary>
 /// <remarks>A reference type whose state lives in its public fields; operators return new
 /// vectors, while <see cref="Normalize"/> changes this one.</remarks>
-public class XVertex3d
+public class XVertex3d : IDisposable
 {
     /// <summary>The core's vertex: x, y, z in this order.</summary>
     [StructLayout(LayoutKind.Sequential)]
@@ -193,6 +193,22 @@ public class XVertex3d
     /// <param name="t">The divisor.</param>
     /// <returns>A new vector.</returns>
     public static XVertex3d operator /(XVertex3d a, double t) => new XVertex3d(Chk(a).x / t, a.y / t, a.z / t);
+
+    /// <summary>Ends the use of the vector. It releases nothing, since the vector owns no native
+    /// memory: its components stay readable and writable afterwards, and calling it again does
+    /// nothing.</summary>
+    public void Dispose()
+    {
+        Dispose(true);
+        GC.SuppressFinalize(this);
+    }
+
+    /// <summary>Releases what the object owns: nothing here, since its state lives in managed
+    /// fields. A derived class that owns resources overrides it. The class has no finaliser: with
+    /// nothing to release, one would only make every vector costlier to collect.</summary>
+    /// <param name="disposing">True from <see cref="Dispose()"/>, false from a derived class's
+    /// finaliser.</param>
+    protected virtual void Dispose(bool disposing) { }
 
     private static XVertex3d Chk(XVertex3d v, [CallerArgumentExpression(nameof(v))] string? name = null) =>
         v ?? throw new ArgumentNullException(name);

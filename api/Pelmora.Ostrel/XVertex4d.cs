@@ -8,7 +8,7 @@ namespace Pelmora.Ostrel;
 /// <remarks>A reference type whose state lives in its public fields; operators return new
 /// vectors, while <see cref="Normalize"/> changes this one. It has no unary minus and no dot
 /// product.</remarks>
-public class XVertex4d
+public class XVertex4d : IDisposable
 {
     /// <summary>The core's vertex: x, y, z, w in this order.</summary>
     [StructLayout(LayoutKind.Sequential)]
@@ -152,6 +152,22 @@ public class XVertex4d
     /// <returns>A new vector.</returns>
     public static XVertex4d operator /(XVertex4d a, double t) =>
         new XVertex4d(Chk(a).x / t, a.y / t, a.z / t, a.w / t);
+
+    /// <summary>Ends the use of the vector. It releases nothing, since the vector owns no native
+    /// memory: its components stay readable and writable afterwards, and calling it again does
+    /// nothing.</summary>
+    public void Dispose()
+    {
+        Dispose(true);
+        GC.SuppressFinalize(this);
+    }
+
+    /// <summary>Releases what the object owns: nothing here, since its state lives in managed
+    /// fields. A derived class that owns resources overrides it. The class has no finaliser: with
+    /// nothing to release, one would only make every vector costlier to collect.</summary>
+    /// <param name="disposing">True from <see cref="Dispose()"/>, false from a derived class's
+    /// finaliser.</param>
+    protected virtual void Dispose(bool disposing) { }
 
     private static XVertex4d Chk(XVertex4d v, [CallerArgumentExpression(nameof(v))] string? name = null) =>
         v ?? throw new ArgumentNullException(name);

@@ -2,8 +2,9 @@ namespace Pelmora.Ostrel;
 
 /// <summary>
 /// Priority of a thread, from <see cref="Idle"/> to <see cref="RealTime"/>. A native thread maps the
-/// levels -3..3 to the nice values 19, 10, 5, 0, -5, -10, -20; raising a thread above
-/// <see cref="Normal"/> needs a system privilege.
+/// levels -3..3 to the nice values 19, 10, 5, 0, -5, -10, -20. On Linux an unprivileged process
+/// can lower a thread's priority but not raise it again: going above <see cref="Normal"/>, or back
+/// up after lowering, needs a system privilege.
 /// </summary>
 public enum eThreadPriority : int
 {

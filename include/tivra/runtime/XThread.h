@@ -64,10 +64,18 @@ public:
     /// another thread (or the destructor) releases the ended thread.
     bool Kill();
 
-    /// Stores n (the -3..3 scale of the public priority type) and applies it
-    /// to the thread: -3..3 become the nice values 19, 10, 5, 0, -5, -10, -20
-    /// of that thread, any other value 0. False when no thread exists or the
-    /// system refused (raising a thread's priority needs privileges).
+    /// Stores n (the -3..3 scale of the public priority type), whatever its
+    /// value, and applies it to the thread: -3..3 become the nice values 19,
+    /// 10, 5, 0, -5, -10, -20 of that thread, any other value 0. False when no
+    /// thread exists or the system refused; a refusal leaves the thread's
+    /// priority as it was.
+    ///
+    /// On Linux an unprivileged process can lower a thread's priority (raise
+    /// its nice value) but not raise it again, not even back to where it was:
+    /// lowering a nice value needs the CAP_SYS_NICE capability or a
+    /// RLIMIT_NICE resource limit that allows it. So SetPriority(-3) followed
+    /// by SetPriority(0) leaves such a thread idle, and the second call
+    /// returns false.
     bool SetPriority(int n);
     /// The value last given to SetPriority, applied or not.
     int GetPriority() const { return m_nPriority.load(std::memory_order_relaxed); }

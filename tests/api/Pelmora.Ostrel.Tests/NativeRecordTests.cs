@@ -69,6 +69,20 @@ public class XHitFlagTests
             Marshal.FreeHGlobal(raw);
         }
 
+        // A copy of another object owns a record of its own.
+        h.Flag = eHitFlag.Vertex;
+        h.Index = 12;
+        long live = Xfn.LiveNativeObjects;
+        var dup = new XHitFlag(h);
+        Assert.Equal(live + 1, Xfn.LiveNativeObjects);
+        Assert.NotEqual(h.Handle, dup.Handle);
+        h.Index = 3;
+        Assert.Equal((eHitFlag.Vertex, 12), (dup.Flag, dup.Index));
+        dup.Dispose();
+        Assert.Equal(live, Xfn.LiveNativeObjects);
+        Assert.Throws<ArgumentNullException>(() => new XHitFlag((XHitFlag)null!));
+        Assert.Throws<ObjectDisposedException>(() => new XHitFlag(dup));
+
         h.Flag = eHitFlag.RightBottom;
         Assert.Throws<ArgumentNullException>(() => new XHitFlag(IntPtr.Zero));
         Assert.Throws<ArgumentOutOfRangeException>(() => h.Flag = (eHitFlag)8);

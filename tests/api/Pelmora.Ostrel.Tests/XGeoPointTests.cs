@@ -46,6 +46,28 @@ public class XGeoPointTests
     }
 
     [Fact]
+    public void DisposalReleasesNothingAndLeavesSharedMembersAlone()
+    {
+        var lon = XAngle.FromDegree(10);
+        var p = XGeoPoint.FromAngle(lon, XAngle.FromDegree(20), 300);
+        XVertex3d ecr = p.ecr;
+        using (p)
+        using (lon)  // a member shared with the caller
+        {
+        }
+        p.Dispose();
+        AssertLlh(10, 20, 300, p);
+        Assert.Same(lon, p.lon);
+        Assert.Same(ecr, p.ecr);
+
+        // The disposed point still converts, writing into its (disposed) members in place.
+        p.lond = 127;
+        Assert.Equal(127, lon.deg, 12);
+        var fresh = XGeoPoint.FromDegree(127, 20, 300);
+        AssertNear(fresh.ecr.x, fresh.ecr.y, fresh.ecr.z, ecr, 1e-6);
+    }
+
+    [Fact]
     public void SettersChangeOneComponentAndRecomputeInPlace()
     {
         const double D = XConstants.Deg2Rad;

@@ -48,9 +48,14 @@ public class XThreadTests
         thd.SetPercentRange(90, -5); // stored as given
         thd.GetPercentRange(out lo, out hi);
         Assert.Equal((90, -5), (lo, hi));
-        thd.Priority = eThreadPriority.Idle;
-        Assert.Throws<ArgumentOutOfRangeException>(() => thd.Priority = (eThreadPriority)7);
-        Assert.Equal(eThreadPriority.Idle, thd.Priority);
+        // Any value is stored and passed on, none throws; the holder has no thread to apply it
+        // to, so the native call reports false for each.
+        foreach (var level in new[] { eThreadPriority.Idle, (eThreadPriority)7, (eThreadPriority)int.MinValue })
+        {
+            thd.Priority = level;
+            Assert.Equal(level, thd.Priority);
+            Assert.Equal(0, Native.Thread.SetPriority(thd.GetPercentThread(), (int)level));
+        }
         Assert.False(thd.IsValid()); // only stored: the holder owns no native thread
         Assert.NotEqual(IntPtr.Zero, thd.GetPercentThread());
         Assert.Throws<InvalidOperationException>(() => thd.GetThreadID()); // no worker yet
@@ -93,14 +98,13 @@ public class XThreadTests
         Assert.Equal(new[] { ("Percent", 40, worker), ("Success", 0, worker) }, rec.Events);
         Assert.Throws<InvalidOperationException>(() => thd.GetThreadID()); // worker forgotten
 
-        // A handler returning false and no handler fail once; a throwing handler ends the job
-        // quietly instead of the process; an overridden Process runs instead of the handlers.
+        // A handler returning false and no handler fail once; an overridden Process runs instead
+        // of the handlers.
         var boom = new InvalidOperationException("boom");
         foreach (var (other, handler, expected, thrown) in new (XThread, XThreadProcess?, string[], Exception?)[]
                  {
                      (new XThread(), t => false, new[] { "Fail" }, null),
                      (new XThread(), null, new[] { "Fail" }, null),
-                     (new XThread(), t => throw boom, Array.Empty<string>(), boom),
                      (new CountingThread(), t => throw boom, new[] { "Percent", "Success" }, null),
                  })
         {
@@ -121,6 +125,61 @@ public class XThreadTests
         WaitQuiet(thd);
         Assert.Equal(new[] { "Percent", "Success", "Percent", "Fail" }, rec.Names());
         Assert.True(thd.Terminated);
+    }
+
+    [Fact]
+    public void HandlerExceptionEndsTheJobWithOneFailAndTheObjectRunsAgain()
+    {
+        var boom = new InvalidOperationException("boom");
+        bool armed = true;
+        void Throw()
+        {
+            if (armed) throw boom;
+        }
+
+        // Where the exception comes from on the worker, the events of the throwing job, the
+        // ProcessException seen by the first OnFail handler, and the events of a second,
+        // quiet job. A throwing OnFail handler must not be raised again.
+        var rows = new (XThread Thd, Action<XThread> Setup, string[] First, Exception? SeenInFail, string[] Second)[]
+        {
+            (new XThread(), t => t.OnProcess += _ => { Throw(); return true; }, new[] { "Fail" }, boom, new[] { "Success" }),
+            (new XThread(), t => { t.OnPercent += (_, _) => Throw(); t.OnProcess += x => { x.SendMessagePercent(30); return true; }; },
+             new[] { "Percent", "Fail" }, boom, new[] { "Percent", "Success" }),
+            (new XThread(), t => { t.OnSuccess += _ => Throw(); t.OnProcess += _ => true; },
+             new[] { "Success", "Fail" }, boom, new[] { "Success" }),
+            (new XThread(), t => { t.OnFail += _ => Throw(); t.OnProcess += _ => false; }, new[] { "Fail" }, null, new[] { "Fail" }),
+            (new ThrowingThread(Throw), t => t.OnProcess += _ => true, new[] { "Fail" }, boom, new[] { "Success" }),
+        };
+        var recs = new Recorder[rows.Length];
+        var seen = new Exception?[rows.Length];
+        for (int i = 0; i < rows.Length; ++i)
+        {
+            int row = i;
+            XThread thd = rows[i].Thd;
+            recs[i] = new Recorder(thd);
+            thd.OnFail += t => seen[row] ??= t.ProcessException;
+            rows[i].Setup(thd);
+            thd.Resume();
+        }
+        for (int i = 0; i < rows.Length; ++i)
+        {
+            WaitQuiet(rows[i].Thd);
+            Assert.Equal(rows[i].First, recs[i].Names());
+            Assert.Same(rows[i].SeenInFail, seen[i]);
+            Assert.Same(boom, rows[i].Thd.ProcessException);
+            Assert.True(rows[i].Thd.Terminated);
+        }
+
+        armed = false;
+        foreach (var row in rows) row.Thd.Resume();
+        for (int i = 0; i < rows.Length; ++i)
+        {
+            using XThread thd = rows[i].Thd;
+            WaitQuiet(thd);
+            Assert.Equal(rows[i].First.Concat(rows[i].Second), recs[i].Names());
+            Assert.Null(thd.ProcessException);
+            Assert.True(thd.Terminated);
+        }
     }
 
     [Fact]
@@ -261,6 +320,20 @@ public class XThreadTests
         WaitQuiet(thd);
         Assert.IsType<ObjectDisposedException>(sendAfterDispose);
         Assert.Equal(new[] { ("Success", 0, poller), ("Success", 0, worker) }, rec.Events);
+    }
+
+    /// <summary>A subclass whose Process override may throw before the default job runs.</summary>
+    private sealed class ThrowingThread : XThread
+    {
+        private readonly Action m_throw;
+
+        public ThrowingThread(Action thrower) => m_throw = thrower;
+
+        public override void Process()
+        {
+            m_throw();
+            base.Process();
+        }
     }
 
     /// <summary>A subclass that does its job by overriding Process.</summary>

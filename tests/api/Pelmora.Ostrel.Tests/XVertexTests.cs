@@ -117,6 +117,28 @@ public class XVertexTests
     }
 
     [Fact]
+    public void VerticesAreDisposableAndKeepTheirComponents()
+    {
+        var v2 = new XVertex2d(3, 4);
+        var v3 = new XVertex3d(2, 3, 6);
+        var v4 = new XVertex4d(1, 1, 1, 1);
+        var vi = new XVertex2i(3, 4);
+        using (v2)
+        using (v3)
+        using (v4)
+        using (vi)
+        {
+            v3.z = 6;
+        }
+        foreach (IDisposable d in new IDisposable[] { v2, v3, v4, vi }) d.Dispose();  // again: nothing
+        Assert.Equal((5.0, 7.0, 2.0, 5.0), (v2.norm(), v3.norm(), v4.norm(), vi.norm()));
+        v2.Normalize();  // still usable in place
+        vi.x = -3;
+        Assert.Equal(((0.6, 0.8), (1.0, 1.5, 3.0), (0.5, 0.5, 0.5, 0.5), (-3, 4)),
+                     (Xy(v2), Xyz(v3 / 2), Xyzw(v4.GetNormalize()), Xy(vi)));
+    }
+
+    [Fact]
     public void AttitudeHoldsItsAnglesByReference()
     {
         var att = new XAttitude(0.1, 0.2, 0.3);
