@@ -124,7 +124,10 @@ public static partial class Xfn
     /// height.</param>
     /// <param name="SensorFrameType">How the sensor frame is built from position and
     /// velocity.</param>
-    /// <returns>True when the search converged within 200 Newton updates.</returns>
+    /// <returns>True when a line of sight on the chosen side meets the ellipsoid at the requested
+    /// incidence; false beyond the horizon, when the plane across the track passes too far off
+    /// the earth's centre for so small an incidence, or when the sensor is not above the
+    /// ellipsoid.</returns>
     /// <exception cref="ArgumentNullException"><paramref name="Pos"/>, <paramref name="Vel"/> or
     /// <paramref name="angIncidence"/> is null.</exception>
     /// <exception cref="ArgumentOutOfRangeException"><paramref name="SensorFrameType"/> is not

@@ -57,6 +57,19 @@ constexpr double kNoHit = 1.7e308;
 // 0.033 arc-second, roughly a metre on the ground).
 constexpr double kFrameNorthStep = 9.259259259259259e-6;
 
+// Height above the ellipsoid of semi-major axis a of the point at distance p
+// from the polar axis and z from the equatorial plane, for the latitude phi
+// with s = sin(phi) and the prime-vertical radius N there. The surface point
+// at phi, (N cos phi, N (1 - e2) sin phi), lies at N (1 - e2 sin^2 phi) =
+// a^2 / N along the unit normal (cos phi, sin phi), so the height is the
+// point's own distance along that normal minus a^2 / N. Unlike
+// p / cos(phi) - N this never divides by cos(phi), which tends to 0 near the
+// polar axis, and an error in phi changes it only to second order.
+double NormalHeight(double p, double z, double phi, double s, double N, double a)
+{
+    return p * std::cos(phi) + z * s - a * a / N;
+}
+
 } // namespace
 
 namespace Xfn {
@@ -166,7 +179,7 @@ void XEllipsoidEarth::EcrToGeo(double x, double y, double z, double& lon, double
         phi = t;
         const double s = std::sin(t);
         const double N = m_dA / std::sqrt(1.0 - m_dE2 * (s * s));
-        h = p / std::cos(t) - N;
+        h = NormalHeight(p, z, t, s, N, m_dA);
     } else {
         // Fixed-point iteration started from the ratio itself taken as an
         // angle. The height of each pass uses the latitude that entered it.
@@ -175,7 +188,7 @@ void XEllipsoidEarth::EcrToGeo(double x, double y, double z, double& lon, double
             const double phiOld = phi;
             const double s = std::sin(phi);
             const double N = m_dA / std::sqrt(1.0 - m_dE2 * std::pow(s, 2.0));
-            h = p / std::cos(phi) - N;
+            h = NormalHeight(p, z, phi, s, N, m_dA);
             phi = std::atan((z / p) * (1.0 + N * m_dE2 * s / z));
             if (std::fabs(phi - phiOld) <= 1e-17) break;
         }

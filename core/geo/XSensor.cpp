@@ -18,35 +18,118 @@ V3 Unit(V3 v) { return v.Normalize(); }
 
 const V3 kNoTarget(XSENSOR_NO_TARGET, XSENSOR_NO_TARGET, XSENSOR_NO_TARGET);
 
-// The most Newton updates of the target search.
-constexpr int kMaxUpdates = 200;
-// A Newton step shorter than this (metres) ends the search.
-constexpr double kStepDone = 1e-8;
+// A target is accepted when it lies within this height of the ellipsoid
+// (metres) and its incidence within this angle of the requested one (radians).
+constexpr double kTargetHeightTol = 1e-3;
+constexpr double kTargetIncidenceTol = 1e-9;
+// Steps of the golden-section search: 0.618^80 shrinks a bracket of pi
+// below 1e-16 rad, under the spacing of doubles near 1.
+constexpr int kGoldenSteps = 80;
+// (sqrt(5) - 1) / 2, the golden-section ratio.
+constexpr double kGolden = 0.6180339887498949;
 
-// The unit direction u perpendicular to n (within rounding: u.n = cos(pi/2))
-// with u.Z = c, on the side of Y chosen by side. y and z of u are expressed
-// through x by the two linear conditions and |u| = 1 gives a quadratic in x.
-// The marker when the two conditions are dependent or the cone u.Z = c does
-// not meet the plane.
-V3 StartDirection(const V3& n, const V3& Y, const V3& Z, double c, bool side)
-{
-    const double k = std::cos(XGEO_PI / 2.0 - 0.0);
-    const double det = n.y * Z.z - n.z * Z.y;
-    if (det == 0.0) return kNoTarget;
-    // y = ay + by x, z = az + bz x
-    const double ay = (k * Z.z - n.z * c) / det, by = (-n.x * Z.z + n.z * Z.x) / det;
-    const double az = (n.y * c - Z.y * k) / det, bz = (-n.y * Z.x + Z.y * n.x) / det;
-    const double qa = 1.0 + by * by + bz * bz;
-    const double qb = 2.0 * (ay * by + az * bz);
-    const double qc = ay * ay + az * az - 1.0;
-    const double disc = qb * qb - 4.0 * qa * qc;
-    if (disc < 0.0) return kNoTarget;
-    const double r = std::sqrt(disc);
-    const double x1 = (-qb + r) / (2.0 * qa), x2 = (-qb - r) / (2.0 * qa);
-    const V3 u1(x1, ay + by * x1, az + bz * x1);
-    if ((u1.Dot(Y) > 0.0) == side) return u1;
-    return V3(x2, ay + by * x2, az + bz * x2);
-}
+// The lines of sight from pos in the plane across the track, on one side: the
+// direction at look angle t is Z cos t + W sin t (t = 0 along the frame's Z
+// axis, t = pi/2 along W). The ellipsoid is x M x = 1 with
+// M = diag(1/a^2, 1/a^2, 1/b^2).
+struct LookPlane {
+    V3 pos, Z, W;
+    double a2, b2;
+
+    V3 M(const V3& v) const { return V3(v.x / a2, v.y / a2, v.z / b2); }
+    V3 Direction(double t) const { return Z * std::cos(t) + W * std::sin(t); }
+
+    // The first point where the line of sight at t meets the ellipsoid: the
+    // smaller root of A r^2 + 2 B r + C = 0 along the unit direction u, in the
+    // form C / (-B + sqrt(B^2 - A C)), which has no cancellation. Only called
+    // for look angles that hit, where B < 0; a discriminant that rounding has
+    // made negative at a tangent end is taken as 0.
+    V3 FirstHit(double t) const
+    {
+        const V3 u = Direction(t);
+        const V3 Mpos = M(pos);
+        const double A = u.Dot(M(u)), B = u.Dot(Mpos), C = pos.Dot(Mpos) - 1.0;
+        const double disc = std::fmax(B * B - A * C, 0.0);
+        return pos + u * (C / (std::sqrt(disc) - B));
+    }
+
+    double IncidenceAt(double t) const { return Incidence(pos, FirstHit(t)); }
+
+    // The angle at tar between the way back to the sensor and tar's radius
+    // vector. atan2 keeps full precision near 0, where acos of the cosine
+    // would lose half the digits.
+    static double Incidence(const V3& pos, const V3& tar)
+    {
+        const V3 back = pos - tar;
+        return std::atan2(back.Cross(tar).Norm(), back.Dot(tar));
+    }
+
+    // The look angles in [0, pi] whose lines of sight hit the ellipsoid, as
+    // [lo, hi]. Along u(t) the line meets the ellipsoid when
+    // (u M pos)^2 - (u M u)(pos M pos - 1) >= 0, a quadratic form in (cos t,
+    // sin t) that equals m + R cos(2 (t - c)); it is non-negative within
+    // acos(-m / R) / 2 of c or c + pi, and the lines of sight (not their
+    // backward halves) are the copy where u M pos < 0. That arc is shorter
+    // than pi, so it meets [0, pi] in one piece at most. False when the sensor
+    // is not above the ellipsoid or no line of sight on this side hits.
+    bool HitArc(double& lo, double& hi) const
+    {
+        const V3 Mpos = M(pos), MZ = M(Z), MW = M(W);
+        const double C = pos.Dot(Mpos) - 1.0;
+        if (!(C > 0.0)) return false;
+        const double bz = Z.Dot(Mpos), bw = W.Dot(Mpos);
+        const double g11 = bz * bz - C * Z.Dot(MZ), g12 = bz * bw - C * Z.Dot(MW), g22 = bw * bw - C * W.Dot(MW);
+        const double m = (g11 + g22) / 2.0, R = std::hypot((g11 - g22) / 2.0, g12);
+        if (!(m + R > 0.0)) return false;
+        const double halfWidth = m >= R ? XGEO_PI / 2.0 : std::acos(-m / R) / 2.0;
+        // atan2 / 2 lies in [-pi/2, pi/2]; the forward copy then lies in
+        // [-pi/2, 3pi/2], where no other copy can reach [0, pi].
+        double c = std::atan2(g12, (g11 - g22) / 2.0) / 2.0;
+        if (bz * std::cos(c) + bw * std::sin(c) >= 0.0) c += XGEO_PI;
+        lo = std::fmax(c - halfWidth, 0.0);
+        hi = std::fmin(c + halfWidth, XGEO_PI);
+        return lo <= hi;
+    }
+
+    // The look angle of least incidence in [lo, hi], by golden-section search.
+    // Along the side the incidence falls (if at all) to one minimum and then
+    // rises toward the horizon.
+    double LeastIncidenceAngle(double lo, double hi) const
+    {
+        double t1 = hi - kGolden * (hi - lo), t2 = lo + kGolden * (hi - lo);
+        double g1 = IncidenceAt(t1), g2 = IncidenceAt(t2);
+        for (int step = 0; step < kGoldenSteps; ++step) {
+            if (g1 <= g2) {
+                hi = t2;
+                t2 = t1;
+                g2 = g1;
+                t1 = hi - kGolden * (hi - lo);
+                g1 = IncidenceAt(t1);
+            } else {
+                lo = t1;
+                t1 = t2;
+                g1 = g2;
+                t2 = lo + kGolden * (hi - lo);
+                g2 = IncidenceAt(t2);
+            }
+        }
+        return g1 <= g2 ? t1 : t2;
+    }
+
+    // The look angle in [lo, hi] where the incidence, rising from lo to hi,
+    // reaches inc: bisection down to adjacent doubles. hi when the incidence
+    // stays below inc (beyond the horizon).
+    double RisingToIncidence(double lo, double hi, double inc) const
+    {
+        for (double mid = lo + (hi - lo) / 2.0; mid != lo && mid != hi; mid = lo + (hi - lo) / 2.0) {
+            if (IncidenceAt(mid) < inc)
+                lo = mid;
+            else
+                hi = mid;
+        }
+        return hi;
+    }
+};
 
 } // namespace
 
@@ -150,90 +233,49 @@ bool GetSensorPointingTargetOnEarth(const V3& pos, const V3& vel, double dist, V
                                     bool bLLHOut, int32_t frameType)
 {
     // The distance does not enter the search: the target is constrained to
-    // the plane through pos perpendicular to X. (A non-zero distance would
-    // subtract a multiple of |d|^2 from f2 and turn that plane into a cone
-    // about X; no caller has asked for that, so the plane is kept.)
+    // the plane through pos perpendicular to X. (A non-zero distance could
+    // turn that plane into a cone about X; no caller has asked for that, so
+    // the plane is kept.)
     (void)dist;
 
     V3 X, Y, Z;
-    if (!GetSensorFrame(pos, vel, frameType, X, Y, Z)) {
-        tar = kNoTarget;
-        return false;
-    }
     const double theta = angIncidence.rad();
-    const bool side = theta > 0.0;
-    const double c = std::cos(theta), s2 = 1.0 - c * c;
-    const V3 n = -X;
+    if (!GetSensorFrame(pos, vel, frameType, X, Y, Z) || !std::isfinite(theta)) {
+        tar = kNoTarget;
+        return false;
+    }
+    // The line of sight sweeps the plane of Z and Y from Z toward the right
+    // of the track (+Y) for a positive angle, toward the left otherwise. Along
+    // the sweep the incidence rises to about pi/2 at the horizon; where the
+    // plane passes off the earth's centre it first dips to a least value
+    // above 0. The target is where the rising part reaches |theta|.
     const double a = m_earth.GetA(), b = m_earth.GetB();
-    const double a2 = a * a, b2 = b * b;
-    const double P2 = pos.Norm2();
-
-    // Start on the line of sight at angle theta from Z in the plane, where it
-    // meets the ellipsoid; if it misses, at the distance of the surface below
-    // the sensor stretched by 1 / cos(theta).
-    const V3 u = StartDirection(n, Y, Z, c, side);
-    if (u == kNoTarget) {
-        // A marker direction can only lead to non-numbers and the update
-        // limit; stop here with the same outcome.
+    const LookPlane plane{pos, Z, theta > 0.0 ? Y : -Y, a * a, b * b};
+    const double inc = std::fabs(theta);
+    double lo, hi;
+    if (!plane.HitArc(lo, hi)) {
         tar = kNoTarget;
         return false;
     }
-    V3 d;
-    V3 hit1, hit2, surf;
-    double t1, t2;
-    if (m_earth.IntersectLine(pos, pos + u, hit1, hit2, t1, t2)) {
-        d = hit1 - pos;
-    } else {
-        m_earth.GetSurfacePoint(pos, surf);
-        d = u * ((pos - surf).Norm() / c);
-    }
+    // Below |theta| at the start of the sweep, the incidence crosses it once
+    // on the way to the horizon. Otherwise only a dip can bring it down, and
+    // the rising part starts at the dip's bottom.
+    const double start = plane.IncidenceAt(lo) < inc ? lo : plane.LeastIncidenceAngle(lo, hi);
+    const double t = plane.IncidenceAt(start) < inc ? plane.RisingToIncidence(start, hi, inc) : start;
 
-    bool found = false;
-    for (int update = 0; update < kMaxUpdates; ++update) {
-        const V3 t = pos + d;
-        const double p = pos.Dot(d), m = d.Norm2(), nd = n.Dot(d);
-        // f1: the angle between the line of sight and the target's radius
-        //     vector is theta (or pi - theta);
-        // f2: the target lies in the plane through pos perpendicular to X;
-        // f3: the target lies on the ellipsoid.
-        const double f1 = p * p - c * c * P2 * m + 2.0 * s2 * p * m + s2 * m * m;
-        const double f2 = nd * nd;
-        const double f3 = (t.x * t.x + t.y * t.y) / a2 + t.z * t.z / b2 - 1.0;
-        // Rows of the Jacobian: the gradients of f1, f2, f3 in d.
-        const V3 r1 = pos * (2.0 * p + 2.0 * s2 * m) + d * (-2.0 * c * c * P2 + 4.0 * s2 * p + 4.0 * s2 * m);
-        const V3 r2 = n * (2.0 * nd);
-        const V3 r3(2.0 * t.x / a2, 2.0 * t.y / a2, 2.0 * t.z / b2);
-        // Cramer's rule through the cofactor rows: scale-free per row, which
-        // matters because the three rows differ by some 25 orders of
-        // magnitude.
-        const V3 c23 = r2.Cross(r3), c31 = r3.Cross(r1), c12 = r1.Cross(r2);
-        const double det = r1.Dot(c23);
-        if (det == 0.0) {
-            found = true;
-            break;
-        }
-        const V3 step = (c23 * -f1 + c31 * -f2 + c12 * -f3) / det;
-        if (step.Norm() < kStepDone) {
-            found = true;
-            break;
-        }
-        d += step;
-    }
-    if (!found) {
+    // The sweep ends at the least incidence or at the horizon when |theta| is
+    // out of reach; only a target on the ellipsoid at the requested incidence
+    // is returned.
+    const V3 target = plane.FirstHit(t);
+    const double measured = LookPlane::Incidence(pos, target);
+    double llh[3];
+    m_earth.EcrToGeo(target.x, target.y, target.z, llh[0], llh[1], llh[2]);
+    if (!(std::fabs(llh[2]) <= kTargetHeightTol && std::fabs(measured - inc) <= kTargetIncidenceTol)) {
         tar = kNoTarget;
         return false;
     }
-
-    const V3 target = pos + d;
-    const V3 back = pos - target;
-    angIncidence = XAngle(std::acos(back.Dot(target) / (target.Norm() * back.Norm())));
-    if (bLLHOut) {
-        V3 llh;
-        m_earth.EcrToGeo(target.x, target.y, target.z, llh.x, llh.y, llh.z);
-        tar = llh;
-    } else {
-        tar = target;
-    }
+    angIncidence = XAngle(measured);
+    tar = bLLHOut ? V3(llh[0], llh[1], llh[2]) : target;
     return true;
 }
 

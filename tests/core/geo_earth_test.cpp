@@ -111,6 +111,32 @@ TEST(GeoEarth, EcrToGeoAgainstReferenceOnTheEquatorAxisAndCentreAndRoundTrip)
     EXPECT_LT(worstHgt, 1e-4);
 }
 
+TEST(GeoEarth, HeightStaysExactNearThePolarAxis)
+{
+    // Points d metres from the axis over both poles, heights from -10 km to
+    // 40 000 km. A point (d cos lon, d sin lon, +-(b + h)) lies h above the
+    // pole to within d^2 / (2 (a^2 / b)) < 1e-7 m: an independent reference.
+    // The geodetic form puts the point d from the axis through the colatitude
+    // d / (a^2 / b + h). Both must survive the round trip to 0.1 mm.
+    const double a = 6378137.0, b = 6356752.3142, poleRadius = a * a / b;
+    double lon, lat, hgt;
+    for (double d : {0.0, 1e-4, 1e-3, 1e-2, 1.0})
+        for (double pole : {1.0, -1.0})
+            for (double h : {-10e3, 0.0, 8848.0, 700e3, 36e6, 40e6})
+                for (double lo : {0.0, 33.0, -120.0}) {
+                    const XVertex3d p(d * std::cos(lo * kD2R), d * std::sin(lo * kD2R), pole * (b + h));
+                    Xfn::EcrToGeo(p.x, p.y, p.z, lon, lat, hgt);
+                    const double ecrMiss = (Xfn::GeoToEcr(lon, lat, hgt) - p).Norm();
+                    EXPECT_LT(std::fmax(std::fabs(hgt - h), ecrMiss), 1e-4) << d << " " << pole << " " << h;
+
+                    const double la = pole * (90.0 - d / (poleRadius + h) / kD2R);
+                    const XVertex3d q = Xfn::GeoToEcr(lo, la, h);
+                    Xfn::EcrToGeo(q.x, q.y, q.z, lon, lat, hgt);
+                    EXPECT_NEAR(hgt, h, 1e-4) << d << " " << pole << " " << h;
+                    EXPECT_NEAR(lat, la, 1e-11) << d << " " << pole << " " << h;
+                }
+}
+
 TEST(GeoEarth, LocalFramesAreOrthonormalEverywhereAndBuiltOnTheDefaultEarth)
 {
     XVertex3d E, N, U, D;

@@ -7,7 +7,8 @@ internal static partial class Native
     /// <summary>Bindings of platform attitude and sensor pointing (ostrel_sensor_*).</summary>
     /// <remarks>Plain doubles and <see cref="XVertex3d.Unmanaged"/> values on the caller's stack.
     /// The attitude functions are a few dozen operations and run without a GC transition; the
-    /// target search runs up to 200 Newton updates and keeps the ordinary transition.</remarks>
+    /// target search meets some hundred lines of sight with the ellipsoid and keeps the ordinary
+    /// transition.</remarks>
     internal static unsafe partial class Sensor
     {
         [LibraryImport(Library, EntryPoint = "ostrel_sensor_frame"), SuppressGCTransition]

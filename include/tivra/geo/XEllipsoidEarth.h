@@ -61,10 +61,11 @@ public:
     // --- geodetic and ecr ------------------------------------------------------
 
     void GeoToEcr(double lon, double lat, double hgt, double& x, double& y, double& z) const;
-    /// Fixed-point iteration on the latitude (at most 10 passes). A point on
-    /// the polar axis returns latitude +-90, longitude atan2(y, x) and the
-    /// height above the pole; the origin returns non-numbers for latitude and
-    /// height.
+    /// Fixed-point iteration on the latitude (at most 10 passes). The height
+    /// is measured along the surface normal at that latitude, a form that
+    /// stays exact close to the polar axis. A point on the polar axis returns
+    /// latitude +-90, longitude atan2(y, x) and the height above the pole; the
+    /// origin returns non-numbers for latitude and height.
     void EcrToGeo(double x, double y, double z, double& lon, double& lat, double& hgt) const;
 
     /// Unit north, east and down vectors (in ecr) at the ecr position pos,

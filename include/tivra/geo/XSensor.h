@@ -73,13 +73,20 @@ XVertex3<double> CalcGlobalSensorAttitudeInPlatformUAS(const XGeoPoint& ptPos, c
 
 /// The point on the ellipsoid seen from pos (moving with vel) in the plane
 /// perpendicular to the frame's X axis, at the incidence angle |angIncidence|
-/// at the target: on the right of the ground track for a positive angle, on
-/// the left otherwise. Newton's method on the line of sight, at most 200
-/// updates. On success tar is the target (or, with bLLHOut, its longitude,
-/// latitude in degrees and height in metres), angIncidence the incidence
-/// angle measured at it, and the result true. On failure tar holds
-/// XSENSOR_NO_TARGET in all three components, angIncidence is untouched and
-/// the result is false. dist is accepted for compatibility and not used.
+/// at the target (the angle between the line of sight back to the sensor and
+/// the target's geocentric radius vector): on the right of the ground track
+/// for a positive angle, on the left otherwise. The line of sight is swept
+/// from the frame's Z axis toward that side; each look angle is met with the
+/// ellipsoid in closed form, and the look angle of the requested incidence is
+/// found by bisection. On success tar is the target (or, with bLLHOut, its
+/// longitude, latitude in degrees and height in metres), angIncidence the
+/// incidence measured at it (within 1e-9 rad of the request; the target lies
+/// within 1 mm of the ellipsoid) and the result true. False, with tar holding
+/// XSENSOR_NO_TARGET in all three components and angIncidence untouched,
+/// when no line of sight on that side reaches the incidence: beyond the
+/// horizon, below the least incidence of a plane that passes off the earth's
+/// centre (tiny angles), a sensor not above the ellipsoid, an unknown frame
+/// type or non-numbers. dist is accepted for compatibility and not used.
 bool GetSensorPointingTargetOnEarth(const XVertex3<double>& pos, const XVertex3<double>& vel, double dist,
                                     XVertex3<double>& tar, XAngle& angIncidence, bool bLLHOut, int32_t frameType);
 

@@ -215,6 +215,19 @@ public class XfnGeoTests
         Assert.Same(t, tRef);
         Assert.Same(a, aRef);
         Assert.Equal((1.0, 2.0, 3.0, 0.3), (t.x, t.y, t.z, a.rad));
+        // Nor beyond the horizon.
+        a = Deg(100);
+        aRef = a;
+        Assert.False(Xfn.GetSPTargetOnWGS84ByDist(pos, vel, 0, ref tRef, ref aRef, false, eEarthSensorFrame.VelX));
+        Assert.Same(t, tRef);
+        Assert.Same(a, aRef);
+        // Incidence 0 with the geocentric frame: the point straight below, toward the centre.
+        XVertex3d? below = null;
+        var zero = new XAngle(0);
+        Assert.True(Xfn.GetSPTargetOnWGS84ByDist(pos, vel, 0, ref below, ref zero, false,
+                                                 eEarthSensorFrame.GeoCentric));
+        Assert.InRange(below.crossProduct(pos).norm() / pos.norm(), 0, 1e-6);
+        Assert.InRange(zero.rad, 0, 1e-9);
 
         Assert.Throws<ArgumentOutOfRangeException>(() => Xfn.GetSPTargetOnWGS84ByDist(pos, vel, 0, ref tRef,
             ref aRef, false, (eEarthSensorFrame)7));
