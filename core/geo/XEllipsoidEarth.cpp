@@ -391,7 +391,7 @@ void XEllipsoidEarth::EciToGeo(double dJD, double x, double y, double z, double&
     }
     lon = L * XGEO_RAD2DEG;
     lat = phi * XGEO_RAD2DEG;
-    hgt = p / std::cos(phi) - m_dA * C;
+    hgt = NormalHeight(p, z, phi, std::sin(phi), m_dA * C, m_dA);
 }
 
 void XEllipsoidEarth::GeoToEci(double dJD, double lon, double lat, double hgt, double& x, double& y,

@@ -128,6 +128,9 @@ TEST(GeoEarth, HeightStaysExactNearThePolarAxis)
                     Xfn::EcrToGeo(p.x, p.y, p.z, lon, lat, hgt);
                     const double ecrMiss = (Xfn::GeoToEcr(lon, lat, hgt) - p).Norm();
                     EXPECT_LT(std::fmax(std::fabs(hgt - h), ecrMiss), 1e-4) << d << " " << pole << " " << h;
+                    // The inertial frame turns about the same axis: the same height.
+                    Xfn::m_earth.EciToGeo(2451545.0, p.x, p.y, p.z, lon, lat, hgt);
+                    EXPECT_NEAR(hgt, h, 1e-4) << "inertial " << d << " " << pole << " " << h;
 
                     const double la = pole * (90.0 - d / (poleRadius + h) / kD2R);
                     const XVertex3d q = Xfn::GeoToEcr(lo, la, h);
