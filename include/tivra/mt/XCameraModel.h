@@ -137,7 +137,9 @@ int RefineCameraModel(XVector& params, const uint8_t* pFree, const XVector& X, c
 ///
 /// Each used point gives the rows (X, Y, Z, 1, 0, 0, 0, 0, -xX, -xY, -xZ) = x
 /// and (0, 0, 0, 0, X, Y, Z, 1, -yX, -yY, -yZ) = y, solved by least squares
-/// through the normal equations. The rows are formed in coordinates centred
+/// through the normal equations (Gauss-Jordan with the pivot test of the
+/// refinement, so ground points on any plane, level or tilted, are refused
+/// rather than giving a wrong camera). The rows are formed in coordinates centred
 /// on the used points and scaled to unit spread (ground and image apart), and
 /// the solution is rewritten for the raw coordinates, so ground coordinates
 /// far from the origin (map projections) fit as well as local ones; without
