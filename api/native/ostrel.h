@@ -18,5 +18,6 @@
 #include "ostrel_thread.h"
 #include "ostrel_sensor.h"
 #include "ostrel_geodesic.h"
+#include "ostrel_camera.h"
 
 #endif /* OSTREL_H */

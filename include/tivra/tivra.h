@@ -26,6 +26,7 @@
 #include <tivra/mt/XProjectiveWarp.h>
 #include <tivra/mt/XResamplePixels.h>
 #include <tivra/mt/XConvolve.h>
+#include <tivra/mt/XCameraModel.h>
 #include <tivra/geo/XAttitude.h>
 #include <tivra/geo/XSensor.h>
 #include <tivra/geo/XGeodesic.h>
