@@ -4,8 +4,8 @@ using System.Diagnostics.CodeAnalysis;
 namespace Pelmora.Ostrel;
 
 /// <summary>Geodesics on the default earth (WGS 84): the inverse and direct problems after
-/// Vincenty's formulae, and the azimuth and elevation of a target seen from an oriented
-/// platform.</summary>
+/// Vincenty's formulae, an inverse problem that also solves nearly antipodal points, and the
+/// azimuth and elevation of a target seen from an oriented platform.</summary>
 public static partial class Xfn
 {
     /// <summary>The inverse geodesic problem: the distance between two points on the ellipsoid
@@ -21,7 +21,8 @@ public static partial class Xfn
     /// failure. A null variable gets a new angle.</param>
     /// <returns>True on success; false for coincident points, for points a quarter of a great
     /// circle apart where the iteration meets cos σ exactly 0, and for nearly antipodal points
-    /// on which the iteration does not converge within 1000 passes.</returns>
+    /// on which the iteration does not converge within 1000 passes
+    /// (<see cref="CalArcDistAndAngleRobust"/> solves all of them).</returns>
     /// <exception cref="ArgumentNullException">An input angle is null.</exception>
     public static unsafe bool CalArcDistAndAngle(XAngle lon1, XAngle lat1, XAngle lon2, XAngle lat2, ref double dist,
                                                  [NotNull] ref XAngle? fwdAz, [NotNull] ref XAngle? revAz)
@@ -41,14 +42,58 @@ public static partial class Xfn
         return ok;
     }
 
+    /// <summary>The inverse geodesic problem for every pair of points, nearly antipodal ones
+    /// included: the distance between two points on the ellipsoid and the azimuths at both
+    /// ends.</summary>
+    /// <remarks>Where <see cref="CalArcDistAndAngle"/> succeeds and the points are not within one
+    /// degree of antipodal (|lat1 + lat2| and π − |lon2 − lon1| both at most 1°), the result is
+    /// exactly that function's. Within that degree, where Vincenty's iteration fails or loses
+    /// accuracy in the azimuths, and wherever it fails, the problem is solved by Newton's method on
+    /// the starting azimuth over the auxiliary sphere. Either way the distance is good to 0.1 mm and
+    /// the azimuths to 1e-9 rad. Where several shortest geodesics exist (exactly antipodal points,
+    /// for instance) one of them is returned. Coincident points give the distance 0, the azimuth 0
+    /// at point 1 and π at point 2.</remarks>
+    /// <param name="lon1">Longitude of point 1, radians; any finite value.</param>
+    /// <param name="lat1">Latitude of point 1, radians in [-π/2, π/2].</param>
+    /// <param name="lon2">Longitude of point 2, radians; any finite value.</param>
+    /// <param name="lat2">Latitude of point 2, radians in [-π/2, π/2].</param>
+    /// <param name="dist">Receives the length of the shortest geodesic in metres; 0 on
+    /// failure.</param>
+    /// <param name="fwdAz">Receives, in its <see cref="XAngle.rad"/>, the azimuth at point 1
+    /// toward point 2, clockwise from north in [0, 2π); 0 on failure. A null variable gets a new
+    /// angle.</param>
+    /// <param name="revAz">Receives the azimuth at point 2 back toward point 1 in [0, 2π); 0 on
+    /// failure. A null variable gets a new angle.</param>
+    /// <returns>True on success; false only for a longitude that is not finite or a latitude that
+    /// is not a number or lies outside [-π/2, π/2].</returns>
+    /// <exception cref="ArgumentNullException">An input angle is null.</exception>
+    public static unsafe bool CalArcDistAndAngleRobust(XAngle lon1, XAngle lat1, XAngle lon2, XAngle lat2,
+                                                       ref double dist, [NotNull] ref XAngle? fwdAz,
+                                                       [NotNull] ref XAngle? revAz)
+    {
+        ArgumentNullException.ThrowIfNull(lon1);
+        ArgumentNullException.ThrowIfNull(lat1);
+        ArgumentNullException.ThrowIfNull(lon2);
+        ArgumentNullException.ThrowIfNull(lat2);
+        double d = 0, f = 0, r = 0;
+        bool ok = Native.Geodesic.InverseRobust(lon1.rad, lat1.rad, lon2.rad, lat2.rad, &d, &f, &r) != 0;
+        fwdAz ??= new XAngle();
+        revAz ??= new XAngle();
+        // The native outputs stay 0 on failure, so both paths store them.
+        dist = d;
+        fwdAz.rad = f;
+        revAz.rad = r;
+        return ok;
+    }
+
     /// <summary>The direct geodesic problem: the point reached from a start point along an
     /// azimuth after a distance.</summary>
     /// <param name="lon1">Longitude of the start, radians.</param>
     /// <param name="lat1">Latitude of the start, radians.</param>
     /// <param name="bearing">Azimuth at the start, radians clockwise from north.</param>
     /// <param name="dist">Distance along the geodesic, metres.</param>
-    /// <param name="lon2">Receives the longitude of the destination in [-π, π); a null variable
-    /// gets a new angle.</param>
+    /// <param name="lon2">Receives the longitude of the destination in [-π, π), for any finite start
+    /// longitude and distance; a null variable gets a new angle.</param>
     /// <param name="lat2">Receives the latitude of the destination; a null variable gets a new
     /// angle.</param>
     /// <returns>A new angle: the azimuth of the geodesic at the destination.</returns>

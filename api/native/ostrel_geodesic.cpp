@@ -27,6 +27,23 @@ int32_t ostrel_geodesic_inverse(double lon1, double lat1, double lon2, double la
     }
 }
 
+int32_t ostrel_geodesic_inverse_robust(double lon1, double lat1, double lon2, double lat2, double* dist,
+                                       double* fwd_az, double* rev_az)
+{
+    try {
+        double d;
+        XAngle fwd, rev;
+        if (!Xfn::CalArcDistAndAngleRobust(XAngle(lon1), XAngle(lat1), XAngle(lon2), XAngle(lat2), d, fwd, rev))
+            return 0;
+        *dist = d;
+        *fwd_az = fwd.rad();
+        *rev_az = rev.rad();
+        return 1;
+    } catch (...) {
+        return 0;
+    }
+}
+
 double ostrel_geodesic_direct(double lon1, double lat1, double bearing, double dist, double* lon2, double* lat2)
 {
     try {

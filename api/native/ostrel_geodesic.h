@@ -13,9 +13,21 @@ OSTREL_EXTERN_C_BEGIN
 /* Inverse problem: 1 with the distance and the azimuths at both ends (fwd at
  * point 1 toward point 2, rev at point 2 back toward point 1, in [0, 2pi));
  * 0 with the outputs untouched for coincident points, cos(sigma) exactly 0
- * or no convergence within 1000 passes (nearly antipodal points). */
+ * or no convergence within 1000 passes (nearly antipodal points, which
+ * ostrel_geodesic_inverse_robust solves). */
 OSTREL_API int32_t ostrel_geodesic_inverse(double lon1, double lat1, double lon2, double lat2, double* dist,
                                            double* fwd_az, double* rev_az);
+
+/* Inverse problem that also solves nearly antipodal points: the arguments
+ * and results of ostrel_geodesic_inverse, and the same values wherever that
+ * converges away from the antipode; within one degree of the antipode, and
+ * wherever that fails, a second method (Newton's method on the starting
+ * azimuth over the auxiliary sphere). Coincident points give dist 0,
+ * fwd_az 0, rev_az pi. 1 on success; 0, with the outputs untouched, only
+ * for a longitude that is not finite or a latitude that is not a number or
+ * lies outside [-pi/2, pi/2]. */
+OSTREL_API int32_t ostrel_geodesic_inverse_robust(double lon1, double lat1, double lon2, double lat2, double* dist,
+                                                  double* fwd_az, double* rev_az);
 
 /* Direct problem: the destination (longitude in [-pi, pi)) reached from
  * (lon1, lat1) along bearing after dist metres; returns the azimuth of the

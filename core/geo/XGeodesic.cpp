@@ -1,5 +1,7 @@
-// Geodesics on an ellipsoid of revolution after Vincenty's formulae, and the
-// azimuth and elevation of a target seen from an oriented platform.
+// Geodesics on an ellipsoid of revolution: the inverse and direct problems
+// after Vincenty's formulae, a second method for the inverse problem that
+// also solves nearly antipodal points, and the azimuth and elevation of a
+// target seen from an oriented platform.
 #include <tivra/geo/XGeodesic.h>
 
 #include <tivra/geo/XAttitude.h>
@@ -7,6 +9,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <utility>
 
 namespace Pelmora::Tivra {
 
@@ -44,6 +48,458 @@ constexpr int kInverseBudget = 1000;
 constexpr double kConverged = 5e-14;
 // Upper bound on the direct problem's passes (see there).
 constexpr int kDirectGuard = 1000;
+
+// ---- The inverse problem on the auxiliary sphere ---------------------------
+//
+// The second method of the inverse problem (Karney, "Algorithms for
+// geodesics", J. Geodesy 87, 2013). A geodesic maps onto a great circle of
+// the auxiliary sphere, with the reduced latitude beta (tan beta =
+// (1 - f) tan lat) and the same azimuths. Along it, with sigma the arc from
+// the northward equator crossing, omega the spherical longitude, alpha0 the
+// azimuth at that crossing and k = e' cos(alpha0):
+//   distance      s = b I1(sigma),  I1 = integral of sqrt(1 + k^2 sin^2 sigma)
+//   longitude     lambda = omega - f sin(alpha0) I3(sigma),
+//                 I3 = integral of (2 - f) / (1 + (1 - f) sqrt(1 + k^2 sin^2 sigma))
+//   reduced length (below) from I1 and I2 = integral of 1 / sqrt(1 + k^2 sin^2 sigma).
+// Each integral is A (sigma + sum over l of C_l sin(2 l sigma)). With
+// eps = k^2 / (sqrt(1 + k^2) + 1)^2 the integrands become Fourier series in
+// 2 sigma whose coefficients are power series in eps (and, for I3, in the
+// third flattening n = f / (2 - f)); the expansions below stop at the sixth
+// order (the fifth for I3, which carries the factor f), where the next terms
+// lie far below round-off on every earth ellipsoid (eps, n < 0.0017).
+
+// Order of the series of I1 and I2, and of I3.
+constexpr int kOrder12 = 6;
+constexpr int kOrder3 = 5;
+
+// A1 and C1[1..6] of I1.
+double I1Scale(double eps)
+{
+    const double e2 = eps * eps;
+    return (1.0 + e2 * (1.0 / 4 + e2 * (1.0 / 64 + e2 * (1.0 / 256)))) / (1.0 - eps);
+}
+
+void I1Coeffs(double eps, double c[kOrder12 + 1])
+{
+    const double e2 = eps * eps;
+    double p = eps;
+    c[1] = p * (-1.0 / 2 + e2 * (3.0 / 16 + e2 * (-1.0 / 32)));
+    p *= eps;
+    c[2] = p * (-1.0 / 16 + e2 * (1.0 / 32 + e2 * (-9.0 / 2048)));
+    p *= eps;
+    c[3] = p * (-1.0 / 48 + e2 * (3.0 / 256));
+    p *= eps;
+    c[4] = p * (-5.0 / 512 + e2 * (3.0 / 512));
+    p *= eps;
+    c[5] = p * (-7.0 / 1280);
+    p *= eps;
+    c[6] = p * (-7.0 / 2048);
+}
+
+// A2 and C2[1..6] of I2.
+double I2Scale(double eps)
+{
+    const double e2 = eps * eps;
+    return (1.0 - eps) * (1.0 + e2 * (1.0 / 4 + e2 * (9.0 / 64 + e2 * (25.0 / 256))));
+}
+
+void I2Coeffs(double eps, double c[kOrder12 + 1])
+{
+    const double e2 = eps * eps;
+    double p = eps;
+    c[1] = p * (1.0 / 2 + e2 * (1.0 / 16 + e2 * (1.0 / 32)));
+    p *= eps;
+    c[2] = p * (3.0 / 16 + e2 * (1.0 / 32 + e2 * (35.0 / 2048)));
+    p *= eps;
+    c[3] = p * (5.0 / 48 + e2 * (5.0 / 256));
+    p *= eps;
+    c[4] = p * (35.0 / 512 + e2 * (7.0 / 512));
+    p *= eps;
+    c[5] = p * (63.0 / 1280);
+    p *= eps;
+    c[6] = p * (77.0 / 2048);
+}
+
+// A3 and C3[1..5] of I3; the coefficient of each power of eps is a
+// polynomial in n.
+double I3Scale(double n, double eps)
+{
+    return 1.0 - eps * ((1.0 / 2 - n / 2) +
+                        eps * ((1.0 / 4 + n * (1.0 / 8 - n * (3.0 / 8))) +
+                               eps * ((1.0 / 16 + n * (3.0 / 16 + n * (1.0 / 16))) +
+                                      eps * ((3.0 / 64 + n * (1.0 / 32)) + eps * (3.0 / 128)))));
+}
+
+void I3Coeffs(double n, double eps, double c[kOrder3 + 1])
+{
+    const double e2 = eps * eps, e3 = e2 * eps, e4 = e3 * eps, e5 = e4 * eps;
+    c[1] = eps * (1.0 / 4 - n / 4) + e2 * (1.0 / 8 - n * n / 8) + e3 * (3.0 / 64 + n * (3.0 / 64 - n / 64)) +
+           e4 * (5.0 / 128 + n / 64) + e5 * (3.0 / 128);
+    c[2] = e2 * (1.0 / 16 + n * (-3.0 / 32 + n / 32)) + e3 * (3.0 / 64 + n * (-1.0 / 32 - n * (3.0 / 64))) +
+           e4 * (3.0 / 128 + n / 128) + e5 * (5.0 / 256);
+    c[3] = e3 * (5.0 / 192 + n * (-3.0 / 64 + n * (5.0 / 192))) + e4 * (3.0 / 128 - n * (5.0 / 192)) +
+           e5 * (7.0 / 512);
+    c[4] = e4 * (7.0 / 512 - n * (7.0 / 256)) + e5 * (7.0 / 512);
+    c[5] = e5 * (21.0 / 2560);
+}
+
+// sum over l = 1..order of c[l] sin(2 l sigma), from sin and cos of sigma, by
+// Clenshaw's recurrence b_l = c_l + 2 cos(2 sigma) b_(l+1) - b_(l+2); the sum
+// is b_1 sin(2 sigma).
+double SinSeries(double sinSigma, double cosSigma, const double* c, int order)
+{
+    const double twoCos2 = 2.0 * (cosSigma - sinSigma) * (cosSigma + sinSigma);
+    double b1 = 0.0, b2 = 0.0;
+    for (int l = order; l >= 1; --l) {
+        const double b0 = c[l] + twoCos2 * b1 - b2;
+        b2 = b1;
+        b1 = b0;
+    }
+    return b1 * 2.0 * sinSigma * cosSigma;
+}
+
+// Scales a (sin, cos) pair to unit length.
+void ToUnit(double& s, double& c)
+{
+    const double r = std::hypot(s, c);
+    s /= r;
+    c /= r;
+}
+
+// The ellipsoid's constants for the method.
+struct AuxEllipsoid {
+    double a, f, b;
+    double n;    // third flattening f / (2 - f)
+    double ep2;  // second eccentricity squared e^2 / (1 - e^2)
+};
+
+AuxEllipsoid MakeAuxEllipsoid(double a, double f)
+{
+    AuxEllipsoid el;
+    el.a = a;
+    el.f = f;
+    el.b = a * (1.0 - f);
+    el.n = f / (2.0 - f);
+    const double e2 = f * (2.0 - f);
+    el.ep2 = e2 / (1.0 - e2);
+    return el;
+}
+
+// eps of a geodesic from cos(alpha0); written with k^2 on top so that it
+// keeps full precision for small k.
+double EpsOf(const AuxEllipsoid& el, double cosAlpha0)
+{
+    const double k2 = el.ep2 * cosAlpha0 * cosAlpha0;
+    return k2 / (2.0 * (1.0 + std::sqrt(1.0 + k2)) + k2);
+}
+
+// Reduced latitude of a geodetic latitude as a unit (sin, cos) pair.
+void Reduced(double f, double lat, double& sbet, double& cbet)
+{
+    sbet = (1.0 - f) * std::sin(lat);
+    cbet = std::cos(lat);
+    ToUnit(sbet, cbet);
+}
+
+// One geodesic leaving point 1 with the azimuth alpha1 (a unit sin, cos
+// pair), followed to the latitude of point 2, reached on a northward leg
+// (cos(alpha2) >= 0).
+struct Trial {
+    double salp1, calp1;                // azimuth at point 1
+    double v;                           // lambda12(alpha1) minus the wanted lambda12
+    double dv;                          // d v / d alpha1
+    double ssig1, csig1, ssig2, csig2;  // sigma at both points
+    double sig12;                       // arc between them, in [0, pi]
+    double salp2, calp2;                // azimuth at point 2
+    double eps;
+};
+
+// Both points in the standard position: beta1 <= 0, |beta2| <= |beta1|,
+// lam12 in [0, pi].
+Trial Shoot(const AuxEllipsoid& el, double sbet1, double cbet1, double sbet2, double cbet2, double lam12,
+            double salp1, double calp1)
+{
+    Trial t;
+    t.salp1 = salp1;
+    t.calp1 = calp1;
+    // Clairaut: sin(alpha0) = sin(alpha) cos(beta) along the geodesic.
+    const double salp0 = salp1 * cbet1, calp0 = std::hypot(calp1, salp1 * sbet1);
+
+    // tan(sigma1) = tan(beta1) / cos(alpha1), tan(omega1) = sin(alpha0) tan(sigma1).
+    t.ssig1 = sbet1;
+    t.csig1 = calp1 * cbet1;
+    const double somg1 = salp0 * sbet1, comg1 = t.csig1;
+    ToUnit(t.ssig1, t.csig1);
+
+    // cos^2(alpha2) cos^2(beta2) = cos^2(alpha1) cos^2(beta1) + cos^2(beta2) -
+    // cos^2(beta1); the difference of the squared cosines is formed from the
+    // cosines when beta1 is steeper than 45 degrees and from the sines
+    // otherwise, whichever is exact to more digits there.
+    t.salp2 = cbet2 != cbet1 ? salp0 / cbet2 : salp1;
+    if (cbet2 == cbet1 && std::fabs(sbet2) == -sbet1)
+        t.calp2 = std::fabs(calp1);
+    else
+        t.calp2 = std::sqrt(calp1 * cbet1 * (calp1 * cbet1) +
+                            (cbet1 < -sbet1 ? (cbet2 - cbet1) * (cbet1 + cbet2) : (sbet1 - sbet2) * (sbet1 + sbet2))) /
+                  cbet2;
+    ToUnit(t.salp2, t.calp2);
+    t.ssig2 = sbet2;
+    t.csig2 = t.calp2 * cbet2;
+    const double somg2 = salp0 * sbet2, comg2 = t.csig2;
+    ToUnit(t.ssig2, t.csig2);
+
+    // Both differences lie in [0, pi] in the standard position.
+    t.sig12 = std::atan2(std::max(0.0, t.csig1 * t.ssig2 - t.ssig1 * t.csig2), t.csig1 * t.csig2 + t.ssig1 * t.ssig2);
+    const double omg12 = std::atan2(std::max(0.0, comg1 * somg2 - somg1 * comg2), comg1 * comg2 + somg1 * somg2);
+
+    t.eps = EpsOf(el, calp0);
+    double c3[kOrder3 + 1];
+    I3Coeffs(el.n, t.eps, c3);
+    const double i3 = I3Scale(el.n, t.eps) * (t.sig12 + (SinSeries(t.ssig2, t.csig2, c3, kOrder3) -
+                                                          SinSeries(t.ssig1, t.csig1, c3, kOrder3)));
+    t.v = omg12 - el.f * salp0 * i3 - lam12;
+
+    // d lambda12 / d alpha1 = m12 / (a cos(alpha2) cos(beta2)): turning the
+    // start moves the end point sideways by m12 per radian; along the
+    // parallel of point 2 that is m12 / cos(alpha2) metres. The reduced
+    // length m12 = b (dn2 cos(s1) sin(s2) - dn1 sin(s1) cos(s2) -
+    // cos(s1) cos(s2) (J(s2) - J(s1))), with dn = sqrt(1 + k^2 sin^2 sigma)
+    // and J = I1 - I2. At cos(alpha2) = 0 the slope is infinite: the caller
+    // then bisects.
+    double c1[kOrder12 + 1], c2[kOrder12 + 1];
+    I1Coeffs(t.eps, c1);
+    I2Coeffs(t.eps, c2);
+    const double A1 = I1Scale(t.eps), A2 = I2Scale(t.eps);
+    const double k2 = el.ep2 * calp0 * calp0;
+    const double dn1 = std::sqrt(1.0 + k2 * t.ssig1 * t.ssig1), dn2 = std::sqrt(1.0 + k2 * t.ssig2 * t.ssig2);
+    const double dJ = (A1 - A2) * t.sig12 +
+                      A1 * (SinSeries(t.ssig2, t.csig2, c1, kOrder12) - SinSeries(t.ssig1, t.csig1, c1, kOrder12)) -
+                      A2 * (SinSeries(t.ssig2, t.csig2, c2, kOrder12) - SinSeries(t.ssig1, t.csig1, c2, kOrder12));
+    const double m12 = el.b * (dn2 * t.csig1 * t.ssig2 - dn1 * t.ssig1 * t.csig2 - t.csig1 * t.csig2 * dJ);
+    t.dv = m12 / (el.a * t.calp2 * cbet2);
+    return t;
+}
+
+// The distance along a trial geodesic, b I1 between both points.
+double TrialDistance(const AuxEllipsoid& el, const Trial& t)
+{
+    double c1[kOrder12 + 1];
+    I1Coeffs(t.eps, c1);
+    return el.b * I1Scale(t.eps) *
+           (t.sig12 + (SinSeries(t.ssig2, t.csig2, c1, kOrder12) - SinSeries(t.ssig1, t.csig1, c1, kOrder12)));
+}
+
+// The positive root mu of x^2 / (1 + mu)^2 + y^2 / mu^2 = 1 for y != 0.
+// The left side falls monotonically and convexly in mu, so Newton's method
+// started below the root climbs to it without overshooting; mu >= |y| and
+// 1 + mu >= |x| give that start.
+double AstroidRoot(double x, double y)
+{
+    double mu = std::max(std::fabs(y), std::fabs(x) - 1.0);
+    // Convergence is quadratic near the root; the limit only bounds the loop.
+    for (int i = 0; i < 100; ++i) {
+        const double p = 1.0 + mu;
+        const double g = x * x / (p * p) + y * y / (mu * mu) - 1.0;
+        const double dg = -2.0 * (x * x / (p * p * p) + y * y / (mu * mu * mu));
+        const double next = mu - g / dg;
+        if (!(next > mu)) break;  // at the root, to round-off
+        mu = next;
+    }
+    return mu;
+}
+
+// An azimuth as a unit (sin, cos) pair. Near due east or west the cosine
+// keeps its full relative precision, where the angle itself would be
+// rounded to a unit in the last place of pi/2; near the equator that
+// rounding alone can move the far end of a geodesic by tens of metres.
+struct Azimuth2 {
+    double s, c;
+};
+
+// True when a lies strictly before b, both in (0, pi): sin(b - a) > 0.
+bool Before(const Azimuth2& a, const Azimuth2& b) { return a.c * b.s > a.s * b.c; }
+
+// A first azimuth at point 1 (standard position). Away from the antipode the
+// great circle of the auxiliary sphere through both points, taking omega12
+// as lambda12. Near the antipode the geodesics from point 1 run as nearly
+// straight lines: the one leaving with alpha1 crosses the antipodal parallel
+// at lambda12 = pi - lamScale sin(alpha1), heading pi - alpha1, where
+// lamScale = f pi A3 cos(beta1). In the coordinates x = (lambda12 - pi) /
+// lamScale, y = (beta1 + beta2) / (lamScale cos(beta1)) the point
+// (x, y) = (-(1 + mu) sin(alpha1), mu cos(alpha1)) lies on it, and mu is the
+// root of the astroid equation x^2 / (1 + mu)^2 + y^2 / mu^2 = 1. On the
+// antipodal parallel itself (y = 0) inside the segment |x| < 1 two
+// geodesics of the same length meet there; the one leaving southward is
+// taken.
+Azimuth2 StartAzimuth(const AuxEllipsoid& el, double sbet1, double cbet1, double sbet2, double cbet2, double lam12)
+{
+    Azimuth2 az;
+    const double east = cbet2 * std::sin(lam12);
+    const double north = cbet1 * sbet2 - sbet1 * cbet2 * std::cos(lam12);
+    const double cosSig12 = sbet1 * sbet2 + cbet1 * cbet2 * std::cos(lam12);
+    const double sinSig12 = std::hypot(east, north);
+    // Within about three times the width of the antipodal region.
+    if (!(cosSig12 < 0.0 && sinSig12 < 3.0 * el.f * XGEO_PI * cbet1 * cbet1)) {
+        az = {east, north};
+    } else {
+        // A3 of the geodesic leaving point 1 due east (cos(alpha0) = |sin(beta1)|).
+        const double lamScale = el.f * XGEO_PI * I3Scale(el.n, EpsOf(el, sbet1)) * cbet1;
+        const double x = (lam12 - XGEO_PI) / lamScale;
+        const double y = (sbet1 * cbet2 + cbet1 * sbet2) / (lamScale * cbet1);
+        if (y != 0.0) {
+            const double mu = AstroidRoot(x, y);
+            az = {-x / (1.0 + mu), y / mu};
+        } else if (x >= -1.0) {
+            az = {-x, -std::sqrt((1.0 - x) * (1.0 + x))};
+        } else {
+            az = {1.0, 0.0};
+        }
+    }
+    ToUnit(az.s, az.c);
+    return az;
+}
+
+// Newton's method on alpha1 for lambda12(alpha1) = lam12. lambda12 rises
+// from 0 at alpha1 = 0 (northward meridian) to pi at alpha1 = pi (southward
+// over the pole), so the root stays bracketed; a step that would leave the
+// bracket, or a slope that is not positive and finite, halves it instead.
+// Steps turn the (sin, cos) pair rather than add to an angle. Once the
+// residual is round-off in lambda12 (a few units in the last place of pi)
+// one more Newton step is taken, which also gives a short line, whose
+// lambda12 is tiny, its full relative precision. The pass limit is never
+// reached in practice: halving alone would pin alpha1 down to round-off
+// within about 60 passes.
+constexpr int kAzimuthPasses = 100;
+constexpr double kAzimuthTol = 4.0 * std::numeric_limits<double>::epsilon();
+
+Trial SolveAzimuth(const AuxEllipsoid& el, double sbet1, double cbet1, double sbet2, double cbet2, double lam12)
+{
+    // The bracket's ends, just inside 0 and pi; halving between them first
+    // gives due east.
+    const double tiny = std::numeric_limits<double>::min();
+    Azimuth2 lo = {tiny, 1.0}, hi = {tiny, -1.0};
+    Azimuth2 az = StartAzimuth(el, sbet1, cbet1, sbet2, cbet2, lam12);
+    Trial t = Shoot(el, sbet1, cbet1, sbet2, cbet2, lam12, az.s, az.c);
+    for (int pass = 0; pass < kAzimuthPasses && t.v != 0.0; ++pass) {
+        if (t.v > 0.0)
+            hi = az;
+        else
+            lo = az;
+        Azimuth2 next = {0.0, 0.0};
+        const double step = -t.v / t.dv;
+        bool newton = t.dv > 0.0 && std::fabs(step) < XGEO_PI;  // false for an infinite or NaN slope
+        if (newton) {
+            const double ss = std::sin(step), cs = std::cos(step);
+            next = {az.s * cs + az.c * ss, az.c * cs - az.s * ss};
+            ToUnit(next.s, next.c);
+            if (next.s == az.s && next.c == az.c) break;  // converged to round-off
+            newton = Before(lo, next) && Before(next, hi);
+        }
+        if (std::fabs(t.v) <= kAzimuthTol) {
+            // The last step; a step so small that the bracket test cannot
+            // tell it from staying put is not taken.
+            if (newton) t = Shoot(el, sbet1, cbet1, sbet2, cbet2, lam12, next.s, next.c);
+            break;
+        }
+        if (!newton) {
+            next = {lo.s + hi.s, lo.c + hi.c};
+            ToUnit(next.s, next.c);
+            if (!(Before(lo, next) && Before(next, hi))) break;  // bracket down to round-off
+        }
+        az = next;
+        t = Shoot(el, sbet1, cbet1, sbet2, cbet2, lam12, az.s, az.c);
+    }
+    return t;
+}
+
+// lon2 - lon1 in [-pi, pi] for any finite longitudes: each is reduced first
+// (exactly) so that neither their size nor their difference overflows.
+double LonDiff(double lon1, double lon2)
+{
+    return std::remainder(std::remainder(lon2, XGEO_TWOPI) - std::remainder(lon1, XGEO_TWOPI), XGEO_TWOPI);
+}
+
+// The inverse problem by the method above: distance and forward azimuths
+// (as sin, cos pairs) at both points, for latitudes in [-pi/2, pi/2].
+void InverseOnAuxSphere(double a, double f, double lon1, double lat1, double lon2, double lat2, double& s12,
+                        double& salp1, double& calp1, double& salp2, double& calp2)
+{
+    const AuxEllipsoid el = MakeAuxEllipsoid(a, f);
+
+    // Standard position by three symmetries, undone at the end: swap the
+    // points so that |lat1| >= |lat2| (the geodesic from 2 to 1, with the
+    // longitude difference negated, reversed); mirror the longitudes so that
+    // lam12 >= 0 (azimuths negated); mirror the latitudes so that lat1 <= 0
+    // (azimuths reflected about east-west).
+    double lam12 = LonDiff(lon1, lon2);
+    const bool swapped = std::fabs(lat1) < std::fabs(lat2);
+    if (swapped) {
+        std::swap(lat1, lat2);
+        lam12 = -lam12;
+    }
+    const double lonSign = std::signbit(lam12) ? -1.0 : 1.0;
+    lam12 = std::fabs(lam12);
+    const double latSign = lat1 > 0.0 ? -1.0 : 1.0;
+    lat1 *= latSign;
+    lat2 *= latSign;
+
+    double sbet1, cbet1, sbet2, cbet2;
+    Reduced(f, lat1, sbet1, cbet1);
+    Reduced(f, lat2, sbet2, cbet2);
+
+    if (lat1 == 0.0 && lam12 <= (1.0 - f) * XGEO_PI) {
+        // Both on the equator, no further apart than the equator's conjugate
+        // point: the equator itself is the shortest line.
+        s12 = a * lam12;
+        salp1 = salp2 = 1.0;
+        calp1 = calp2 = 0.0;
+    } else {
+        // On one meridian, or from a pole, the meridian is the shortest line
+        // and alpha1 = lam12; otherwise solve for alpha1.
+        const bool meridian = lam12 == 0.0 || lat1 <= -XGEO_PI / 2;
+        const Trial t = meridian ? Shoot(el, sbet1, cbet1, sbet2, cbet2, lam12, std::sin(lam12), std::cos(lam12))
+                                 : SolveAzimuth(el, sbet1, cbet1, sbet2, cbet2, lam12);
+        s12 = TrialDistance(el, t);
+        salp1 = t.salp1;
+        calp1 = t.calp1;
+        salp2 = t.salp2;
+        calp2 = t.calp2;
+    }
+
+    salp1 *= lonSign;
+    salp2 *= lonSign;
+    calp1 *= latSign;
+    calp2 *= latSign;
+    if (swapped) {
+        const double s = salp1, c = calp1;
+        salp1 = -salp2;
+        calp1 = -calp2;
+        salp2 = -s;
+        calp2 = -c;
+    }
+}
+
+// Within one degree of the antipode of point 1 in latitude and in longitude.
+// Vincenty's iteration fails on most such pairs and, where it converges,
+// its azimuths can be off by a few 1e-9 rad (the error grows like the
+// inverse of the distance from the antipode); the other method takes over
+// there.
+constexpr double kAntipodalBox = XGEO_DEG2RAD;
+
+bool NearlyAntipodal(double lon1, double lat1, double lon2, double lat2)
+{
+    return std::fabs(lat1 + lat2) <= kAntipodalBox &&
+           XGEO_PI - std::fabs(LonDiff(lon1, lon2)) <= kAntipodalBox;
+}
+
+// An azimuth from its (sin, cos) pair, in [0, 2 pi).
+double Azimuth(double s, double c)
+{
+    double az = std::atan2(s, c);
+    if (az < 0.0) az += XGEO_TWOPI;
+    if (az >= XGEO_TWOPI) az -= XGEO_TWOPI;
+    return az;
+}
 
 } // namespace
 
@@ -100,6 +556,29 @@ bool XEllipsoidEarth::CalArcDistAndAngle(const XAngle& lon1, const XAngle& lat1,
     return true;
 }
 
+bool XEllipsoidEarth::CalArcDistAndAngleRobust(const XAngle& lon1, const XAngle& lat1, const XAngle& lon2,
+                                               const XAngle& lat2, double& dist, XAngle& fwdAz, XAngle& revAz) const
+{
+    const double lo1 = lon1.rad(), la1 = lat1.rad(), lo2 = lon2.rad(), la2 = lat2.rad();
+    const auto isLat = [](double lat) { return std::fabs(lat) <= XGEO_PI / 2; };  // false for NaN
+    if (!std::isfinite(lo1) || !std::isfinite(lo2) || !isLat(la1) || !isLat(la2)) return false;
+    if (!NearlyAntipodal(lo1, la1, lo2, la2) && CalArcDistAndAngle(lon1, lat1, lon2, lat2, dist, fwdAz, revAz))
+        return true;
+
+    double s12, salp1, calp1, salp2, calp2;
+    InverseOnAuxSphere(m_dA, m_dF, lo1, la1, lo2, la2, s12, salp1, calp1, salp2, calp2);
+    if (s12 == 0.0) {
+        // Coincident points have no direction between them; report north.
+        salp1 = salp2 = 0.0;
+        calp1 = calp2 = 1.0;
+    }
+    dist = s12;
+    fwdAz = XAngle(Azimuth(salp1, calp1));
+    // At point 2 back toward point 1: the forward azimuth there turned by pi.
+    revAz = XAngle(Azimuth(-salp2, -calp2));
+    return true;
+}
+
 XAngle XEllipsoidEarth::CalcPosByBearingAndDist(const XAngle& lon1, const XAngle& lat1, const XAngle& bearing,
                                                 double dist, XAngle& lon2, XAngle& lat2) const
 {
@@ -145,10 +624,11 @@ XAngle XEllipsoidEarth::CalcPosByBearingAndDist(const XAngle& lon1, const XAngle
                                   (sigma + C * sinSigma *
                                                (cos2SigmaM + C * cosSigma * (-1.0 + 2.0 * cos2SigmaM * cos2SigmaM)));
 
-    // Shift by 3 pi, drop whole turns toward zero and shift back by pi:
-    // [-pi, pi) for every longitude that does not wrap below -3 pi.
-    const double v = lon1.rad() + L + 9.42477796076938;
-    lon2 = XAngle(v - XGEO_TWOPI * std::trunc(v / XGEO_TWOPI) - XGEO_PI);
+    // Whole turns dropped by the exact remainder, which lies in [-pi, pi];
+    // its upper end +pi is the same meridian as -pi.
+    double lambda2 = std::remainder(lon1.rad() + L, XGEO_TWOPI);
+    if (lambda2 == XGEO_PI) lambda2 = -XGEO_PI;
+    lon2 = XAngle(lambda2);
     lat2 = XAngle(phi2);
     return XAngle(std::atan2(sinAlpha, -tmp));
 }
@@ -188,6 +668,12 @@ bool CalArcDistAndAngle(const XAngle& lon1, const XAngle& lat1, const XAngle& lo
                         double& dist, XAngle& fwdAz, XAngle& revAz)
 {
     return m_earth.CalArcDistAndAngle(lon1, lat1, lon2, lat2, dist, fwdAz, revAz);
+}
+
+bool CalArcDistAndAngleRobust(const XAngle& lon1, const XAngle& lat1, const XAngle& lon2, const XAngle& lat2,
+                              double& dist, XAngle& fwdAz, XAngle& revAz)
+{
+    return m_earth.CalArcDistAndAngleRobust(lon1, lat1, lon2, lat2, dist, fwdAz, revAz);
 }
 
 XAngle CalcPosByBearingAndDist(const XAngle& lon1, const XAngle& lat1, const XAngle& bearing, double dist,

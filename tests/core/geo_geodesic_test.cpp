@@ -1,8 +1,9 @@
-// Geodesics on the ellipsoid: the inverse and direct problems against
-// reference solutions of an independent geodesic library (embedded in
-// tests/core/data/geodesic_reference.csv), their failure cases, meridional
-// and equatorial geodesics, and the azimuth and elevation of targets around
-// an oriented platform.
+// Geodesics on the ellipsoid: the inverse problems (Vincenty's and the
+// robust one) against reference solutions of an independent geodesic library
+// (tests/core/data, see the README there), at random and near the antipode;
+// their special and failure cases; the direct problem along meridian and
+// equator and its longitude wrap far from the start; and the azimuth and
+// elevation of targets around an oriented platform.
 #include <gtest/gtest.h>
 
 #include <tivra/geo/XAttitude.h>
@@ -12,7 +13,6 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
-#include <random>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -35,18 +35,44 @@ double Miss(const XAngle& lon, const XAngle& lat, double lonDeg, double latDeg)
     return (Xfn::GeoToEcr(lon.deg(), lat.deg(), 0.0) - Xfn::GeoToEcr(lonDeg, latDeg, 0.0)).Norm();
 }
 
+// One solved pair; the azimuths are the forward ones at both points, NaN
+// where the shortest geodesic is not unique.
 struct RefRow { double lat1, lon1, lat2, lon2, azi1, azi2, s12; };
 
-std::vector<RefRow> LoadReference()
+std::vector<RefRow> LoadReference(const std::string& name)
 {
     std::vector<RefRow> rows;
-    std::ifstream in(std::string(TIVRA_SOURCE_DIR) + "/tests/core/data/geodesic_reference.csv");
+    std::ifstream in(std::string(TIVRA_SOURCE_DIR) + "/tests/core/data/" + name);
     RefRow r;
     for (std::string line; std::getline(in, line);)
         if (line[0] != '#' && std::sscanf(line.c_str(), "%lf,%lf,%lf,%lf,%lf,%lf,%lf", &r.lat1, &r.lon1, &r.lat2,
                                           &r.lon2, &r.azi1, &r.azi2, &r.s12) == 7)
             rows.push_back(r);
     return rows;
+}
+
+// Worst deviations of one inverse solver from the reference.
+struct Worst {
+    double dist = 0, azimuth = 0, roundTrip = 0;
+};
+
+// Checks one solution (dist, fwd, rev) of the row r: the distance, the
+// azimuths at both ends where they are unique, and that the direct problem
+// along fwd for dist lands on point 2 (and arrives with the reference
+// azimuth).
+void Compare(const RefRow& r, double dist, const XAngle& fwd, const XAngle& rev, Worst& w)
+{
+    ASSERT_TRUE(fwd.rad() >= 0 && fwd.rad() < 2 * kPi && rev.rad() >= 0 && rev.rad() < 2 * kPi);
+    XAngle lon2, lat2;
+    const XAngle arrive = Xfn::CalcPosByBearingAndDist(Deg(r.lon1), Deg(r.lat1), fwd, dist, lon2, lat2);
+    w.roundTrip = std::max(w.roundTrip, Miss(lon2, lat2, r.lon2, r.lat2));
+    w.dist = std::max(w.dist, std::fabs(dist - r.s12));
+    if (std::isnan(r.azi1)) return;
+    // The reference gives the forward azimuth at point 2; rev points back.
+    w.azimuth = std::max({w.azimuth, AngleDiff(fwd.rad(), r.azi1 * D2R), AngleDiff(rev.rad(), r.azi2 * D2R + kPi)});
+    // Arriving at a pole, the azimuth depends on the meridian it is read
+    // against, and the direct problem picks its own.
+    if (std::fabs(r.lat2) != 90) w.azimuth = std::max(w.azimuth, AngleDiff(arrive.rad(), r.azi2 * D2R));
 }
 
 } // namespace
@@ -83,51 +109,101 @@ TEST(GeoGeodesic, InverseOnMeridianAndEquatorAndItsFailures)
     }
 }
 
-TEST(GeoGeodesic, AgreesWithIndependentReferenceAndRoundTripsNearTheAntipode)
+TEST(GeoGeodesic, InversesAgreeWithIndependentReferenceAtRandomAndNearTheAntipode)
 {
-    std::vector<RefRow> rows = LoadReference();
-    const size_t nRef = rows.size();
-    ASSERT_GE(nRef, 10000u);
-    // Near-antipodal pairs, which the reference leaves out, have no reference
-    // values (NaN): the iteration may run out of passes on them; those that
-    // converge still give a geodesic whose direct problem lands on point 2.
-    std::mt19937_64 rng(6053);
-    std::uniform_real_distribution<double> lat(-89, 89), lon(-180, 180), off(-0.5, 0.5);
-    for (int i = 0; i < 2000; ++i) {
-        const double la1 = lat(rng), lo1 = lon(rng), la2 = -la1 + off(rng), lo2 = lo1 + 180 + off(rng);
-        rows.push_back({la1, lo1, la2, lo2, std::nan(""), std::nan(""), std::nan("")});
-    }
-    double worstDist = 0, worstFwd = 0, worstRev = 0, worstArrive = 0, worstRoundTrip[2] = {0, 0};
-    int failures[2] = {0, 0};  // [reference, near-antipodal]
-    for (size_t i = 0; i < rows.size(); ++i) {
-        const RefRow& r = rows[i];
-        const int antipodal = i >= nRef;
-        double dist;
-        XAngle fwd, rev, lon2, lat2;
-        if (!Xfn::CalArcDistAndAngle(Deg(r.lon1), Deg(r.lat1), Deg(r.lon2), Deg(r.lat2), dist, fwd, rev)) {
-            ++failures[antipodal];
-            continue;
+    // [0]: 10 000 random pairs; [1]: 2 000 pairs within one degree of
+    // antipodal. Near the antipode lat2 = -lat1 puts point 2 on or beside
+    // the segment of the antipodal parallel where two geodesics of equal
+    // length meet (or on the antipode itself): the reference azimuths are
+    // then one solution of several, and only the distance and the landing
+    // point are checked.
+    std::vector<RefRow> sets[2] = {LoadReference("geodesic_reference.csv"), LoadReference("geodesic_antipodal.csv")};
+    ASSERT_EQ(sets[0].size(), 10000u);
+    ASSERT_EQ(sets[1].size(), 2000u);
+    Worst plain[2], robust[2];
+    int plainFailures[2] = {0, 0};
+    for (int k = 0; k < 2; ++k)
+        for (RefRow& r : sets[k]) {
+            if (k == 1 && r.lat1 + r.lat2 == 0) r.azi1 = r.azi2 = std::nan("");
+            const XAngle lon1 = Deg(r.lon1), lat1 = Deg(r.lat1), lon2 = Deg(r.lon2), lat2 = Deg(r.lat2);
+            double dist;
+            XAngle fwd, rev;
+            ASSERT_TRUE(Xfn::CalArcDistAndAngleRobust(lon1, lat1, lon2, lat2, dist, fwd, rev));
+            Compare(r, dist, fwd, rev, robust[k]);
+
+            double plainDist;
+            XAngle plainFwd, plainRev;
+            if (!Xfn::CalArcDistAndAngle(lon1, lat1, lon2, lat2, plainDist, plainFwd, plainRev)) {
+                ++plainFailures[k];
+                continue;
+            }
+            Compare(r, plainDist, plainFwd, plainRev, plain[k]);
+            // Away from the antipode the robust inverse is Vincenty's, bit for bit.
+            if (k == 0) {
+                EXPECT_EQ(std::make_tuple(dist, fwd.rad(), rev.rad()),
+                          std::make_tuple(plainDist, plainFwd.rad(), plainRev.rad()));
+            }
         }
-        ASSERT_TRUE(fwd.rad() >= 0 && fwd.rad() < 2 * kPi && rev.rad() >= 0 && rev.rad() < 2 * kPi);
-        // Direct problem with our own distance and azimuth: back to point 2
-        // (across the antimeridian too).
-        const XAngle arrive = Xfn::CalcPosByBearingAndDist(Deg(r.lon1), Deg(r.lat1), fwd, dist, lon2, lat2);
-        ASSERT_TRUE(lon2.rad() >= -kPi && lon2.rad() < kPi);
-        worstRoundTrip[antipodal] = std::max(worstRoundTrip[antipodal], Miss(lon2, lat2, r.lon2, r.lat2));
-        if (antipodal) continue;
-        worstDist = std::max(worstDist, std::fabs(dist - r.s12));
-        worstFwd = std::max(worstFwd, AngleDiff(fwd.rad(), r.azi1 * D2R));
-        // The reference gives the forward azimuth at point 2; ours points back,
-        // and the direct problem arrives along it.
-        worstRev = std::max(worstRev, AngleDiff(rev.rad(), r.azi2 * D2R + kPi));
-        worstArrive = std::max(worstArrive, AngleDiff(arrive.rad(), r.azi2 * D2R));
+    // Vincenty's iteration fails on most nearly antipodal pairs; where it
+    // converges there its azimuths are off by up to a few 1e-9 rad.
+    EXPECT_EQ(plainFailures[0], 0);
+    EXPECT_GT(plainFailures[1], 1000);
+    for (int k = 0; k < 2; ++k) {
+        EXPECT_LT(robust[k].dist, 1e-4) << k;
+        EXPECT_LT(robust[k].azimuth, 1e-9) << k;
+        EXPECT_LT(robust[k].roundTrip, 1e-3) << k;
+        EXPECT_LT(plain[k].dist, 1e-4) << k;
+        EXPECT_LT(plain[k].azimuth, 1e-8) << k;
+        EXPECT_LT(plain[k].roundTrip, 1e-3) << k;
     }
-    EXPECT_EQ(failures[0], 0);
-    EXPECT_GT(failures[1], 0);
-    EXPECT_LT(failures[1], 2000);
-    EXPECT_LT(worstDist, 1e-3);
-    EXPECT_LT(std::max({worstFwd, worstRev, worstArrive}), 1e-8);
-    EXPECT_LT(std::max(worstRoundTrip[0], worstRoundTrip[1]), 1e-3);
+}
+
+TEST(GeoGeodesic, RobustInverseOnPolesCoincidentPointsAndBadArguments)
+{
+    // Pairs the random and antipodal sets do not hold, with reference values
+    // from the same independent library (azimuths in degrees, forward at both
+    // points; NaN where they are not unique). Longitudes beyond +-180 and
+    // the cos(sigma) = 0 pair on which Vincenty's iteration fails are
+    // included.
+    const double kAny = std::nan("");
+    const struct { XAngle lat1, lon1, lat2, lon2; double azi1, azi2, s12; } cases[] = {
+        {Deg(0), Deg(0), Deg(0), Deg(179.5), kAny, kAny, 19980861.90887},
+        {Deg(90), Deg(0), Deg(-89.5), Deg(179.5), 0.5, 180.0, 19948084.48311},
+        {Deg(89.5), Deg(0), Deg(-90), Deg(179.5), 180.0, 0.5, 19948084.48311},
+        {Deg(20), Deg(-700), Deg(-19.7), Deg(919.6), 25.8099671929, 154.2420408988, 19961425.13520},
+        {XAngle(0.45353283085035745), XAngle(0.0), XAngle(-1.0980617550978533), XAngle(0.32793961535266214),
+         171.5266997002, 163.1233993997, 9993946.36663}};
+    for (const auto& c : cases) {
+        double dist;
+        XAngle fwd, rev;
+        ASSERT_TRUE(Xfn::CalArcDistAndAngleRobust(c.lon1, c.lat1, c.lon2, c.lat2, dist, fwd, rev));
+        Worst w;
+        Compare({c.lat1.deg(), c.lon1.deg(), c.lat2.deg(), c.lon2.deg(), c.azi1, c.azi2, c.s12}, dist, fwd, rev, w);
+        EXPECT_LT(w.dist, 1e-4) << c.lat1.deg() << " " << c.lon1.deg();
+        EXPECT_LT(w.azimuth, 1e-9) << c.lat1.deg() << " " << c.lon1.deg();
+        EXPECT_LT(w.roundTrip, 1e-3) << c.lat1.deg() << " " << c.lon1.deg();
+    }
+
+    // Coincident points: distance 0, reported as heading north.
+    double dist = -1;
+    XAngle fwd(-1), rev(-1);
+    ASSERT_TRUE(Xfn::CalArcDistAndAngleRobust(Deg(12.5), Deg(-33), Deg(12.5), Deg(-33), dist, fwd, rev));
+    EXPECT_EQ(std::make_tuple(dist, fwd.rad(), rev.rad()), std::make_tuple(0.0, 0.0, kPi));
+
+    // Only a longitude that is not finite, or a latitude that is not a number
+    // or lies beyond a pole, fails; the outputs stay untouched.
+    const double nan = std::nan(""), inf = INFINITY, beyondPole = std::nextafter(kPi / 2, 4.0);
+    const XAngle bad[][4] = {{XAngle(nan), Deg(10), Deg(20), Deg(30)},
+                             {Deg(0), Deg(10), XAngle(-inf), Deg(30)},
+                             {Deg(0), XAngle(nan), Deg(20), Deg(30)},
+                             {Deg(0), Deg(10), Deg(20), XAngle(beyondPole)},
+                             {Deg(0), XAngle(-beyondPole), Deg(180), Deg(-5)}};
+    for (const auto& b : bad) {
+        dist = -123.0;
+        fwd = rev = XAngle(-123.0);
+        EXPECT_FALSE(Xfn::CalArcDistAndAngleRobust(b[0], b[1], b[2], b[3], dist, fwd, rev));
+        EXPECT_EQ(std::make_tuple(dist, fwd.rad(), rev.rad()), std::make_tuple(-123.0, -123.0, -123.0));
+    }
 }
 
 TEST(GeoGeodesic, DirectAlongMeridianAndEquator)
@@ -151,6 +227,36 @@ TEST(GeoGeodesic, DirectAlongMeridianAndEquator)
     ASSERT_TRUE(XEllipsoidEarth(6371000.0, 6371000.0).CalArcDistAndAngle(Deg(0), Deg(0), Deg(0), Deg(89.999999), dist,
                                                                           fwd, rev));
     EXPECT_NEAR(dist, 6371000.0 * 89.999999 * D2R, 1e-6);
+}
+
+TEST(GeoGeodesic, DirectWrapsLongitudeForLongDistancesAndNegativeAngles)
+{
+    // Along the equator the destination's longitude is known exactly:
+    // lon1 +- dist / a. Elsewhere, starting whole turns further east or west
+    // must not change it. Every longitude must lie in [-pi, pi).
+    const double a = Xfn::m_earth.GetA();
+    const auto wrap = [](double x) {  // into [-pi, pi) by a shifted fmod
+        const double r = std::fmod(x + kPi, 2 * kPi);
+        return (r < 0 ? r + 2 * kPi : r) - kPi;
+    };
+    // east: +1 or -1 along the equator, 0 elsewhere.
+    const struct { double lon1, lat1, az, dist, east; } cases[] = {
+        {0, 0, 90, 4e10, 1},    {-1000, 0, 90, 1e6, 1},    {-170, 0, -270, 1e8, 1}, {170, 0, -90, 4e10, -1},
+        {0, 0, 45, 4e10, 0},    {-179.9, 60, -300, 5e9, 0}, {10, -45, 120, 1e9, 0},  {-135, 30, -45, 2.5e7, 0}};
+    for (const auto& c : cases) {
+        XAngle lon2, lat2;
+        Xfn::CalcPosByBearingAndDist(Deg(c.lon1), Deg(c.lat1), Deg(c.az), c.dist, lon2, lat2);
+        EXPECT_TRUE(lon2.rad() >= -kPi && lon2.rad() < kPi) << c.lon1 << " " << c.dist << ": " << lon2.rad();
+        if (c.east != 0) {
+            EXPECT_NEAR(lon2.rad(), wrap(c.lon1 * D2R + c.east * c.dist / a), 1e-9) << c.lon1 << " " << c.dist;
+        }
+        for (int turns : {-3, 2}) {
+            XAngle shifted, lat;
+            Xfn::CalcPosByBearingAndDist(XAngle(c.lon1 * D2R + turns * 2 * kPi), Deg(c.lat1), Deg(c.az), c.dist,
+                                         shifted, lat);
+            EXPECT_NEAR(shifted.rad(), lon2.rad(), 1e-9) << c.lon1 << " " << c.dist << " " << turns;
+        }
+    }
 }
 
 TEST(GeoGeodesic, AzimuthElevationAroundAnOrientedPlatform)

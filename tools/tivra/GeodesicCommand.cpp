@@ -55,14 +55,12 @@ int RunGeodesic(int argc, char** argv)
         const XAngle lat2 = XAngle::FromDegree(v[2]), lon2 = XAngle::FromDegree(v[3]);
         double dist = 0;
         XAngle fwd, rev;
-        if (v[0] == v[2] && std::remainder(v[1] - v[3], 360.0) == 0.0) {
-            // Coincident points: zero distance, azimuths undefined (shown as 0).
-            std::printf("distance     %.3f m\nazimuth 1    %.9f deg\nazimuth 2    %.9f deg\nback azimuth %.9f deg\n",
-                        0.0, 0.0, 0.0, 180.0);
-            return 0;
-        }
-        if (!Xfn::CalArcDistAndAngle(lon1, lat1, lon2, lat2, dist, fwd, rev))
-            return Fail("the inverse problem did not converge (nearly antipodal points)");
+        // Nearly antipodal points are solved too, and coincident points come
+        // back with the distance 0 and the azimuths 0 and 180 degrees. Only
+        // non-finite numbers or latitudes beyond the poles fail, and both are
+        // refused above.
+        if (!Xfn::CalArcDistAndAngleRobust(lon1, lat1, lon2, lat2, dist, fwd, rev))
+            return Fail("no geodesic between these points");
         // revAz points from point 2 back to point 1; the azimuth of the line
         // at point 2, continuing forward, is its opposite.
         std::printf("distance     %.3f m\n", dist);

@@ -6,13 +6,17 @@ internal static partial class Native
 {
     /// <summary>Bindings of the geodesics on the default earth (ostrel_geodesic_*).</summary>
     /// <remarks>Plain doubles and <see cref="XVertex3d.Unmanaged"/> values on the caller's stack;
-    /// the calls are short (the inverse problem's iteration is bounded), never block and never
+    /// the calls are short (the inverse problem's iterations are bounded), never block and never
     /// call back, so they run without a GC transition.</remarks>
     internal static unsafe partial class Geodesic
     {
         [LibraryImport(Library, EntryPoint = "ostrel_geodesic_inverse"), SuppressGCTransition]
         internal static partial int Inverse(double lon1, double lat1, double lon2, double lat2, double* dist,
                                             double* fwdAz, double* revAz);
+
+        [LibraryImport(Library, EntryPoint = "ostrel_geodesic_inverse_robust"), SuppressGCTransition]
+        internal static partial int InverseRobust(double lon1, double lat1, double lon2, double lat2, double* dist,
+                                                  double* fwdAz, double* revAz);
 
         [LibraryImport(Library, EntryPoint = "ostrel_geodesic_direct"), SuppressGCTransition]
         internal static partial double Direct(double lon1, double lat1, double bearing, double dist, double* lon2,

@@ -1,5 +1,6 @@
 // Geodesics on the default earth: the inverse and direct problems after
-// Vincenty's formulae, and the azimuth and elevation of a target seen from an
+// Vincenty's formulae, an inverse problem that also solves nearly antipodal
+// points, and the azimuth and elevation of a target seen from an
 // oriented platform. Each forwards to the member of the same name of
 // Xfn::m_earth (see XEllipsoidEarth.h for the conventions).
 #pragma once
@@ -13,6 +14,9 @@ namespace Pelmora::Tivra::Xfn {
 /// XEllipsoidEarth::CalArcDistAndAngle on the default earth.
 bool CalArcDistAndAngle(const XAngle& lon1, const XAngle& lat1, const XAngle& lon2, const XAngle& lat2,
                         double& dist, XAngle& fwdAz, XAngle& revAz);
+/// XEllipsoidEarth::CalArcDistAndAngleRobust on the default earth.
+bool CalArcDistAndAngleRobust(const XAngle& lon1, const XAngle& lat1, const XAngle& lon2, const XAngle& lat2,
+                              double& dist, XAngle& fwdAz, XAngle& revAz);
 /// XEllipsoidEarth::CalcPosByBearingAndDist on the default earth.
 XAngle CalcPosByBearingAndDist(const XAngle& lon1, const XAngle& lat1, const XAngle& bearing, double dist,
                                XAngle& lon2, XAngle& lat2);

@@ -95,6 +95,45 @@ public class XfnGeoTests
     }
 
     [Fact]
+    public void RobustGeodesicInverseSolvesNearlyAntipodalPointsAndOtherwiseIsThePlainOne()
+    {
+        // (lat 0, lon 0) to (lat 0, lon 179.5): Vincenty's iteration does not converge. Two
+        // mirror-image geodesics are shortest; the reference (GeographicLib) takes the northern one.
+        double dist = 0, plainDist = 0;
+        XAngle? fwd = null, rev = null, plainFwd = null, plainRev = null;
+        Assert.False(Xfn.CalArcDistAndAngle(Deg(0), Deg(0), Deg(179.5), Deg(0), ref plainDist, ref plainFwd,
+                                            ref plainRev));
+        Assert.True(Xfn.CalArcDistAndAngleRobust(Deg(0), Deg(0), Deg(179.5), Deg(0), ref dist, ref fwd, ref rev));
+        Assert.Equal(19980861.90887, dist, 4);
+        Assert.Equal(55.9664949612, Math.Min(fwd.deg, 180 - fwd.deg), 8);
+        Assert.Equal(180 - fwd.deg, rev.deg - 180, 8);  // symmetric about the midpoint meridian
+
+        // An ordinary pair: the plain function's values to the bit, in the caller's objects.
+        var keep = fwd;
+        Assert.True(Xfn.CalArcDistAndAngle(Deg(-40), Deg(35), Deg(25), Deg(-20), ref plainDist, ref plainFwd,
+                                           ref plainRev));
+        Assert.True(Xfn.CalArcDistAndAngleRobust(Deg(-40), Deg(35), Deg(25), Deg(-20), ref dist, ref fwd, ref rev));
+        Assert.Same(keep, fwd);
+        Assert.Equal((plainDist, plainFwd.rad, plainRev.rad), (dist, fwd.rad, rev.rad));
+
+        // A null input angle throws in both, naming the same argument; a latitude beyond the pole
+        // fails with zeros over the previous values, as the plain function's failures do.
+        for (int i = 0; i < 4; i++)
+        {
+            var args = new[] { Deg(1), Deg(2), Deg(3), Deg(4) };
+            args[i] = null!;
+            var plain = Assert.Throws<ArgumentNullException>(
+                () => Xfn.CalArcDistAndAngle(args[0], args[1], args[2], args[3], ref dist, ref fwd, ref rev));
+            var robust = Assert.Throws<ArgumentNullException>(
+                () => Xfn.CalArcDistAndAngleRobust(args[0], args[1], args[2], args[3], ref dist, ref fwd, ref rev));
+            Assert.Equal(plain.ParamName, robust.ParamName);
+        }
+        dist = fwd.rad = rev.rad = 1;
+        Assert.False(Xfn.CalArcDistAndAngleRobust(Deg(0), Deg(90.5), Deg(1), Deg(0), ref dist, ref fwd, ref rev));
+        Assert.Equal((0.0, 0.0, 0.0), (dist, fwd.rad, rev.rad));
+    }
+
+    [Fact]
     public void GeodesicDirectInvertsTheInverseAndWrapsAcrossTheAntimeridian()
     {
         double dist = 0;

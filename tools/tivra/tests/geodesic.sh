@@ -1,5 +1,6 @@
 # geodesic: the program's argument order (latitude first) and output against
-# known WGS 84 distances, and a direct problem that returns to the start.
+# known WGS 84 distances, a direct problem that returns to the start, nearly
+# antipodal points and a very long direct problem.
 . "$(dirname "$0")/common.sh"
 
 # field LABEL: the number after the label at the start of a line.
@@ -17,4 +18,13 @@ back=$("$TIVRA" geodesic direct 34.2 -118.2 "$az" "$d") || fail "direct exited n
 check_close "direct latitude" "$(echo "$back" | field "latitude 2")" 25.0 1e-8
 check_close "direct longitude" "$(echo "$back" | field "longitude 2")" -77.5 1e-8
 check_close "direct azimuth" "$(echo "$back" | field "azimuth 2")" "$(echo "$out" | field "azimuth 2")" 1e-7
+
+# Nearly antipodal points, which Vincenty's iteration alone cannot solve
+# (reference: GeographicLib's GeodSolve on the same ellipsoid).
+out=$("$TIVRA" geodesic inverse 0 0 0 179.5) || fail "nearly antipodal inverse exited non-zero"
+check_close "nearly antipodal distance" "$(echo "$out" | field "distance")" 19980861.909 0.001
+
+# A thousand laps still end in [-180, 180): -271.876511172 is this meridian.
+out=$("$TIVRA" geodesic direct 0 0 45 4e10) || fail "long direct exited non-zero"
+check_close "longitude after a thousand laps" "$(echo "$out" | field "longitude 2")" 88.123488828 1e-6
 finish
