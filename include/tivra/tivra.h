@@ -5,6 +5,10 @@
 #include <tivra/grid/XGrid.h>
 #include <tivra/runtime/XString.h>
 #include <tivra/runtime/XTime.h>
+#include <tivra/runtime/MemBlock.h>
+#include <tivra/runtime/XArray.h>
+#include <tivra/runtime/XMap.h>
+#include <tivra/runtime/XObList.h>
 #include <tivra/platform/XPlatformTypes.h>
 #include <tivra/geo/XDms.h>
 #include <tivra/geo/XAngle.h>
