@@ -1,4 +1,4 @@
-// Clock and calendar services on POSIX: clock_gettime and localtime_r.
+// Clock and calendar services on POSIX: clock_gettime, localtime_r and gmtime_r.
 #include "platform/XClock.h"
 
 #include <ctime>
@@ -40,6 +40,15 @@ bool GetLocalSystemTime(tagXSystemTime& st)
     timespec ts{};
     if (clock_gettime(CLOCK_REALTIME, &ts) != 0) return false;
     return ToSystemTime(ts.tv_sec, static_cast<int>(ts.tv_nsec / 1000000), st);
+}
+
+bool GetUtcSystemTime(tagXSystemTime& st)
+{
+    timespec ts{};
+    if (clock_gettime(CLOCK_REALTIME, &ts) != 0) return false;
+    tm t{};
+    const time_t nSeconds = ts.tv_sec;
+    return gmtime_r(&nSeconds, &t) != nullptr && TmToSystemTime(t, static_cast<int>(ts.tv_nsec / 1000000), st);
 }
 
 bool FileTimeToLocalSystemTime(const tagXFileTime& ft, tagXSystemTime& st)

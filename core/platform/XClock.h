@@ -16,6 +16,9 @@ bool TmToSystemTime(const tm& t, int nMilliseconds, tagXSystemTime& st);
 /// cannot tell it.
 bool GetLocalSystemTime(tagXSystemTime& st);
 
+/// The current date and time in UTC with milliseconds.
+bool GetUtcSystemTime(tagXSystemTime& st);
+
 /// The local date and time of the instant a file time stands for. False for
 /// a tick count beyond 2^63 - 1 or an instant the C library cannot convert.
 bool FileTimeToLocalSystemTime(const tagXFileTime& ft, tagXSystemTime& st);

@@ -4,6 +4,11 @@
 #include <tivra/grid/XDataType.h>
 #include <tivra/grid/XGrid.h>
 #include <tivra/runtime/XString.h>
+#include <tivra/runtime/XObject.h>
+#include <tivra/env/XGlobal.h>
+#include <tivra/env/XPaths.h>
+#include <tivra/env/XByteOrder.h>
+#include <tivra/env/XMemoryStatus.h>
 #include <tivra/runtime/XTime.h>
 #include <tivra/runtime/MemBlock.h>
 #include <tivra/runtime/XArray.h>

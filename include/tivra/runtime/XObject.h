@@ -98,7 +98,9 @@ private:
 // DYNAMIC gives the class a record; DYNCREATE adds a factory, so objects can be
 // created by class name; SERIAL adds a schema number for archives. The record
 // is registered on the first call of GetThisClass (or GetRuntimeClass), which
-// registers the base chain first.
+// registers the base chain first; the core's own classes are registered with
+// the shared record. A module whose objects are looked up by name (read from
+// archives) registers its classes once at start, with XRUNTIME_CLASS(C).
 
 #define XDECLARE_DYNAMIC(class_name)                                                              \
 public:                                                                                           \

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# The native tests again under the sanitizers, as part of the test command:
+#   build-asan/  AddressSanitizer (leak detection on) with UndefinedBehaviorSanitizer:
+#                every CTest test, the tivra program's end-to-end tests and the
+#                installed-package check included;
+#   build-tsan/  ThreadSanitizer: the GoogleTest suite, whose worker pool, thread,
+#                lock, condition-variable, resampling and convolution tests run
+#                on several threads.
+# Any report fails the run: UBSan and ASan stop the process at the first finding,
+# and ThreadSanitizer makes the test's exit status non-zero.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1:detect_stack_use_after_return=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+
+cmake -S . -B build-asan -G Ninja -DTIVRA_SANITIZE=ON -DTIVRA_BUILD_BENCH=OFF
+cmake --build build-asan -j "$(nproc)"
+ctest --test-dir build-asan --output-on-failure -j "$(nproc)"
+
+cmake -S . -B build-tsan -G Ninja -DTIVRA_TSAN=ON -DTIVRA_BUILD_BENCH=OFF -DTIVRA_BUILD_TOOLS=OFF
+cmake --build build-tsan -j "$(nproc)" --target tivra_core_tests
+ctest --test-dir build-tsan --output-on-failure -j "$(nproc)" -E '^consumer_find_package$'
