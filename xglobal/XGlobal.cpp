@@ -2,7 +2,9 @@
 // product finds the shared record. It holds one pointer per module (the
 // library's own record and ten sibling slots) and exports nothing but the 22
 // getters and setters, so that any module, whatever it is linked with, can
-// load it by name and reach the same pointers.
+// load it by name and reach the same pointers. The tests build a second copy
+// without the last entry (XGLOBAL_LEAVE_OUT_LAST_ENTRY), which the core must
+// refuse as a whole.
 #define XGLOBAL_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace {
@@ -34,4 +36,6 @@ XGLOBAL_EXPORT void SetGlobalModule06(void* p) { g_pSlots[6] = p; }
 XGLOBAL_EXPORT void SetGlobalModule07(void* p) { g_pSlots[7] = p; }
 XGLOBAL_EXPORT void SetGlobalModule08(void* p) { g_pSlots[8] = p; }
 XGLOBAL_EXPORT void SetGlobalModule09(void* p) { g_pSlots[9] = p; }
+#ifndef XGLOBAL_LEAVE_OUT_LAST_ENTRY
 XGLOBAL_EXPORT void SetGlobalModule10(void* p) { g_pSlots[10] = p; }
+#endif

@@ -24,23 +24,9 @@ public static partial class Xfn
     /// on which the iteration does not converge within 1000 passes
     /// (<see cref="CalArcDistAndAngleRobust"/> solves all of them).</returns>
     /// <exception cref="ArgumentNullException">An input angle is null.</exception>
-    public static unsafe bool CalArcDistAndAngle(XAngle lon1, XAngle lat1, XAngle lon2, XAngle lat2, ref double dist,
+    public static bool CalArcDistAndAngle(XAngle lon1, XAngle lat1, XAngle lon2, XAngle lat2, ref double dist,
                                                  [NotNull] ref XAngle? fwdAz, [NotNull] ref XAngle? revAz)
-    {
-        ArgumentNullException.ThrowIfNull(lon1);
-        ArgumentNullException.ThrowIfNull(lat1);
-        ArgumentNullException.ThrowIfNull(lon2);
-        ArgumentNullException.ThrowIfNull(lat2);
-        double d = 0, f = 0, r = 0;
-        bool ok = Native.Geodesic.Inverse(lon1.rad, lat1.rad, lon2.rad, lat2.rad, &d, &f, &r) != 0;
-        fwdAz ??= new XAngle();
-        revAz ??= new XAngle();
-        // The native outputs stay 0 on failure, so both paths store them.
-        dist = d;
-        fwdAz.rad = f;
-        revAz.rad = r;
-        return ok;
-    }
+        => Inverse(false, lon1, lat1, lon2, lat2, ref dist, ref fwdAz, ref revAz);
 
     /// <summary>The inverse geodesic problem for every pair of points, nearly antipodal ones
     /// included: the distance between two points on the ellipsoid and the azimuths at both
@@ -67,16 +53,22 @@ public static partial class Xfn
     /// <returns>True on success; false only for a longitude that is not finite or a latitude that
     /// is not a number or lies outside [-π/2, π/2].</returns>
     /// <exception cref="ArgumentNullException">An input angle is null.</exception>
-    public static unsafe bool CalArcDistAndAngleRobust(XAngle lon1, XAngle lat1, XAngle lon2, XAngle lat2,
+    public static bool CalArcDistAndAngleRobust(XAngle lon1, XAngle lat1, XAngle lon2, XAngle lat2,
                                                        ref double dist, [NotNull] ref XAngle? fwdAz,
                                                        [NotNull] ref XAngle? revAz)
+        => Inverse(true, lon1, lat1, lon2, lat2, ref dist, ref fwdAz, ref revAz);
+
+    /// <summary>The two inverse solutions behind one argument check.</summary>
+    private static unsafe bool Inverse(bool bRobust, XAngle lon1, XAngle lat1, XAngle lon2, XAngle lat2,
+                                       ref double dist, [NotNull] ref XAngle? fwdAz, [NotNull] ref XAngle? revAz)
     {
         ArgumentNullException.ThrowIfNull(lon1);
         ArgumentNullException.ThrowIfNull(lat1);
         ArgumentNullException.ThrowIfNull(lon2);
         ArgumentNullException.ThrowIfNull(lat2);
         double d = 0, f = 0, r = 0;
-        bool ok = Native.Geodesic.InverseRobust(lon1.rad, lat1.rad, lon2.rad, lat2.rad, &d, &f, &r) != 0;
+        bool ok = (bRobust ? Native.Geodesic.InverseRobust(lon1.rad, lat1.rad, lon2.rad, lat2.rad, &d, &f, &r)
+                           : Native.Geodesic.Inverse(lon1.rad, lat1.rad, lon2.rad, lat2.rad, &d, &f, &r)) != 0;
         fwdAz ??= new XAngle();
         revAz ??= new XAngle();
         // The native outputs stay 0 on failure, so both paths store them.
