@@ -3,6 +3,8 @@
 
 #include <dlfcn.h>
 
+#include <string>
+
 #include <tivra/env/XGlobal.h>
 
 namespace Pelmora::Tivra {
@@ -37,14 +39,29 @@ void Clear()
     }
 }
 
+/// The instance a module of the process has loaded already; else the copy
+/// installed beside the core; else whatever the loader finds by name. The
+/// path beside the core is spelled out rather than left to the core's run
+/// path, because a dlopen wrapped by another library (AddressSanitizer's,
+/// for one) searches with that library's run path instead.
+void* OpenLibrary()
+{
+    if (void* h = dlopen(kSharedStateLibraryName, RTLD_NOW | RTLD_GLOBAL | RTLD_NOLOAD)) return h;
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&OpenLibrary), &info) != 0 && info.dli_fname != nullptr) {
+        std::string strPath = info.dli_fname;
+        strPath.erase(strPath.find_last_of('/') + 1);
+        if (void* h = dlopen((strPath + kSharedStateLibraryName).c_str(), RTLD_NOW | RTLD_GLOBAL)) return h;
+    }
+    return dlopen(kSharedStateLibraryName, RTLD_NOW | RTLD_GLOBAL);
+}
+
 } // namespace
 
 bool LoadSharedStateLibrary()
 {
     if (g_hLibrary != nullptr) return true;
-    // By plain name: the core's run path ($ORIGIN) finds the copy installed
-    // beside it, and every module of the process gets the same instance.
-    void* h = dlopen(kSharedStateLibraryName, RTLD_NOW | RTLD_GLOBAL);
+    void* h = OpenLibrary();
     if (h == nullptr) return false;
     for (int i = 0; i < 11; ++i) {
         g_pfnGet[i] = reinterpret_cast<Getter>(dlsym(h, kGetterNames[i]));
