@@ -6,6 +6,7 @@
 #include <tivra/runtime/XString.h>
 #include <tivra/runtime/XTime.h>
 #include <tivra/platform/XPlatformTypes.h>
+#include <tivra/geo/XGeoConstants.h>
 #include <tivra/geo/XDms.h>
 #include <tivra/geo/XAngle.h>
 #include <tivra/geo/XVertex.h>
