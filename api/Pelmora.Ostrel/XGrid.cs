@@ -49,6 +49,7 @@ public partial class XGrid : IDisposable
     {
         ArgumentNullException.ThrowIfNull(a);
         Adopt(Native.Grid.NewAssigned(a.Handle));
+        GC.KeepAlive(a);
     }
 
     /// <summary>Creates a grid holding a copy of a native grid's samples and geo-reference; the
@@ -93,6 +94,10 @@ public partial class XGrid : IDisposable
     }
 
     /// <summary>The owned native grid; throws once the object is disposed.</summary>
+    /// <remarks>The collector may finalise an object as soon as nothing reads it any more, even
+    /// while a native call that it started still runs, and the finaliser would free the native
+    /// grid under that call. So every native call on a handle is followed by a use of the
+    /// handle's owner: <see cref="GC.KeepAlive"/> where nothing else follows.</remarks>
     internal IntPtr Handle =>
         m_pGrid != IntPtr.Zero ? m_pGrid : throw new ObjectDisposedException(nameof(XGrid));
 
@@ -122,19 +127,56 @@ public partial class XGrid : IDisposable
     // ---- shape and storage --------------------------------------------------------------
 
     /// <summary>Number of rows.</summary>
-    public int RSize => Native.Grid.RSize(Handle);
+    public int RSize
+    {
+        get
+        {
+            int n = Native.Grid.RSize(Handle);
+            GC.KeepAlive(this);
+            return n;
+        }
+    }
 
     /// <summary>Number of columns.</summary>
-    public int CSize => Native.Grid.CSize(Handle);
+    public int CSize
+    {
+        get
+        {
+            int n = Native.Grid.CSize(Handle);
+            GC.KeepAlive(this);
+            return n;
+        }
+    }
 
     /// <summary>Sample type; (eDataType)0 for an empty grid.</summary>
-    public eDataType DataType => (eDataType)Native.Grid.DataType(Handle);
+    public eDataType DataType
+    {
+        get
+        {
+            int type = Native.Grid.DataType(Handle);
+            GC.KeepAlive(this);
+            return (eDataType)type;
+        }
+    }
 
     /// <summary>Bytes per sample.</summary>
-    public int DataSize => Native.Grid.DataSize(Handle);
+    public int DataSize
+    {
+        get
+        {
+            int n = Native.Grid.DataSize(Handle);
+            GC.KeepAlive(this);
+            return n;
+        }
+    }
 
     /// <summary>True when the grid has at least one row and one column of samples.</summary>
-    public bool IsValid() => Native.Grid.IsValid(Handle) != 0;
+    public bool IsValid()
+    {
+        bool valid = Native.Grid.IsValid(Handle) != 0;
+        GC.KeepAlive(this);
+        return valid;
+    }
 
     /// <summary>Empties the grid, releasing its samples.</summary>
     public void Init() => Free();
@@ -179,15 +221,28 @@ public partial class XGrid : IDisposable
     /// <param name="CSize">Number of columns.</param>
     /// <returns>False, with the grid unchanged, when the new shape has more samples than the
     /// current one (or a negative size).</returns>
-    public bool Reform(int RSize, int CSize) => Native.Grid.Reform(Handle, RSize, CSize) != 0;
+    public bool Reform(int RSize, int CSize)
+    {
+        bool ok = Native.Grid.Reform(Handle, RSize, CSize) != 0;
+        GC.KeepAlive(this);
+        return ok;
+    }
 
     /// <summary>Sets every byte of the grid's block to zero.</summary>
-    public void Zerorize() => Native.Grid.Zerorize(Handle);
+    public void Zerorize()
+    {
+        Native.Grid.Zerorize(Handle);
+        GC.KeepAlive(this);
+    }
 
     /// <summary>Writes <paramref name="val"/> into every channel of every sample, with the
     /// clamping and conversion of <see cref="SetValue(int, int, double)"/>.</summary>
     /// <param name="val">The value.</param>
-    public void FillValue(double val) => Native.Grid.Fill(Handle, val, NAN_REAL64, NAN_REAL64, NAN_REAL64);
+    public void FillValue(double val)
+    {
+        Native.Grid.Fill(Handle, val, NAN_REAL64, NAN_REAL64, NAN_REAL64);
+        GC.KeepAlive(this);
+    }
 
     // ---- sample access --------------------------------------------------------------------
 
@@ -205,6 +260,7 @@ public partial class XGrid : IDisposable
     {
         double* v = stackalloc double[4] { NAN_REAL64, NAN_REAL64, NAN_REAL64, NAN_REAL64 };
         int rc = Native.Grid.GetValue(Handle, Row, Col, v);
+        GC.KeepAlive(this);
         if (rc == Native.Grid.OutOfRange) throw OutsideGrid(Row, Col);
         a = v[0];
         b = v[1];
@@ -269,8 +325,9 @@ public partial class XGrid : IDisposable
     /// <exception cref="ArgumentOutOfRangeException">The position lies outside the grid.</exception>
     public void SetValue(int Row, int Col, double a, double b, double c, double d)
     {
-        if (Native.Grid.SetValue(Handle, Row, Col, a, b, c, d) == Native.Grid.OutOfRange)
-            throw OutsideGrid(Row, Col);
+        int rc = Native.Grid.SetValue(Handle, Row, Col, a, b, c, d);
+        GC.KeepAlive(this);
+        if (rc == Native.Grid.OutOfRange) throw OutsideGrid(Row, Col);
     }
 
     /// <summary>Writes the first three channels; the fourth repeats the third.</summary>
@@ -335,6 +392,7 @@ public partial class XGrid : IDisposable
         IntPtr self = Handle;
         gridNew = new XGrid();
         bool ok = Native.Grid.GetSubset(self, gridNew.m_pGrid, R1, R2, C1, C2) != 0;
+        GC.KeepAlive(this);
         gridNew.UpdateMemoryPressure();
         return ok;
     }
@@ -359,6 +417,7 @@ public partial class XGrid : IDisposable
         IntPtr self = Handle;
         gridNew = new XGrid();
         bool ok = Native.Grid.FlipVert(self, gridNew.m_pGrid) != 0;
+        GC.KeepAlive(this);
         gridNew.UpdateMemoryPressure();
         return ok;
     }
@@ -371,6 +430,7 @@ public partial class XGrid : IDisposable
         IntPtr self = Handle;
         gridNew = new XGrid();
         bool ok = Native.Grid.FlipHorz(self, gridNew.m_pGrid) != 0;
+        GC.KeepAlive(this);
         gridNew.UpdateMemoryPressure();
         return ok;
     }
@@ -396,7 +456,7 @@ public partial class XGrid : IDisposable
     {
         ArgumentNullException.ThrowIfNull(srcMemory);
         IntPtr self = Handle;
-        int size = Native.Core.ostrel_datatype_size((int)dataType);
+        int size = Native.Core.DataTypeSize((int)dataType);
         if (size == 0)
             throw new ArgumentOutOfRangeException(nameof(dataType), dataType, "Not a sample type.");
         if (nOffset < 0 || nOffset > srcMemory.Length)
@@ -408,10 +468,11 @@ public partial class XGrid : IDisposable
             throw new ArgumentException(
                 $"The block needs {need} bytes from offset {nOffset}; the array holds {srcMemory.Length - nOffset}.",
                 nameof(srcMemory));
+        bool ok;
         fixed (byte* p = srcMemory)
-        {
-            return Native.Grid.SetSubsetMemory(self, p + nOffset, (int)dataType, nR1, nR2, nC1, nC2, NAN_REAL64) != 0;
-        }
+            ok = Native.Grid.SetSubsetMemory(self, p + nOffset, (int)dataType, nR1, nR2, nC1, nC2, NAN_REAL64) != 0;
+        GC.KeepAlive(this);
+        return ok;
     }
 
     /// <summary>Moves the content by <paramref name="OffsetX"/> columns (positive: right) and
@@ -446,6 +507,7 @@ public partial class XGrid : IDisposable
             Native.Grid.SetSubsetMemory(self, (void*)Native.Grid.Data(m_pGridTmp), Native.Grid.DataType(m_pGridTmp),
                                         (int)tr1, (int)tr2, (int)tc1, (int)tc2, NAN_REAL64);
         }
+        GC.KeepAlive(this);
         return true;
     }
 }

@@ -37,6 +37,7 @@ public unsafe class XHitFlag : IDisposable
     {
         ArgumentNullException.ThrowIfNull(other);
         Adopt(Native.Geo.HitFlagNewCopy(other.Record));
+        GC.KeepAlive(other);
     }
 
     /// <summary>Frees the native record if <see cref="Dispose()"/> was not called.</summary>
@@ -48,12 +49,18 @@ public unsafe class XHitFlag : IDisposable
     /// <see cref="eHitFlag"/> member.</exception>
     public eHitFlag Flag
     {
-        get => (eHitFlag)Record->flag;
+        get
+        {
+            int flag = Record->flag;
+            GC.KeepAlive(this);
+            return (eHitFlag)flag;
+        }
         set
         {
             if (value < eHitFlag.Null || value > eHitFlag.RightBottom)
                 throw new ArgumentOutOfRangeException(nameof(value), value, "Not a hit flag.");
             Record->flag = (int)value;
+            GC.KeepAlive(this);
         }
     }
 
@@ -61,8 +68,17 @@ public unsafe class XHitFlag : IDisposable
     /// <exception cref="ObjectDisposedException">The object has been disposed.</exception>
     public int Index
     {
-        get => Record->index;
-        set => Record->index = value;
+        get
+        {
+            int index = Record->index;
+            GC.KeepAlive(this);
+            return index;
+        }
+        set
+        {
+            Record->index = value;
+            GC.KeepAlive(this);
+        }
     }
 
     /// <summary>Frees the native record now. Calling it again does nothing.</summary>
@@ -88,6 +104,10 @@ public unsafe class XHitFlag : IDisposable
     /// <exception cref="ObjectDisposedException">The object has been disposed.</exception>
     internal IntPtr Handle => (IntPtr)Record;
 
+    /// <summary>The owned record; throws once the object is disposed.</summary>
+    /// <remarks>Every access through the pointer is followed by a use of its owner
+    /// (<see cref="GC.KeepAlive"/>): the collector could otherwise finalise the owner as soon as
+    /// the pointer is read, and the finaliser would free the record before the access.</remarks>
     private Native.Geo.HitFlagRecord* Record =>
         m_pHitFlag != null ? m_pHitFlag : throw new ObjectDisposedException(nameof(XHitFlag));
 

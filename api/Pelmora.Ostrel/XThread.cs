@@ -348,6 +348,10 @@ public class XThread : IDisposable
 
     /// <summary>The owned native holder; throws once the object is disposed. Read under
     /// <see cref="m_sync"/>.</summary>
+    /// <remarks>Every native call on it runs under <see cref="m_sync"/> too, and so does the
+    /// finaliser's release. A finaliser that runs while a call is still under way (the collector
+    /// may finalise this object once nothing reads it) therefore waits for the call to end, and
+    /// no call needs a <see cref="GC.KeepAlive"/>.</remarks>
     private IntPtr Handle =>
         m_pPercentThread != IntPtr.Zero ? m_pPercentThread : throw new ObjectDisposedException(nameof(XThread));
 

@@ -27,6 +27,7 @@ public class XWarpCoeff : IDisposable
     {
         ArgumentNullException.ThrowIfNull(other);
         m_pWC = Created(Native.Warp.NewCopy(other.Handle));
+        GC.KeepAlive(other);
     }
 
     /// <summary>Creates a copy of a native mapping; the native object stays the caller's.</summary>
@@ -53,6 +54,7 @@ public class XWarpCoeff : IDisposable
         IntPtr self = Handle, source = other.Handle;
         if (self == source) return this;
         IntPtr copy = Created(Native.Warp.NewCopy(source));
+        GC.KeepAlive(other);
         Native.Warp.Delete(self);
         m_pWC = copy;
         return this;
@@ -75,6 +77,9 @@ public class XWarpCoeff : IDisposable
     }
 
     /// <summary>The owned native mapping; throws once the object is disposed.</summary>
+    /// <remarks>Every native call on a handle is followed by a use of the handle's owner
+    /// (<see cref="GC.KeepAlive"/>), so that the collector cannot finalise the owner, and free
+    /// the mapping, while the call runs.</remarks>
     internal IntPtr Handle =>
         m_pWC != IntPtr.Zero ? m_pWC : throw new ObjectDisposedException(nameof(XWarpCoeff));
 
@@ -83,7 +88,12 @@ public class XWarpCoeff : IDisposable
 
     /// <summary>True when the mapping changes nothing: method Null or NoChange.</summary>
     /// <returns>Whether the mapping is empty or the identity.</returns>
-    public bool IsUnchanged() => Native.Warp.IsUnchanged(Handle) != 0;
+    public bool IsUnchanged()
+    {
+        bool unchanged = Native.Warp.IsUnchanged(Handle) != 0;
+        GC.KeepAlive(this);
+        return unchanged;
+    }
 
     /// <summary>Maps (<paramref name="xi"/>, <paramref name="yi"/>). A mapping in the Null state
     /// returns the input unchanged; use <see cref="IsUnchanged"/> to tell it from the identity.</summary>
@@ -91,13 +101,20 @@ public class XWarpCoeff : IDisposable
     /// <param name="yi">Input y.</param>
     /// <param name="xo">Mapped x.</param>
     /// <param name="yo">Mapped y.</param>
-    public void WarpPoint(double xi, double yi, out double xo, out double yo) =>
+    public void WarpPoint(double xi, double yi, out double xo, out double yo)
+    {
         Native.Warp.WarpPoint(Handle, xi, yi, out xo, out yo);
+        GC.KeepAlive(this);
+    }
 
     /// <summary>Maps (<paramref name="x"/>, <paramref name="y"/>) in place.</summary>
     /// <param name="x">The x to map.</param>
     /// <param name="y">The y to map.</param>
-    public void WarpPoint(ref double x, ref double y) => Native.Warp.WarpPoint(Handle, x, y, out x, out y);
+    public void WarpPoint(ref double x, ref double y)
+    {
+        Native.Warp.WarpPoint(Handle, x, y, out x, out y);
+        GC.KeepAlive(this);
+    }
 
     /// <summary>Makes this mapping a rotation of the plane by <paramref name="angle"/> degrees about
     /// (<paramref name="centerX"/>, <paramref name="centerY"/>): counter-clockwise in a y-up frame,
@@ -106,6 +123,9 @@ public class XWarpCoeff : IDisposable
     /// <param name="angle">Angle in degrees.</param>
     /// <param name="centerX">x of the fixed point.</param>
     /// <param name="centerY">y of the fixed point.</param>
-    public void CreateRotation(double angle, double centerX, double centerY) =>
+    public void CreateRotation(double angle, double centerX, double centerY)
+    {
         Native.Warp.CreateRotation(Handle, angle, centerX, centerY);
+        GC.KeepAlive(this);
+    }
 }

@@ -100,7 +100,7 @@ public static partial class Xfn
     /// </returns>
     public static string GetDataTypeString(eDataType type)
     {
-        IntPtr text = Native.Core.ostrel_datatype_string((int)type);
+        IntPtr text = Native.Core.DataTypeString((int)type);
         return AnsiString.FromAnsi(text) ?? string.Empty;
     }
 
@@ -108,5 +108,5 @@ public static partial class Xfn
     /// Number of native objects created through the C surface and not yet deleted; lets tests
     /// see that disposal and finalisation free what the public objects own.
     /// </summary>
-    internal static long LiveNativeObjects => Native.Core.ostrel_live_objects();
+    internal static long LiveNativeObjects => Native.Core.LiveObjects();
 }

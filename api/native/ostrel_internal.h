@@ -11,16 +11,37 @@ namespace Pelmora::Ostrel::Native {
 /// deleted; lets the .NET tests observe finalisation.
 extern std::atomic<int64_t> g_nLiveObjects;
 
-/// Creates an object with nothrow new and counts it; null on failure.
+/// Returns what body returns or, when body throws, what onFailure returns.
+///
+/// No C++ exception may leave the C surface: one that reached a .NET caller
+/// through P/Invoke would end the process. The entries that can throw are
+/// those whose core code allocates through the C++ library or XString, which
+/// report exhaustion by std::bad_alloc: the statistics (scratch rows), the
+/// palette names (an XString), the camera model's refinement and DLT start
+/// (index lists and the elimination's work arrays), and object creation
+/// (a constructor; see NewCounted). Each of them runs its work through this
+/// guard. The other entries cannot throw: the grid, the warp coefficients
+/// and the camera's matrices take their memory from malloc or nothrow new
+/// and report failure by their results, the progress holder only stores
+/// values (atomically or under its lock), and the geodesic, sensor, angle
+/// and point functions allocate nothing.
+template <class Body, class OnFailure>
+auto Guarded(Body&& body, OnFailure&& onFailure) noexcept -> decltype(body())
+{
+    try {
+        return body();
+    } catch (...) {
+        return onFailure();
+    }
+}
+
+/// Creates an object with nothrow new and counts it; null on failure,
+/// including a constructor that throws.
 template <class T, class... Args>
 T* NewCounted(Args&&... args) noexcept
 {
-    T* p = nullptr;
-    try {
-        p = new (std::nothrow) T(std::forward<Args>(args)...);
-    } catch (...) {
-        p = nullptr;
-    }
+    T* p = Guarded([&] { return new (std::nothrow) T(std::forward<Args>(args)...); },
+                   [] { return static_cast<T*>(nullptr); });
     if (p) g_nLiveObjects.fetch_add(1, std::memory_order_relaxed);
     return p;
 }

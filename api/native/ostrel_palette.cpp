@@ -7,6 +7,7 @@
 #include <cstring>
 
 using namespace Pelmora::Tivra;
+using Pelmora::Ostrel::Native::Guarded;
 
 extern "C" {
 
@@ -14,20 +15,22 @@ int32_t ostrel_palette_count(void) { return Xfn::GetNumberOfPalette(); }
 
 int32_t ostrel_palette_name(int32_t index, char* buf, int32_t size)
 {
-    try {
-        const XString name = Xfn::GetPaletteName(static_cast<_XCOLORTABLE>(index));
-        const int32_t length = name.GetLength();
-        if (buf && size > 0) {
-            const int32_t n = length < size ? length : size - 1;
-            std::memcpy(buf, static_cast<const char*>(name), static_cast<size_t>(n));
-            buf[n] = '\0';
-        }
-        return length;
-    } catch (...) {
-        // The name could not be built (memory exhausted): report no text.
-        if (buf && size > 0) buf[0] = '\0';
-        return 0;
-    }
+    return Guarded(
+        [&]() -> int32_t {
+            const XString name = Xfn::GetPaletteName(static_cast<_XCOLORTABLE>(index));
+            const int32_t length = name.GetLength();
+            if (buf && size > 0) {
+                const int32_t n = length < size ? length : size - 1;
+                std::memcpy(buf, static_cast<const char*>(name), static_cast<size_t>(n));
+                buf[n] = '\0';
+            }
+            return length;
+        },
+        [&]() -> int32_t {
+            // The name could not be built (memory exhausted): report no text.
+            if (buf && size > 0) buf[0] = '\0';
+            return 0;
+        });
 }
 
 int32_t ostrel_palette_get(int32_t index, uint8_t* r, uint8_t* g, uint8_t* b)

@@ -6,6 +6,7 @@
 #include <tivra/grid/XStatistics.h>
 
 using namespace Pelmora::Tivra;
+using Pelmora::Ostrel::Native::Guarded;
 
 extern "C" {
 
@@ -13,14 +14,14 @@ int32_t ostrel_grid_get_statistics(const ostrel_grid* grid, int32_t r1, int32_t 
                                    double no_data, uint64_t* count, double* stats, uint64_t* hist)
 {
     if (!grid || !count || !stats) return 0;
-    try {
-        const XGrid& g = *reinterpret_cast<const XGrid*>(grid);
-        Xfn::GetStatistics(g, r1, r2, c1, c2, no_data, *count, stats[0], stats[1], stats[2], stats[3], hist);
-        return 1;
-    } catch (...) {
-        // Only a failed scratch allocation can throw; report it as no result.
-        return 0;
-    }
+    // A failed allocation of the scratch rows throws; it is reported as no result.
+    return Guarded(
+        [&]() -> int32_t {
+            const XGrid& g = *reinterpret_cast<const XGrid*>(grid);
+            Xfn::GetStatistics(g, r1, r2, c1, c2, no_data, *count, stats[0], stats[1], stats[2], stats[3], hist);
+            return 1;
+        },
+        [] { return int32_t(0); });
 }
 
 } // extern "C"

@@ -3,7 +3,7 @@
 #include <tivra/geo/XSensor.h>
 
 #include <tivra/geo/XAttitude.h>
-#include <tivra/geo/XDms.h>
+#include <tivra/geo/XGeoConstants.h>
 #include <tivra/geo/XEllipsoidEarth.h>
 
 #include <cmath>

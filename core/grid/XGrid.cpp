@@ -8,7 +8,8 @@
 #include <cstring>
 #include <typeinfo>
 
-#include "grid/XGridAccess.h"
+#include "grid/XGridInterpolation.h"
+#include "grid/XGridReaders.h"
 #include "grid/XGridSamples.h"
 
 namespace Pelmora::Tivra {
@@ -82,16 +83,13 @@ void CopyCells(const Reader& read, const Writer& write, int R1, int R2, int C1, 
 /// The magnitude of a sample's channels by type family.
 double Magnitude(int type, double a, double b, double c, double d)
 {
-    if ((type >= 1 && type <= 10) || type == XDT_GRAY) return a;
-    if (type >= 11 && type <= 20) return std::sqrt(a * a + b * b);
-    switch (type) {
-    case XDT_RGB: case XDT_BGR: case XDT_RGBA: case XDT_BGRA:
-    case XDT_RGB565: case XDT_BGR565: case XDT_RGBA5551: case XDT_BGRA5551:
-        return std::sqrt(a * a + b * b + c * c);
-    case XDT_ARGB: case XDT_ABGR: case XDT_ARGB1555: case XDT_ABGR1555:
-        return std::sqrt(b * b + c * c + d * d);  // the first channel is alpha
-    default:
-        return NAN_REAL64;
+    switch (Xfn::GetDataTypeFamily(type)) {
+    case XSF_SCALAR:
+    case XSF_GRAY: return a;
+    case XSF_COMPLEX: return std::sqrt(a * a + b * b);
+    case XSF_COLOR: return std::sqrt(a * a + b * b + c * c);
+    case XSF_ALPHA_COLOR: return std::sqrt(b * b + c * c + d * d);  // the first channel is alpha
+    default: return NAN_REAL64;
     }
 }
 

@@ -2,17 +2,21 @@
 //
 // Each sample type has one small struct with the same shape:
 //   kCode, kSize, kChannels
+//   Element:   the type of one stored number (a byte or a packed word for the
+//              colour types)
 //   Get(p, v): decodes the sample at p into v[0..kChannels-1]; the caller has
 //              set v[0..3] to NAN_REAL64, so channels the type lacks keep it.
 //   Put(p, v): stores v[0..3], already completed and clamped (PrepareForStore).
-// DispatchSampleType calls a generic lambda once with the codec of a type
-// code, so loops over samples are compiled once per type and the switch on
-// the type code runs once per call, not once per sample.
+// SampleCodecs lists them in code order; the checks after it tie each one to
+// its row of DATATYPE_TABLE. DispatchSampleType calls a generic lambda once
+// with the codec of a type code, so loops over samples are compiled once per
+// type and the choice of the type runs once per call, not once per sample.
 #pragma once
 
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include <tivra/grid/XDataType.h>
 
@@ -20,25 +24,6 @@ namespace Pelmora::Tivra::GridSamples {
 
 /// 2^63, the top bit of a 64-bit word as a double.
 inline constexpr double kTwo63 = 9223372036854775808.0;
-
-// Clamping ranges of SetValue, indexed by type code. Types without a range of
-// their own take the widest one, which in practice means no clamping.
-inline constexpr double kRangeMin[34] = {
-    MIN_REAL64,
-    MIN_UINT08, MIN_SINT08, MIN_UINT16, MIN_SINT16, MIN_UINT32, MIN_SINT32,
-    MIN_REAL64, MIN_REAL64, MIN_REAL32, MIN_REAL64,
-    MIN_UINT08, MIN_SINT08, MIN_UINT16, MIN_SINT16, MIN_UINT32, MIN_SINT32,
-    MIN_REAL64, MIN_REAL64, MIN_REAL32, MIN_REAL64,
-    MIN_REAL64, MIN_REAL64, MIN_REAL64, MIN_REAL64, MIN_REAL64, MIN_REAL64,
-    MIN_REAL64, MIN_REAL64, MIN_REAL64, MIN_REAL64, MIN_REAL64, MIN_REAL64, MIN_REAL64};
-inline constexpr double kRangeMax[34] = {
-    MAX_REAL64,
-    MAX_UINT08, MAX_SINT08, MAX_UINT16, MAX_SINT16, MAX_UINT32, MAX_SINT32,
-    MAX_REAL64, MAX_REAL64, MAX_REAL32, MAX_REAL64,
-    MAX_UINT08, MAX_SINT08, MAX_UINT16, MAX_SINT16, MAX_UINT32, MAX_SINT32,
-    MAX_REAL64, MAX_REAL64, MAX_REAL32, MAX_REAL64,
-    MAX_REAL64, MAX_REAL64, MAX_REAL64, MAX_REAL64, MAX_REAL64, MAX_REAL64,
-    MAX_REAL64, MAX_REAL64, MAX_REAL64, MAX_REAL64, MAX_REAL64, MAX_REAL64, MAX_REAL64};
 
 /// Truncates toward zero into a 64-bit integer. Out-of-range values saturate
 /// and NaN gives 0, so no input reaches an undefined conversion.
@@ -132,6 +117,7 @@ template <> struct Component<double> {
 /// Scalar types 1..10.
 template <int Code, class C> struct ScalarSample {
     static constexpr int kCode = Code, kSize = sizeof(C), kChannels = 1;
+    using Element = C;
     static void Get(const uint8_t* p, double* v) { v[0] = Component<C>::Get(p); }
     static void Put(uint8_t* p, const double* v) { Component<C>::Put(p, v[0]); }
 };
@@ -139,6 +125,7 @@ template <int Code, class C> struct ScalarSample {
 /// Complex types 11..20: real part (a) before imaginary part (b).
 template <int Code, class C> struct ComplexSample {
     static constexpr int kCode = Code, kSize = 2 * sizeof(C), kChannels = 2;
+    using Element = C;
     static void Get(const uint8_t* p, double* v)
     {
         v[0] = Component<C>::Get(p);
@@ -154,6 +141,7 @@ template <int Code, class C> struct ComplexSample {
 /// Grey and byte-per-channel colour types (21..27): channels in memory order.
 template <int Code, int N> struct ByteSample {
     static constexpr int kCode = Code, kSize = N, kChannels = N;
+    using Element = uint8_t;
     static void Get(const uint8_t* p, double* v)
     {
         for (int i = 0; i < N; ++i) v[i] = p[i];
@@ -168,6 +156,7 @@ template <int Code, int N> struct ByteSample {
 /// scaled to 8 bits by a left shift.
 template <int Code> struct Packed565Sample {
     static constexpr int kCode = Code, kSize = 2, kChannels = 3;
+    using Element = uint16_t;  // the packed word
     static void Get(const uint8_t* p, double* v)
     {
         const uint32_t w = Load<uint16_t>(p);
@@ -185,6 +174,7 @@ template <int Code> struct Packed565Sample {
 /// 5-5-5-1 packed words (30, 31): three colour fields and a one-bit alpha last.
 template <int Code> struct Packed5551Sample {
     static constexpr int kCode = Code, kSize = 2, kChannels = 4;
+    using Element = uint16_t;  // the packed word
     static void Get(const uint8_t* p, double* v)
     {
         const uint32_t w = Load<uint16_t>(p);
@@ -204,6 +194,7 @@ template <int Code> struct Packed5551Sample {
 /// 1-5-5-5 packed words (32, 33): a one-bit alpha first, then three fields.
 template <int Code> struct Packed1555Sample {
     static constexpr int kCode = Code, kSize = 2, kChannels = 4;
+    using Element = uint16_t;  // the packed word
     static void Get(const uint8_t* p, double* v)
     {
         const uint32_t w = Load<uint16_t>(p);
@@ -227,54 +218,90 @@ inline void PrepareForStore(int type, double* v)
     if (v[1] == NAN_REAL64) v[1] = v[0];
     if (v[2] == NAN_REAL64) v[2] = v[1];
     if (v[3] == NAN_REAL64) v[3] = v[2];
-    const double lo = kRangeMin[type], hi = kRangeMax[type];
+    const double lo = DATATYPE_TABLE[type].rangeMin, hi = DATATYPE_TABLE[type].rangeMax;
     for (int i = 0; i < 4; ++i) {
         if (v[i] < lo) v[i] = lo;
         else if (v[i] > hi) v[i] = hi;
     }
 }
 
+/// A list of codecs.
+template <class... S> struct SampleCodecList {};
+
+/// The codec of every type code from XDT_FIRST, in code order.
+using SampleCodecs = SampleCodecList<
+    ScalarSample<XDT_UINT08, uint8_t>, ScalarSample<XDT_SINT08, int8_t>,
+    ScalarSample<XDT_UINT16, uint16_t>, ScalarSample<XDT_SINT16, int16_t>,
+    ScalarSample<XDT_UINT32, uint32_t>, ScalarSample<XDT_SINT32, int32_t>,
+    ScalarSample<XDT_UINT64, uint64_t>, ScalarSample<XDT_SINT64, int64_t>,
+    ScalarSample<XDT_REAL32, float>, ScalarSample<XDT_REAL64, double>,
+    ComplexSample<XDT_UINT08C, uint8_t>, ComplexSample<XDT_SINT08C, int8_t>,
+    ComplexSample<XDT_UINT16C, uint16_t>, ComplexSample<XDT_SINT16C, int16_t>,
+    ComplexSample<XDT_UINT32C, uint32_t>, ComplexSample<XDT_SINT32C, int32_t>,
+    ComplexSample<XDT_UINT64C, uint64_t>, ComplexSample<XDT_SINT64C, int64_t>,
+    ComplexSample<XDT_REAL32C, float>, ComplexSample<XDT_REAL64C, double>,
+    ByteSample<XDT_GRAY, 1>, ByteSample<XDT_RGB, 3>, ByteSample<XDT_BGR, 3>,
+    ByteSample<XDT_RGBA, 4>, ByteSample<XDT_BGRA, 4>, ByteSample<XDT_ARGB, 4>, ByteSample<XDT_ABGR, 4>,
+    Packed565Sample<XDT_RGB565>, Packed565Sample<XDT_BGR565>,
+    Packed5551Sample<XDT_RGBA5551>, Packed5551Sample<XDT_BGRA5551>,
+    Packed1555Sample<XDT_ARGB1555>, Packed1555Sample<XDT_ABGR1555>>;
+
+/// A codec agrees with the row of the code it stands at.
+template <class S, int Code>
+constexpr bool AgreesWithRow()
+{
+    static_assert(S::kCode == Code, "SampleCodecs lists one codec per code, in code order");
+    static_assert(S::kSize == DATATYPE_TABLE[Code].size, "a codec's size differs from its DATATYPE_TABLE row");
+    static_assert(S::kChannels == DATATYPE_TABLE[Code].channels,
+                  "a codec's channel count differs from its DATATYPE_TABLE row");
+    return true;
+}
+
+template <class... S, int... I>
+constexpr bool AgreeWithRows(SampleCodecList<S...>, std::integer_sequence<int, I...>)
+{
+    return (AgreesWithRow<S, XDT_FIRST + I>() && ...);
+}
+
+/// Every codec agrees with its row, and every row has a codec.
+template <class... S>
+constexpr bool AgreeWithTable(SampleCodecList<S...> codecs)
+{
+    static_assert(sizeof...(S) == XDT_LAST, "SampleCodecs needs one codec per code of DATATYPE_TABLE");
+    return AgreeWithRows(codecs, std::make_integer_sequence<int, sizeof...(S)>{});
+}
+
+static_assert(AgreeWithTable(SampleCodecs{}));
+
+template <class F, class... S>
+inline bool DispatchIn(SampleCodecList<S...>, int type, F& f)
+{
+    // One comparison per codec; the compiler turns the chain into a jump table.
+    return ((type == S::kCode && (f.template operator()<S>(), true)) || ...);
+}
+
 /// Calls f.template operator()<Codec>() with the codec of a type code; false
-/// (f not called) for a code outside 1..33.
+/// (f not called) for a code outside XDT_FIRST..XDT_LAST.
 template <class F>
 inline bool DispatchSampleType(int type, F&& f)
 {
-    switch (type) {
-    case XDT_UINT08: f.template operator()<ScalarSample<1, uint8_t>>(); return true;
-    case XDT_SINT08: f.template operator()<ScalarSample<2, int8_t>>(); return true;
-    case XDT_UINT16: f.template operator()<ScalarSample<3, uint16_t>>(); return true;
-    case XDT_SINT16: f.template operator()<ScalarSample<4, int16_t>>(); return true;
-    case XDT_UINT32: f.template operator()<ScalarSample<5, uint32_t>>(); return true;
-    case XDT_SINT32: f.template operator()<ScalarSample<6, int32_t>>(); return true;
-    case XDT_UINT64: f.template operator()<ScalarSample<7, uint64_t>>(); return true;
-    case XDT_SINT64: f.template operator()<ScalarSample<8, int64_t>>(); return true;
-    case XDT_REAL32: f.template operator()<ScalarSample<9, float>>(); return true;
-    case XDT_REAL64: f.template operator()<ScalarSample<10, double>>(); return true;
-    case XDT_UINT08C: f.template operator()<ComplexSample<11, uint8_t>>(); return true;
-    case XDT_SINT08C: f.template operator()<ComplexSample<12, int8_t>>(); return true;
-    case XDT_UINT16C: f.template operator()<ComplexSample<13, uint16_t>>(); return true;
-    case XDT_SINT16C: f.template operator()<ComplexSample<14, int16_t>>(); return true;
-    case XDT_UINT32C: f.template operator()<ComplexSample<15, uint32_t>>(); return true;
-    case XDT_SINT32C: f.template operator()<ComplexSample<16, int32_t>>(); return true;
-    case XDT_UINT64C: f.template operator()<ComplexSample<17, uint64_t>>(); return true;
-    case XDT_SINT64C: f.template operator()<ComplexSample<18, int64_t>>(); return true;
-    case XDT_REAL32C: f.template operator()<ComplexSample<19, float>>(); return true;
-    case XDT_REAL64C: f.template operator()<ComplexSample<20, double>>(); return true;
-    case XDT_GRAY: f.template operator()<ByteSample<21, 1>>(); return true;
-    case XDT_RGB: f.template operator()<ByteSample<22, 3>>(); return true;
-    case XDT_BGR: f.template operator()<ByteSample<23, 3>>(); return true;
-    case XDT_RGBA: f.template operator()<ByteSample<24, 4>>(); return true;
-    case XDT_BGRA: f.template operator()<ByteSample<25, 4>>(); return true;
-    case XDT_ARGB: f.template operator()<ByteSample<26, 4>>(); return true;
-    case XDT_ABGR: f.template operator()<ByteSample<27, 4>>(); return true;
-    case XDT_RGB565: f.template operator()<Packed565Sample<28>>(); return true;
-    case XDT_BGR565: f.template operator()<Packed565Sample<29>>(); return true;
-    case XDT_RGBA5551: f.template operator()<Packed5551Sample<30>>(); return true;
-    case XDT_BGRA5551: f.template operator()<Packed5551Sample<31>>(); return true;
-    case XDT_ARGB1555: f.template operator()<Packed1555Sample<32>>(); return true;
-    case XDT_ABGR1555: f.template operator()<Packed1555Sample<33>>(); return true;
-    default: return false;
-    }
+    return DispatchIn(SampleCodecs{}, type, f);
+}
+
+/// DispatchSampleType restricted at compile time: f is called, and
+/// instantiated, only for the codecs S with Filter::template kKeep<S>; false
+/// for every other type.
+template <class Filter, class F>
+inline bool DispatchSampleTypeIf(int type, F&& f)
+{
+    bool kept = false;
+    DispatchSampleType(type, [&]<class S>() {
+        if constexpr (Filter::template kKeep<S>) {
+            f.template operator()<S>();
+            kept = true;
+        }
+    });
+    return kept;
 }
 
 } // namespace Pelmora::Tivra::GridSamples

@@ -31,9 +31,14 @@ namespace {
 
 using GridSamples::Load;
 
+/// Extremes of a record that holds no sample yet: the largest double the
+/// types use (MAX_REAL64) as the minimum and its negative as the maximum, so
+/// that the first sample replaces both.
 constexpr double kEmptyMin = 1.7e+308;
 constexpr double kEmptyMax = -1.7e+308;
-constexpr double kBinScale = 0.00390625;  // 1 / 256
+/// Width of a histogram bin as a fraction of the range: 1 / 256 for the 256
+/// bins, a power of two, so that range times kBinScale is exact.
+constexpr double kBinScale = 0.00390625;
 /// Partial sums up to this magnitude are exact integers in a double (with a
 /// factor two of headroom below 2^53 for the rounding of the bound itself).
 constexpr double kExactBound = 4503599627370496.0;  // 2^52
@@ -63,31 +68,28 @@ struct ComplexElem {
     }
 };
 
+/// The types with statistics: the scalars, the complex pairs (by magnitude)
+/// and grey, except the 64-bit integers.
+struct StatisticsTypes {
+    template <class S>
+    static constexpr int kFamily = DATATYPE_TABLE[S::kCode].family;
+    template <class S>
+    static constexpr bool kKeep = (kFamily<S> == XSF_SCALAR || kFamily<S> == XSF_COMPLEX || kFamily<S> == XSF_GRAY) &&
+                                  !(std::is_integral_v<typename S::Element> && sizeof(typename S::Element) == 8);
+};
+
+/// The element reader of a codec with statistics.
+template <class S>
+using ElemOf = std::conditional_t<DATATYPE_TABLE[S::kCode].family == XSF_COMPLEX, ComplexElem<typename S::Element>,
+                                  ScalarElem<typename S::Element>>;
+
 /// Calls f.template operator()<Elem>() for a supported type code; false (f
 /// not called) for the 64-bit integers, the colour types and unknown codes.
 template <class F>
 bool DispatchStatType(int type, F&& f)
 {
-    switch (type) {
-    case XDT_UINT08:
-    case XDT_GRAY: f.template operator()<ScalarElem<uint8_t>>(); return true;
-    case XDT_SINT08: f.template operator()<ScalarElem<int8_t>>(); return true;
-    case XDT_UINT16: f.template operator()<ScalarElem<uint16_t>>(); return true;
-    case XDT_SINT16: f.template operator()<ScalarElem<int16_t>>(); return true;
-    case XDT_UINT32: f.template operator()<ScalarElem<uint32_t>>(); return true;
-    case XDT_SINT32: f.template operator()<ScalarElem<int32_t>>(); return true;
-    case XDT_REAL32: f.template operator()<ScalarElem<float>>(); return true;
-    case XDT_REAL64: f.template operator()<ScalarElem<double>>(); return true;
-    case XDT_UINT08C: f.template operator()<ComplexElem<uint8_t>>(); return true;
-    case XDT_SINT08C: f.template operator()<ComplexElem<int8_t>>(); return true;
-    case XDT_UINT16C: f.template operator()<ComplexElem<uint16_t>>(); return true;
-    case XDT_SINT16C: f.template operator()<ComplexElem<int16_t>>(); return true;
-    case XDT_UINT32C: f.template operator()<ComplexElem<uint32_t>>(); return true;
-    case XDT_SINT32C: f.template operator()<ComplexElem<int32_t>>(); return true;
-    case XDT_REAL32C: f.template operator()<ComplexElem<float>>(); return true;
-    case XDT_REAL64C: f.template operator()<ComplexElem<double>>(); return true;
-    default: return false;
-    }
+    return GridSamples::DispatchSampleTypeIf<StatisticsTypes>(
+        type, [&]<class S>() { f.template operator()<ElemOf<S>>(); });
 }
 
 // ---- statistics workers -----------------------------------------------------------

@@ -122,37 +122,42 @@ private:
     std::vector<typename OutArith<OutT>::Acc> m_Kernel;
 };
 
+/// A one-number type, and one whose number is a 64-bit integer.
+template <class S>
+constexpr bool kScalar = DATATYPE_TABLE[S::kCode].family == XSF_SCALAR;
+template <class S>
+constexpr bool kWideInteger = std::is_integral_v<typename S::Element> && sizeof(typename S::Element) == 8;
+
+/// Sources: the scalar types but the 64-bit integers.
+struct SourceTypes {
+    template <class S>
+    static constexpr bool kKeep = kScalar<S> && !kWideInteger<S>;
+};
+
+/// Outputs: the signed scalar types, the reals included.
+struct OutputTypes {
+    template <class S>
+    static constexpr bool kKeep = kScalar<S> && std::is_signed_v<typename S::Element>;
+};
+
+/// Calls f.template operator()<T>() with the element type T of a source type;
+/// false (f not called) for the other types.
 template <class F>
 bool DispatchSourceType(int type, F&& f)
 {
-    switch (type) {
-    case XDT_UINT08: f(uint8_t{}); return true;
-    case XDT_SINT08: f(int8_t{}); return true;
-    case XDT_UINT16: f(uint16_t{}); return true;
-    case XDT_SINT16: f(int16_t{}); return true;
-    case XDT_UINT32: f(uint32_t{}); return true;
-    case XDT_SINT32: f(int32_t{}); return true;
-    case XDT_REAL32: f(float{}); return true;
-    case XDT_REAL64: f(double{}); return true;
-    default: return false;
-    }
+    return GridSamples::DispatchSampleTypeIf<SourceTypes>(
+        type, [&]<class S>() { f.template operator()<typename S::Element>(); });
 }
 
+/// The same for the output types.
 template <class F>
 bool DispatchOutputType(int type, F&& f)
 {
-    switch (type) {
-    case XDT_SINT08: f(int8_t{}); return true;
-    case XDT_SINT16: f(int16_t{}); return true;
-    case XDT_SINT32: f(int32_t{}); return true;
-    case XDT_SINT64: f(int64_t{}); return true;
-    case XDT_REAL32: f(float{}); return true;
-    case XDT_REAL64: f(double{}); return true;
-    default: return false;
-    }
+    return GridSamples::DispatchSampleTypeIf<OutputTypes>(
+        type, [&]<class S>() { f.template operator()<typename S::Element>(); });
 }
 
-bool IsOutputType(int type) { return DispatchOutputType(type, [](auto) {}); }
+bool IsOutputType(int type) { return DispatchOutputType(type, []<class T>() {}); }
 
 } // namespace
 
@@ -179,10 +184,8 @@ bool Convolve(const XGrid* pSrc, const XMatrix* pKernel, XGrid* pDst, int nEdgeM
     }
 
     bool known = false;
-    DispatchSourceType(src->GetDataType(), [&](auto s) {
-        using SrcT = decltype(s);
-        DispatchOutputType(nOutputType, [&](auto o) {
-            using OutT = decltype(o);
+    DispatchSourceType(src->GetDataType(), [&]<class SrcT>() {
+        DispatchOutputType(nOutputType, [&]<class OutT>() {
             std::memset(dst->GetData(), 0, size_t(H) * size_t(W) * sizeof(OutT));
             ConvolveRows<SrcT, OutT> rows(reinterpret_cast<const SrcT*>(src->GetData()), H, W, *pKernel, nEdgeMode,
                                           reinterpret_cast<OutT*>(dst->GetData()));

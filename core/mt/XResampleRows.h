@@ -7,7 +7,8 @@
 
 #include <tivra/mt/XResamplePixels.h>
 
-#include "grid/XGridAccess.h"
+#include "grid/XGridInterpolation.h"
+#include "grid/XGridReaders.h"
 
 namespace Pelmora::Tivra::MT::ResampleRows {
 
@@ -98,23 +99,18 @@ struct TypedPixel {
 };
 
 /// The one-channel types that have row kernels.
-template <class S>
-constexpr bool kCommonType = S::kCode == XDT_UINT08 || S::kCode == XDT_UINT16 || S::kCode == XDT_SINT16 ||
-                             S::kCode == XDT_REAL32 || S::kCode == XDT_REAL64;
+struct CommonTypes {
+    template <class S>
+    static constexpr bool kKeep = S::kCode == XDT_UINT08 || S::kCode == XDT_UINT16 || S::kCode == XDT_SINT16 ||
+                                  S::kCode == XDT_REAL32 || S::kCode == XDT_REAL64;
+};
 
 /// Calls f.template operator()<Codec>() for the types that have row kernels;
 /// false for every other type. Only those types instantiate f.
 template <class F>
 bool DispatchCommonType(int type, F&& f)
 {
-    bool common = false;
-    GridSamples::DispatchSampleType(type, [&]<class S>() {
-        if constexpr (kCommonType<S>) {
-            f.template operator()<S>();
-            common = true;
-        }
-    });
-    return common;
+    return GridSamples::DispatchSampleTypeIf<CommonTypes>(type, f);
 }
 
 /// The vector row kernel for a source type (the destination of the same type)

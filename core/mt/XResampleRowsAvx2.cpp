@@ -9,6 +9,11 @@
 // source (near an edge, outside it or marked) goes through the scalar
 // per-pixel code, which also takes the pixels left over at the end of a row.
 // Other processors have no vector kernels and take the scalar ones.
+//
+// The formulas here are lane-by-lane copies of those in
+// grid/XGridInterpolation.h and grid/XGridReaders.h, each named at its copy;
+// the test MtResample.RowKernelsMatchTheGeneralPathBitForBit keeps them
+// identical.
 #include <cstdint>
 #include <type_traits>
 
@@ -24,12 +29,6 @@ namespace Pelmora::Tivra::MT::ResampleRows {
 #ifdef TIVRA_RESAMPLE_X86
 namespace {
 
-/// The component type of a one-channel sample codec.
-template <class S> struct ComponentOf;
-template <int Code, class C> struct ComponentOf<GridSamples::ScalarSample<Code, C>> {
-    using type = C;
-};
-
 static_assert(sizeof(XVertex2<double>) == 2 * sizeof(double), "a coordinate map cell is x then y");
 
 // Everything up to the matching pop is compiled for AVX2; the functions above
@@ -39,7 +38,8 @@ static_assert(sizeof(XVertex2<double>) == 2 * sizeof(double), "a coordinate map 
 #pragma GCC target("avx2")
 
 /// Four samples of component type C at element offsets o[k] + d, converted to
-/// double exactly as the scalar codec converts them.
+/// double exactly as the scalar codec converts them: the nearest-sample read
+/// of GridSamples::InterpolateAt, and the samples of the other methods.
 template <class C>
 __m256d Gather4(const uint8_t* p, const int32_t* o, int d)
 {
@@ -105,7 +105,8 @@ void Map4(const ProjectiveMapper& map, int r, int c, __m256d& x, __m256d& y)
 }
 
 /// s00 + (s01 - s00) dx + (s10 - s00) dy + (s00 - s01 - s10 + s11) dx dy,
-/// evaluated left to right as the scalar interpolation does.
+/// evaluated left to right as the bilinear case of GridSamples::InterpolateAt
+/// does.
 template <class C>
 __m256d Bilinear4(const uint8_t* p, const int32_t* o, int cols, __m256d dy, __m256d dx)
 {
@@ -141,7 +142,7 @@ __m256d CubicWeight4(__m256d d)
 }
 
 /// The weighted mean over the 4 x 4 window about (r0, c0), weights and sums
-/// in window order.
+/// in window order, as the cubic case of GridSamples::InterpolateAt forms it.
 template <class C>
 __m256d Cubic4(const uint8_t* p, const int32_t* o, int cols, __m256d dy, __m256d dx)
 {
@@ -173,8 +174,8 @@ void Store4(uint8_t* p, __m256d v)
 {
     // MAXPD and MINPD return their second operand when either is a
     // non-number, so such lanes pass as they pass the scalar comparisons.
-    v = _mm256_max_pd(_mm256_set1_pd(GridSamples::kRangeMin[S::kCode]), v);
-    v = _mm256_min_pd(_mm256_set1_pd(GridSamples::kRangeMax[S::kCode]), v);
+    v = _mm256_max_pd(_mm256_set1_pd(DATATYPE_TABLE[S::kCode].rangeMin), v);
+    v = _mm256_min_pd(_mm256_set1_pd(DATATYPE_TABLE[S::kCode].rangeMax), v);
     if constexpr (std::is_same_v<C, double>) {
         _mm256_storeu_pd(reinterpret_cast<double*>(p), v);
     } else if constexpr (std::is_same_v<C, float>) {
@@ -192,7 +193,7 @@ void Store4(uint8_t* p, __m256d v)
 template <class S, int M, class Mapper>
 void VectorRow(const XGrid& src, XGrid& dst, const Mapper& map, int r)
 {
-    using C = typename ComponentOf<S>::type;
+    using C = typename S::Element;
     const TypedPixel<S, S, M> pixel(src, dst);
     const uint8_t* base = src.GetData();
     const int rows = pixel.rows, cols = pixel.cols, dstCols = dst.GetCSize();

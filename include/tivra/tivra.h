@@ -15,6 +15,7 @@
 #include <tivra/runtime/XMap.h>
 #include <tivra/runtime/XObList.h>
 #include <tivra/platform/XPlatformTypes.h>
+#include <tivra/geo/XGeoConstants.h>
 #include <tivra/geo/XDms.h>
 #include <tivra/geo/XAngle.h>
 #include <tivra/geo/XVertex.h>

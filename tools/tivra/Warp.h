@@ -10,12 +10,24 @@
 #include <tivra/mt/XGCP.h>
 #include <tivra/mt/XWarpCoeff.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
 namespace Pelmora::Tivra::Tool {
 
 class ProgressBar;
+
+/// Seconds since construction on the monotonic clock: the timer of every
+/// phase of a warp run.
+class Stopwatch {
+public:
+    Stopwatch() : m_start(std::chrono::steady_clock::now()) {}
+    double Seconds() const { return std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count(); }
+
+private:
+    std::chrono::steady_clock::time_point m_start;
+};
 
 /// Method code for the projective mapping, beside the polynomial ones.
 inline constexpr int kWarpProjective = 100;
@@ -51,6 +63,10 @@ struct WarpResult {
 /// projective); false for any other.
 bool ParseWarpMethod(const std::string& name, int& method);
 const char* WarpMethodName(int method);
+/// Parses an interpolation name (nearest, bilinear, cubic) into an
+/// _XINTERPOLATION value; false for any other.
+bool ParseInterpolation(const std::string& name, int& interpolation);
+const char* InterpolationName(int interpolation);
 /// Used control points the method needs at least.
 int WarpPointsNeeded(int method);
 

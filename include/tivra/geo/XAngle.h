@@ -2,6 +2,7 @@
 #pragma once
 
 #include <tivra/geo/XDms.h>
+#include <tivra/geo/XGeoConstants.h>
 #include <tivra/runtime/XString.h>
 
 namespace Pelmora::Tivra {

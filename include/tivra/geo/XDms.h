@@ -4,16 +4,7 @@
 // (-10, 30, 0).
 #pragma once
 
-namespace Pelmora::Tivra {
-
-/// Radians to degrees and back; degrees are always derived with these two
-/// factors, never stored.
-inline constexpr double XGEO_RAD2DEG = 57.29577951308232;
-inline constexpr double XGEO_DEG2RAD = 0.017453292519943295;
-inline constexpr double XGEO_PI = 3.141592653589793;
-inline constexpr double XGEO_TWOPI = 6.283185307179586;
-
-namespace Xfn {
+namespace Pelmora::Tivra::Xfn {
 
 /// deg = |d| + |m|/60 + |s|/3600, negative when d, or else m, or else s is
 /// negative.
@@ -32,5 +23,4 @@ double DegToPackedDms(double deg);
 /// decimal places minutes, the rest seconds.
 double PackedDmsToDeg(double v);
 
-} // namespace Xfn
-} // namespace Pelmora::Tivra
+} // namespace Pelmora::Tivra::Xfn

@@ -47,7 +47,7 @@ public class CodesAndConstantsTests
         for (int i = 0; i < table.Length; ++i)
         {
             Assert.Equal(i + 1, (int)table[i].Type);
-            Assert.True(table[i].Size == Native.Core.ostrel_datatype_size(i + 1), table[i].Type.ToString());
+            Assert.True(table[i].Size == Native.Core.DataTypeSize(i + 1), table[i].Type.ToString());
             Assert.Equal(table[i].Name, Xfn.GetDataTypeString(table[i].Type));
         }
         // The other 8 of the 41 names are the PINT synonyms of the UINT names.
@@ -59,7 +59,7 @@ public class CodesAndConstantsTests
 
         // Codes outside the enumeration give 0 and "", never a read outside the native tables.
         foreach (int code in new[] { 0, -1, 34, int.MinValue, int.MaxValue })
-            Assert.Equal((0, ""), (Native.Core.ostrel_datatype_size(code), Xfn.GetDataTypeString((eDataType)code)));
+            Assert.Equal((0, ""), (Native.Core.DataTypeSize(code), Xfn.GetDataTypeString((eDataType)code)));
     }
 
     [Fact]

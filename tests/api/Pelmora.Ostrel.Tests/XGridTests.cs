@@ -1,7 +1,9 @@
 using System;
+using System.Collections.Concurrent;
 using System.IO;
 using System.Linq;
 using System.Runtime.CompilerServices;
+using System.Threading;
 using Pelmora.Ostrel;
 using Xunit;
 
@@ -240,6 +242,84 @@ public class XGridLifetimeTests
         g.Dispose();
         g.Dispose();
         Assert.Equal(before, Xfn.LiveNativeObjects);
+    }
+
+    /// <summary>A REAL64 grid of zeros that tells when it is finalised while a call that writes 1
+    /// into every sample, the last one last, has not finished with it. Such a grid keeps its native
+    /// grid (the object is resurrected into <see cref="Rescued"/>), so the call runs on to the end
+    /// on live memory instead of crashing the test host.</summary>
+    private sealed class WatchedGrid : XGrid
+    {
+        internal const int Side = 1024;
+        internal static readonly byte[] Ones =
+            Enumerable.Range(0, Side * Side).SelectMany(_ => BitConverter.GetBytes(1.0)).ToArray();
+        internal static readonly ConcurrentQueue<WatchedGrid> Rescued = new();
+
+        internal WatchedGrid() : base(Side, Side, eDataType.REAL64) => Zerorize();
+
+        protected override void Dispose(bool disposing)
+        {
+            if (!disposing && GetAsReal64(Side - 1, Side - 1) == 0)
+            {
+                Rescued.Enqueue(this);
+                return;
+            }
+            base.Dispose(disposing);
+        }
+    }
+
+    // Each call leaves its grid unreachable during the native call. Compiled optimised from the
+    // start, so that nothing but the public layer itself can keep the grid alive.
+    [MethodImpl(MethodImplOptions.NoInlining | MethodImplOptions.AggressiveOptimization)]
+    private static void FillUnreachable() => new WatchedGrid().FillValue(1);
+
+    [MethodImpl(MethodImplOptions.NoInlining | MethodImplOptions.AggressiveOptimization)]
+    private static void CopySubsetUnreachable() =>
+        new WatchedGrid().CopySubset(WatchedGrid.Ones, 0, 0, WatchedGrid.Side - 1, 0, WatchedGrid.Side - 1,
+                                     eDataType.REAL64);
+
+    [Fact]
+    public void NoGridIsFinalisedWhileANativeCallUsesIt()
+    {
+        // Collections forced on another thread throughout: a call that does not keep its grid
+        // alive loses it within the first few rounds.
+        var calls = new (string Name, Action Call)[]
+        {
+            ("FillValue", FillUnreachable), ("CopySubset", CopySubsetUnreachable),
+        };
+        const int rounds = 50;
+        var early = new int[calls.Length];
+        bool stop = false;
+        var collector = new Thread(() =>
+        {
+            while (!Volatile.Read(ref stop))
+            {
+                GC.Collect();
+                GC.WaitForPendingFinalizers();
+            }
+        });
+        collector.Start();
+        try
+        {
+            for (int k = 0; k < calls.Length; ++k)
+            {
+                for (int i = 0; i < rounds && WatchedGrid.Rescued.IsEmpty; ++i) calls[k].Call();
+                GC.Collect();
+                GC.WaitForPendingFinalizers();
+                while (WatchedGrid.Rescued.TryDequeue(out WatchedGrid? g))
+                {
+                    ++early[k];
+                    g.Dispose();
+                }
+            }
+        }
+        finally
+        {
+            Volatile.Write(ref stop, true);
+            collector.Join();
+        }
+        Assert.Equal(calls.Select(c => (c.Name, 0)).ToArray(),
+                     calls.Select((c, k) => (c.Name, early[k])).ToArray());
     }
 
     private static long ResidentBytes()

@@ -1,76 +1,20 @@
-// Sample readers, writers and interpolation shared by the grid and the
-// resampler (internal). Both compile the same templates, so a specialised
-// loop elsewhere produces exactly the values of the grid's own operations.
+// Interpolation of the raster grid at fractional positions (internal):
+// nearest sample, bilinear and cubic, written once against the sample
+// readers of grid/XGridReaders.h. GetValueInterpolated and the resampler's
+// scalar row kernels compile these templates; the resampler's vector row
+// kernels (mt/XResampleRowsAvx2.cpp) repeat each formula lane by lane, as
+// named at each formula below, and the test
+// MtResample.RowKernelsMatchTheGeneralPathBitForBit keeps them identical.
 #pragma once
 
 #include <algorithm>
 #include <cmath>
-#include <cstddef>
 
 #include <tivra/grid/XGrid.h>
 
-#include "grid/XGridSamples.h"
+#include "grid/XGridReaders.h"
 
 namespace Pelmora::Tivra::GridSamples {
-
-// Sample readers and writers. The algorithms below are written once against
-// this small interface: the typed forms address the sample block directly
-// with one codec per type, the virtual forms go through GetValue/SetValue so
-// that grids keeping their samples elsewhere behave the same.
-
-/// Reads (r, c) into v[4]; channels the type lacks stay NAN_REAL64.
-template <class S>
-struct TypedReader {
-    const uint8_t* pBase;
-    int nCols;
-    bool operator()(int r, int c, double* v) const
-    {
-        // Get writes the type's own channels; only the others need the marker.
-        for (int k = S::kChannels; k < 4; ++k) v[k] = NAN_REAL64;
-        S::Get(pBase + (std::ptrdiff_t(r) * nCols + c) * S::kSize, v);
-        return true;
-    }
-};
-
-struct VirtualReader {
-    const XGrid* pGrid;
-    bool operator()(int r, int c, double* v) const { return pGrid->GetValue(r, c, v[0], v[1], v[2], v[3]); }
-};
-
-/// Writes v[4] to (r, c) exactly as SetValue does. A one-channel type stores
-/// only channel a, so only that channel needs its clamp.
-template <class S>
-struct TypedWriter {
-    uint8_t* pBase;
-    int nCols;
-    void operator()(int r, int c, const double* v) const
-    {
-        double w[4] = {v[0], v[1], v[2], v[3]};
-        if constexpr (S::kChannels == 1) {
-            if (w[0] < kRangeMin[S::kCode]) w[0] = kRangeMin[S::kCode];
-            else if (w[0] > kRangeMax[S::kCode]) w[0] = kRangeMax[S::kCode];
-        } else {
-            PrepareForStore(S::kCode, w);
-        }
-        S::Put(pBase + (std::ptrdiff_t(r) * nCols + c) * S::kSize, w);
-    }
-};
-
-struct VirtualWriter {
-    XGrid* pGrid;
-    void operator()(int r, int c, const double* v) const { pGrid->SetValue(r, c, v[0], v[1], v[2], v[3]); }
-};
-
-/// Channels a reader delivers: a typed reader its type's count, the virtual
-/// one all four.
-template <class Reader>
-struct ReaderChannels {
-    static constexpr int value = 4;
-};
-template <class S>
-struct ReaderChannels<TypedReader<S>> {
-    static constexpr int value = S::kChannels;
-};
 
 /// True when (y, x) truncates toward zero to a cell of the grid: -1 < y < rows
 /// and -1 < x < cols. Also false for non-numbers, before any conversion.
@@ -82,6 +26,7 @@ inline bool InsideForInterpolation(double y, double x, int rows, int cols)
 /// Weight of the cubic kernel at distance d: 1.5d^3 - 2.5d^2 + 1 below 1,
 /// -0.5d^3 + 2.5d^2 - 4d + 2 below 2, else 0. Both pieces are evaluated and
 /// one is selected, so loops over weights compile without branches.
+/// Vector copy: CubicWeight4 in mt/XResampleRowsAvx2.cpp.
 inline double CubicWeight(double d)
 {
     const double inner = 1.5 * d * d * d - 2.5 * d * d + 1.0;
@@ -98,6 +43,8 @@ bool InterpolateAt(const Reader& read, int rows, int cols, double y, double x, i
 {
     constexpr int NC = ReaderChannels<Reader>::value;
     if constexpr (Method == XINTERP_NEAREST) {
+        // Vector copy: Gather4 in mt/XResampleRowsAvx2.cpp (a plain copy of
+        // the sample for integer types).
         return read(r0, c0, out);
     } else if constexpr (Method == XINTERP_BILINEAR) {
         const double dy = y - r0, dx = x - c0;
@@ -111,12 +58,15 @@ bool InterpolateAt(const Reader& read, int rows, int cols, double y, double x, i
                 out[k] = NAN_REAL64;
                 continue;
             }
+            // Vector copy: Bilinear4 in mt/XResampleRowsAvx2.cpp.
             out[k] = s00[k] + (s01[k] - s00[k]) * dx + (s10[k] - s00[k]) * dy +
                      (s00[k] - s01[k] - s10[k] + s11[k]) * dx * dy;
         }
         return true;
     } else {
         static_assert(Method == XINTERP_CUBIC);
+        // Vector copy: Cubic4 in mt/XResampleRowsAvx2.cpp, which forms the
+        // same distances, weights and sums in the same order.
         const double dy = y - r0, dx = x - c0;
         // The sixteen weights first (independent of the samples), then the
         // sums in window order.
