@@ -19,5 +19,6 @@
 #include "ostrel_sensor.h"
 #include "ostrel_geodesic.h"
 #include "ostrel_camera.h"
+#include "ostrel_magnetic.h"
 
 #endif /* OSTREL_H */

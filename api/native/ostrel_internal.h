@@ -18,8 +18,9 @@ extern std::atomic<int64_t> g_nLiveObjects;
 /// those whose core code allocates through the C++ library or XString, which
 /// report exhaustion by std::bad_alloc: the statistics (scratch rows), the
 /// palette names (an XString), the camera model's refinement and DLT start
-/// (index lists and the elimination's work arrays), and object creation
-/// (a constructor; see NewCounted). Each of them runs its work through this
+/// (index lists and the elimination's work arrays), the magnetic model (the
+/// coefficient file's path and parse), and object creation (a constructor;
+/// see NewCounted). Each of them runs its work through this
 /// guard. The other entries cannot throw: the grid, the warp coefficients
 /// and the camera's matrices take their memory from malloc or nothrow new
 /// and report failure by their results, the progress holder only stores

@@ -40,3 +40,4 @@
 #include <tivra/geo/XAttitude.h>
 #include <tivra/geo/XSensor.h>
 #include <tivra/geo/XGeodesic.h>
+#include <tivra/geo/XGeomagnetism.h>

@@ -19,6 +19,9 @@ int RunColorize(int argc, char** argv);
 /// tivra geodesic inverse|direct ...: geodesics on WGS 84.
 int RunGeodesic(int argc, char** argv);
 
+/// tivra magdec LAT LON HEIGHT_M DATE [--json]: magnetic declination.
+int RunMagdec(int argc, char** argv);
+
 /// tivra camera GCPS.csv: a frame camera fitted to control points.
 int RunCamera(int argc, char** argv);
 

@@ -2,7 +2,7 @@
 // subcommand; the rest belong to it.
 //
 //   tivra palettes OUT.png    swatch sheet of the built-in colour palettes
-//   tivra warp, stats, colorize, geodesic, camera, demo (see the command table)
+//   tivra warp, stats, colorize, geodesic, magdec, camera, demo (see the command table)
 //   tivra help                the list of subcommands
 //   tivra                     with no arguments runs the demo
 #include "Commands.h"
@@ -27,6 +27,7 @@ const Command kCommands[] = {
     {"stats", "IN", "count, extremes, mean, deviation, stretch range and histogram of each band", RunStats},
     {"colorize", "IN OUT.png", "render a single-band raster through a stretch and a palette", RunColorize},
     {"geodesic", "inverse|direct ...", "distance and azimuths, or destination, on WGS 84", RunGeodesic},
+    {"magdec", "LAT LON H DATE", "magnetic declination and its annual change from WMM.cof", RunMagdec},
     {"camera", "GCPS.csv", "fit a frame camera to control points with ground heights", RunCamera},
     {"demo", "[OUTDIR]", "the worked example on the bundled data (also: tivra with no arguments)", RunDemo},
 };
