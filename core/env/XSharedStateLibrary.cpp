@@ -4,6 +4,7 @@
 #include <dlfcn.h>
 
 #include <tivra/env/XGlobal.h>
+#include <tivra/runtime/XString.h>
 
 namespace Pelmora::Tivra {
 
@@ -37,6 +38,16 @@ void Clear()
     }
 }
 
+/// The directory of the core's own file, with its separator; empty when
+/// the system cannot tell.
+XString OwnDirectory()
+{
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&Clear), &info) == 0 || info.dli_fname == nullptr) return XString();
+    const XString strPath(info.dli_fname);
+    return strPath.Left(strPath.ReverseFind('/') + 1);
+}
+
 } // namespace
 
 bool LoadSharedStateLibrary()
@@ -45,6 +56,13 @@ bool LoadSharedStateLibrary()
     // By plain name: the core's run path ($ORIGIN) finds the copy installed
     // beside it, and every module of the process gets the same instance.
     void* h = dlopen(kSharedStateLibraryName, RTLD_NOW | RTLD_GLOBAL);
+    if (h == nullptr) {
+        // The same copy by its path. A sanitizer runtime that intercepts
+        // dlopen makes itself the caller, whose run path is not the core's,
+        // so the plain name alone finds nothing in sanitizer builds.
+        const XString strDir = OwnDirectory();
+        if (!strDir.IsEmpty()) h = dlopen(strDir + kSharedStateLibraryName, RTLD_NOW | RTLD_GLOBAL);
+    }
     if (h == nullptr) return false;
     for (int i = 0; i < 11; ++i) {
         g_pfnGet[i] = reinterpret_cast<Getter>(dlsym(h, kGetterNames[i]));

@@ -331,10 +331,10 @@ XArchive& XArchive::operator>>(XString& str)
 {
     bool bWide = false;
     const uint32_t n = ReadStringLength(true, bWide);
-    // An XString holds at most INT32_MAX - 1 bytes.
-    if (n > uint32_t(INT32_MAX - 1)) throw XMemoryException();
     if (!bWide) {
         EnsureRemaining(n);
+        // An XString holds at most INT32_MAX - 1 bytes.
+        if (n > uint32_t(INT32_MAX - 1)) throw XMemoryException();
         str.Empty();
         if (n > 0 && Read(str.GetBuffer(int(n)), n) != n) Fail(XArchiveException::endOfFile);
         return *this;
@@ -365,9 +365,10 @@ void XArchive::MapObject(const void* p, bool bClass)
     if (m_nMapCount >= kMaxMapCount) Fail(XArchiveException::badIndex);
     if (IsStoring()) {
         // The table grows with the objects (to a prime about four times as
-        // large), so that look-ups stay short in archives of millions of
-        // objects.
-        if (m_nMapCount > 2 * m_nHashSize) {
+        // large) and keeps at most one entry per bucket on average, so that
+        // look-ups stay short in archives of millions of objects: a new
+        // object's look-up walks its whole bucket.
+        if (m_nMapCount > m_nHashSize) {
             uint32_t nSize = 4 * m_nHashSize + 1;
             while (!IsPrime(nSize)) nSize += 2;
             auto* pMap = new XMap<void*, void*>(int(m_nGrowSize));

@@ -11,6 +11,22 @@ namespace Pelmora::Tivra {
 
 // Storage is an array from new TYPE[] and goes back through delete[].
 
+namespace {
+
+/// n value-initialised elements; a memory failure becomes the core's
+/// exception.
+template <class TYPE>
+TYPE* NewArray(size_t n)
+{
+    try {
+        return new TYPE[n]();
+    } catch (const std::bad_alloc&) {
+        throw XMemoryException();
+    }
+}
+
+} // namespace
+
 template <class TYPE>
 XArrayImpl<TYPE>::~XArrayImpl()
 {
@@ -29,8 +45,7 @@ void XArrayImpl<TYPE>::SetSize(int nNewSize, int nGrowBy)
         return;
     }
     if (m_pData == nullptr) {
-        m_pData = new (std::nothrow) TYPE[size_t(nNewSize)](); // value-initialised: null
-        if (m_pData == nullptr) throw XMemoryException();
+        m_pData = NewArray<TYPE>(size_t(nNewSize)); // value-initialised: null
         m_nSize = m_nMaxSize = nNewSize;
         return;
     }
@@ -50,8 +65,7 @@ void XArrayImpl<TYPE>::SetSize(int nNewSize, int nGrowBy)
     const int64_t nNewMax = std::max(int64_t(m_nMaxSize) + nStep, int64_t(nNewSize));
     if (nNewMax > INT32_MAX) throw XMemoryException();
 
-    TYPE* pNewData = new (std::nothrow) TYPE[size_t(nNewMax)](); // the part beyond the old size stays null
-    if (pNewData == nullptr) throw XMemoryException();
+    TYPE* pNewData = NewArray<TYPE>(size_t(nNewMax)); // the part beyond the old size stays null
     std::memcpy(pNewData, m_pData, size_t(m_nSize) * sizeof(TYPE));
     delete[] m_pData;
     m_pData = pNewData;

@@ -66,8 +66,12 @@ void XMapImpl<KEYKIND, VALUE>::InitHashTable(uint32_t nHashSize)
     if (m_nCount > 0) RemoveAll();
     // The new table is made before the old one goes, so that a memory
     // failure leaves the map as it was.
-    XAssoc** pTable = new (std::nothrow) XAssoc*[nHashSize](); // value-initialised: all buckets empty
-    if (pTable == nullptr) throw XMemoryException();
+    XAssoc** pTable = nullptr;
+    try {
+        pTable = new XAssoc*[nHashSize](); // value-initialised: all buckets empty
+    } catch (const std::bad_alloc&) {
+        throw XMemoryException();
+    }
     delete[] m_pHashTable;
     m_pHashTable = pTable;
     m_nHashTableSize = nHashSize;
