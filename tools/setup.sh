@@ -6,6 +6,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev libalglib-dev libpng-dev libtiff-dev libgeotiff-dev libjpeg-dev)
+# Optional, only with TIVRA_SETUP_FUZZ=1: clang and its libFuzzer runtime for
+# the fuzz targets (fuzz/README.md); the normal set-up does not need them.
+optional=(clang libclang-rt-dev)
+[[ ${TIVRA_SETUP_FUZZ:-0} == 1 ]] && packages+=("${optional[@]}")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -125,6 +125,33 @@ int FindPathSeparator(const char* pszPath, int nStart, bool bReverse)
     return -1;
 }
 
+XString GetPathFileName(const char* pszPath)
+{
+    if (pszPath == nullptr) return XString();
+    const int n = FindPathSeparator(pszPath, 0, true);
+    return XString(pszPath + n + 1);
+}
+
+XString GetPathFileTitle(const char* pszPath)
+{
+    const XString strName = GetPathFileName(pszPath);
+    const int n = strName.ReverseFind('.');
+    return n < 0 ? strName : strName.Left(n);
+}
+
+XString GetPathVolumeRoot(const char* pszPath)
+{
+    // Every directory lies on one tree here; the volume that holds a name is
+    // the file system of its nearest existing directory, walking up.
+    XString strDir = pszPath != nullptr ? pszPath : "";
+    while (!strDir.IsEmpty() && !IsDirectory(strDir)) {
+        const int n = FindPathSeparator(strDir, 0, true);
+        if (n <= 0) return n == 0 ? XString("/") : XString(".");
+        strDir = strDir.Left(n);
+    }
+    return strDir.IsEmpty() ? XString(".") : strDir;
+}
+
 bool RemoveDirectory(const char* pszPath) { return pszPath != nullptr && rmdir(pszPath) == 0; }
 
 bool CreateDirectories(const char* pszPath)

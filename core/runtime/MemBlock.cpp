@@ -1,6 +1,9 @@
 #include <tivra/runtime/MemBlock.h>
 
 #include <cstddef>
+#include <new>
+
+#include <tivra/runtime/XException.h>
 
 namespace Pelmora::Tivra {
 
@@ -11,7 +14,12 @@ namespace Pelmora::Tivra {
 MemBlock* MemBlock::Create(MemBlock*& pHead, uint32_t nMax, uint32_t cbElement)
 {
     const size_t cbBlock = sizeof(MemBlock) + size_t(nMax) * size_t(cbElement);
-    MemBlock* p = reinterpret_cast<MemBlock*>(new uint8_t[cbBlock]);
+    MemBlock* p = nullptr;
+    try {
+        p = reinterpret_cast<MemBlock*>(new uint8_t[cbBlock]);
+    } catch (const std::bad_alloc&) {
+        throw XMemoryException();
+    }
     p->pNext = pHead;
     pHead = p;
     return p;

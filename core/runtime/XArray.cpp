@@ -4,9 +4,28 @@
 #include <cstring>
 #include <new>
 
+#include <tivra/runtime/XArchive.h>
+#include <tivra/runtime/XException.h>
+
 namespace Pelmora::Tivra {
 
 // Storage is an array from new TYPE[] and goes back through delete[].
+
+namespace {
+
+/// n value-initialised elements; a memory failure becomes the core's
+/// exception.
+template <class TYPE>
+TYPE* NewArray(size_t n)
+{
+    try {
+        return new TYPE[n]();
+    } catch (const std::bad_alloc&) {
+        throw XMemoryException();
+    }
+}
+
+} // namespace
 
 template <class TYPE>
 XArrayImpl<TYPE>::~XArrayImpl()
@@ -26,7 +45,7 @@ void XArrayImpl<TYPE>::SetSize(int nNewSize, int nGrowBy)
         return;
     }
     if (m_pData == nullptr) {
-        m_pData = new TYPE[size_t(nNewSize)](); // value-initialised: null
+        m_pData = NewArray<TYPE>(size_t(nNewSize)); // value-initialised: null
         m_nSize = m_nMaxSize = nNewSize;
         return;
     }
@@ -44,9 +63,9 @@ void XArrayImpl<TYPE>::SetSize(int nNewSize, int nGrowBy)
     // Widened, so that a capacity near the 32-bit limit reports a memory
     // failure rather than wrapping.
     const int64_t nNewMax = std::max(int64_t(m_nMaxSize) + nStep, int64_t(nNewSize));
-    if (nNewMax > INT32_MAX) throw std::bad_alloc();
+    if (nNewMax > INT32_MAX) throw XMemoryException();
 
-    TYPE* pNewData = new TYPE[size_t(nNewMax)](); // the part beyond the old size stays null
+    TYPE* pNewData = NewArray<TYPE>(size_t(nNewMax)); // the part beyond the old size stays null
     std::memcpy(pNewData, m_pData, size_t(m_nSize) * sizeof(TYPE));
     delete[] m_pData;
     m_pData = pNewData;
@@ -110,7 +129,22 @@ template class XArrayImpl<XObject*>;
 XIMPLEMENT_SERIAL(XPtrArray, XObject, 1)
 XIMPLEMENT_SERIAL(XObArray, XObject, 1)
 
-void XArray<void*>::Serialize(XArchive&) {}
-void XObArray::Serialize(XArchive&) {}
+void XObArray::Serialize(XArchive& ar)
+{
+    XObject::Serialize(ar);
+    if (ar.IsStoring()) {
+        ar << uint32_t(GetSize());
+        for (int i = 0; i < GetSize(); ++i) ar.WriteObject(GetAt(i));
+        return;
+    }
+    uint32_t nCount = 0;
+    ar >> nCount;
+    // Every element takes at least its tag byte: a count beyond the bytes
+    // left is a damaged stream, found before the array is sized for it.
+    ar.EnsureRemaining(nCount);
+    if (nCount > uint32_t(INT32_MAX)) throw XMemoryException();
+    SetSize(int(nCount));
+    for (int i = 0; i < int(nCount); ++i) SetAt(i, ar.ReadObject(nullptr));
+}
 
 } // namespace Pelmora::Tivra

@@ -3,6 +3,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
+
+#include <tivra/runtime/XArchive.h>
+#include <tivra/runtime/XException.h>
 
 namespace Pelmora::Tivra {
 
@@ -62,7 +66,12 @@ void XMapImpl<KEYKIND, VALUE>::InitHashTable(uint32_t nHashSize)
     if (m_nCount > 0) RemoveAll();
     // The new table is made before the old one goes, so that a memory
     // failure leaves the map as it was.
-    XAssoc** pTable = new XAssoc*[nHashSize](); // value-initialised: all buckets empty
+    XAssoc** pTable = nullptr;
+    try {
+        pTable = new XAssoc*[nHashSize](); // value-initialised: all buckets empty
+    } catch (const std::bad_alloc&) {
+        throw XMemoryException();
+    }
     delete[] m_pHashTable;
     m_pHashTable = pTable;
     m_nHashTableSize = nHashSize;
@@ -204,9 +213,79 @@ XIMPLEMENT_SERIAL(XMapStringToPtr, XObject, 1)
 XIMPLEMENT_SERIAL(XMapStringToOb, XObject, 1)
 XIMPLEMENT_SERIAL(XMapWordToOb, XObject, 1)
 
-void XMapPtrToPtr::Serialize(XArchive&) {}
-void XMapStringToPtr::Serialize(XArchive&) {}
-void XMapStringToOb::Serialize(XArchive&) {}
-void XMapWordToOb::Serialize(XArchive&) {}
+// Stored form of the object maps: the class chain, the count (32 bits), then
+// per entry the key (a string, or 16 bits) and the object. Entries come back
+// in the order they were written; the walk order of the map read may differ,
+// since it depends on insertion order within a bucket.
+//
+// A key that is in the map already when it is read is refused: a stream
+// written from a map names each key once, and replacing the value would
+// leave the object read before it held by nobody.
+
+namespace {
+
+template <class MAP, class KEY>
+bool HasKey(const MAP& map, KEY key)
+{
+    XObject* p = nullptr;
+    return map.Lookup(key, p);
+}
+
+void RefuseKnownKey(const XArchive& ar, bool bKnown)
+{
+    if (bKnown) throw XArchiveException(XArchiveException::badIndex, ar.GetFileName());
+}
+
+} // namespace
+
+void XMapStringToOb::Serialize(XArchive& ar)
+{
+    XObject::Serialize(ar);
+    if (ar.IsStoring()) {
+        ar << uint32_t(GetCount());
+        for (XPOSITION pos = GetStartPosition(); pos != nullptr;) {
+            XString strKey;
+            XObject* pValue = nullptr;
+            GetNextAssoc(pos, strKey, pValue);
+            ar << strKey;
+            ar.WriteObject(pValue);
+        }
+        return;
+    }
+    uint32_t nCount = 0;
+    ar >> nCount;
+    ar.EnsureRemaining(uint64_t(nCount) * 2);  // a key's length byte and a tag at least
+    for (uint32_t i = 0; i < nCount; ++i) {
+        XString strKey;
+        ar >> strKey;
+        RefuseKnownKey(ar, HasKey(*this, static_cast<const char*>(strKey)));
+        SetAt(strKey, ar.ReadObject(nullptr));
+    }
+}
+
+void XMapWordToOb::Serialize(XArchive& ar)
+{
+    XObject::Serialize(ar);
+    if (ar.IsStoring()) {
+        ar << uint32_t(GetCount());
+        for (XPOSITION pos = GetStartPosition(); pos != nullptr;) {
+            uint16_t wKey = 0;
+            XObject* pValue = nullptr;
+            GetNextAssoc(pos, wKey, pValue);
+            ar << wKey;
+            ar.WriteObject(pValue);
+        }
+        return;
+    }
+    uint32_t nCount = 0;
+    ar >> nCount;
+    ar.EnsureRemaining(uint64_t(nCount) * 3);  // a 16-bit key and a tag at least
+    for (uint32_t i = 0; i < nCount; ++i) {
+        uint16_t wKey = 0;
+        ar >> wKey;
+        RefuseKnownKey(ar, HasKey(*this, wKey));
+        SetAt(wKey, ar.ReadObject(nullptr));
+    }
+}
 
 } // namespace Pelmora::Tivra

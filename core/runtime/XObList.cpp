@@ -1,5 +1,7 @@
 #include <tivra/runtime/XObList.h>
 
+#include <tivra/runtime/XArchive.h>
+
 namespace Pelmora::Tivra {
 
 XIMPLEMENT_SERIAL(XObList, XObject, 1)
@@ -16,7 +18,19 @@ XObList::XObList(int nBlockSize)
 
 XObList::~XObList() { RemoveAll(); }
 
-void XObList::Serialize(XArchive&) {}
+void XObList::Serialize(XArchive& ar)
+{
+    XObject::Serialize(ar);
+    if (ar.IsStoring()) {
+        ar << uint32_t(m_nCount);
+        for (const XNode* p = m_pNodeHead; p != nullptr; p = p->pNext) ar.WriteObject(p->data);
+        return;
+    }
+    uint32_t nCount = 0;
+    ar >> nCount;
+    ar.EnsureRemaining(nCount);  // a tag byte per element at least
+    for (uint32_t i = 0; i < nCount; ++i) AddTail(ar.ReadObject(nullptr));
+}
 
 void XObList::RemoveAll()
 {

@@ -46,8 +46,6 @@ bool XObject::IsKindOf(const XRuntimeClass* pClass) const
     return pThis != nullptr && pThis->IsDerivedFrom(pClass);
 }
 
-void XObject::Serialize(XArchive&) {}
-
 // ---- XRuntimeClass ------------------------------------------------------------------
 
 XObject* XRuntimeClass::CreateObject() const

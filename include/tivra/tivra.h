@@ -14,6 +14,9 @@
 #include <tivra/runtime/XArray.h>
 #include <tivra/runtime/XMap.h>
 #include <tivra/runtime/XObList.h>
+#include <tivra/runtime/XException.h>
+#include <tivra/runtime/XFile.h>
+#include <tivra/runtime/XArchive.h>
 #include <tivra/platform/XPlatformTypes.h>
 #include <tivra/geo/XGeoConstants.h>
 #include <tivra/geo/XDms.h>

@@ -24,8 +24,8 @@ struct MemBlock {
 
     /// Allocates a block with room for nMax elements of cbElement bytes each,
     /// links it in front of pHead, makes it the new head and returns it.
-    /// Memory failure throws std::bad_alloc (the core's memory exception is
-    /// not there yet) and leaves the chain unchanged.
+    /// Memory failure throws XMemoryException and leaves the chain
+    /// unchanged.
     static MemBlock* Create(MemBlock*& pHead, uint32_t nMax, uint32_t cbElement);
 
     /// Frees this block and every block after it.

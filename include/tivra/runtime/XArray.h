@@ -16,8 +16,8 @@ namespace Pelmora::Tivra {
 /// elements, or with m_nGrowBy 0 one eighth of the current size, at least 4
 /// and at most 1024, so that appends cost amortised constant time without
 /// over-allocating large arrays. Indices are not checked: keeping them in
-/// range is the caller's business. Memory failure throws std::bad_alloc (the
-/// core's memory exception is not there yet) and leaves the array unchanged.
+/// range is the caller's business. Memory failure throws XMemoryException and
+/// leaves the array unchanged.
 template <class TYPE>
 class XArrayImpl : public XObject {
 public:
@@ -83,8 +83,8 @@ class XArray<void*> : public XArrayImpl<void*> {
     XDECLARE_SERIAL(XArray)
 public:
     XArray() = default;
-    /// Stored form: not written yet (archives of this array come later).
-    void Serialize(XArchive& ar) override;
+    // Stored form: the class chain only (XObject::Serialize); addresses mean
+    // nothing in a file.
 };
 
 /// The name under which XArray<void*> is registered as a runtime class.
@@ -95,7 +95,9 @@ class XObArray : public XArrayImpl<XObject*> {
     XDECLARE_SERIAL(XObArray)
 public:
     XObArray() = default;
-    /// Stored form: not written yet (archives of this array come later).
+    /// Stored form: the class chain, the count (32 bits), then each element
+    /// through XArchive::WriteObject. Loading sets the size to the count
+    /// first and replaces the elements.
     void Serialize(XArchive& ar) override;
 };
 

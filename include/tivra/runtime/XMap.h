@@ -60,8 +60,7 @@ struct XWordKey {
 /// order and, within a bucket, the most recently inserted key first.
 /// Inserting or removing during a walk invalidates it.
 ///
-/// Memory failure throws std::bad_alloc (the core's memory exception is not
-/// there yet) and leaves the map unchanged.
+/// Memory failure throws XMemoryException and leaves the map unchanged.
 template <class KEYKIND, class VALUE>
 class XMapImpl : public XObject {
 public:
@@ -145,8 +144,8 @@ class XMap<void*, void*> : public XMapImpl<XPtrKey, void*> {
     XDECLARE_SERIAL(XMap)
 public:
     explicit XMap(int nBlockSize = 10) : XMapImpl(nBlockSize) {}
-    /// Stored form: not written yet (archives of this map come later).
-    void Serialize(XArchive& ar) override;
+    // Stored form: the class chain only (XObject::Serialize); pointer values
+    // mean nothing in a file.
 };
 
 /// String to pointer: the shape of the shared record's named-block map.
@@ -155,8 +154,8 @@ class XMap<XString, void*> : public XMapImpl<XStringKey, void*> {
     XDECLARE_SERIAL(XMap)
 public:
     explicit XMap(int nBlockSize = 10) : XMapImpl(nBlockSize) {}
-    /// Stored form: not written yet (archives of this map come later).
-    void Serialize(XArchive& ar) override;
+    // Stored form: the class chain only (XObject::Serialize); pointer values
+    // mean nothing in a file.
 };
 
 /// The names under which the two maps are registered as runtime classes.
@@ -168,7 +167,10 @@ class XMapStringToOb : public XMapImpl<XStringKey, XObject*> {
     XDECLARE_SERIAL(XMapStringToOb)
 public:
     explicit XMapStringToOb(int nBlockSize = 10) : XMapImpl(nBlockSize) {}
-    /// Stored form: not written yet (archives of this map come later).
+    /// Stored form: the class chain, the count (32 bits), then per entry the
+    /// key as an archive string and the object through WriteObject. Loading
+    /// adds the entries to those present; a key already present (named
+    /// twice in the stream) throws XArchiveException badIndex.
     void Serialize(XArchive& ar) override;
 };
 
@@ -177,7 +179,10 @@ class XMapWordToOb : public XMapImpl<XWordKey, XObject*> {
     XDECLARE_SERIAL(XMapWordToOb)
 public:
     explicit XMapWordToOb(int nBlockSize = 10) : XMapImpl(nBlockSize) {}
-    /// Stored form: not written yet (archives of this map come later).
+    /// Stored form: the class chain, the count (32 bits), then per entry the
+    /// key (16 bits) and the object through WriteObject. Loading adds the
+    /// entries to those present; a key already present (named twice in the
+    /// stream) throws XArchiveException badIndex.
     void Serialize(XArchive& ar) override;
 };
 

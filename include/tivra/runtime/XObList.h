@@ -16,8 +16,8 @@ namespace Pelmora::Tivra {
 /// A position (XPOSITION) stands on a node and stays valid until that node
 /// is removed. Head, tail and positions passed in are not checked: asking an
 /// empty list for its head, or passing a null or foreign position, is the
-/// caller's error. Memory failure throws std::bad_alloc (the core's memory
-/// exception is not there yet) and leaves the list unchanged.
+/// caller's error. Memory failure throws XMemoryException and leaves the list
+/// unchanged.
 class XObList : public XObject {
     XDECLARE_SERIAL(XObList)
 public:
@@ -76,7 +76,9 @@ public:
     /// index is out of range.
     XPOSITION FindIndex(int nIndex) const;
 
-    /// Stored form: not written yet (archives of this list come later).
+    /// Stored form: the class chain, the count (32 bits), then each element
+    /// from head to tail through XArchive::WriteObject. Loading appends the
+    /// elements at the tail.
     void Serialize(XArchive& ar) override;
 
 private:

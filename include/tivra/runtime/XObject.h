@@ -31,6 +31,14 @@ struct XRuntimeClass {
     /// True when pBase is this record or one of its bases.
     bool IsDerivedFrom(const XRuntimeClass* pBase) const;
 
+    /// Writes the schema (32 bits), the name's length (16 bits) and the
+    /// name; a name of 64 bytes or more throws XArchiveException badClass.
+    void Store(XArchive& ar) const;
+    /// Reads what Store wrote and returns the class registered under the
+    /// name, with the stored schema in *pwSchemaNum. Null when the name is
+    /// 64 bytes or longer, runs short or is not registered.
+    static XRuntimeClass* Load(XArchive& ar, uint32_t* pwSchemaNum);
+
     /// The record registered under the name, or null (none registered, or
     /// no shared record).
     static XRuntimeClass* FromName(const char* pszClassName);
@@ -58,8 +66,10 @@ public:
     virtual XRuntimeClass* GetRuntimeClass() const;
     /// True when the object's class is pClass or derives from it.
     virtual bool IsKindOf(const XRuntimeClass* pClass) const;
-    /// Reads or writes the object's state through an archive. The root has
-    /// no state of its own.
+    /// Reads or writes the object's state through an archive. The root
+    /// writes its class chain (XArchive::WriteClass) and reads it back,
+    /// throwing XArchiveException badClass when the stream names another
+    /// class; derived classes call it first, then add their data.
     virtual void Serialize(XArchive& ar);
 
     /// Adds a reference.
