@@ -10,6 +10,7 @@
 #include <tivra/mt/XResamplePixels.h>
 #include <tivra/mt/XWarpCoeff.h>
 
+#include <atomic>
 #include <vector>
 
 using namespace Pelmora::Tivra;
@@ -25,6 +26,7 @@ constexpr double N = NAN_REAL64;
 class ScaledGrid : public XGrid {
 public:
     using XGrid::XGrid;
+    ScaledGrid(const ScaledGrid& src) : XGrid(src), m_nWrites(src.m_nWrites.load()) {}
     bool GetValue(int r, int c, double& a, double& b, double& cc, double& d) const override
     {
         const bool ok = XGrid::GetValue(r, c, a, b, cc, d);
@@ -36,7 +38,7 @@ public:
         ++m_nWrites;
         XGrid::SetValue(r, c, a / 2, b, cc, d);
     }
-    int m_nWrites = 0;
+    std::atomic<int> m_nWrites{0};  // the resampler writes from several workers
 };
 
 /// Adds a member, keeps sample access.
