@@ -19,5 +19,7 @@
 #include "ostrel_sensor.h"
 #include "ostrel_geodesic.h"
 #include "ostrel_camera.h"
+#include "ostrel_registry.h"
+#include "ostrel_env.h"
 
 #endif /* OSTREL_H */
