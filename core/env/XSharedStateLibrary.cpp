@@ -4,6 +4,7 @@
 #include <dlfcn.h>
 
 #include <tivra/env/XGlobal.h>
+#include <tivra/runtime/XString.h>
 
 namespace Pelmora::Tivra {
 
@@ -37,6 +38,24 @@ void Clear()
     }
 }
 
+/// Loads the library from the core's own directory, by full path: what the
+/// core's run path ($ORIGIN) means. A dlopen wrapped by another library (as
+/// AddressSanitizer wraps it) searches with the wrapper's run path instead of
+/// the core's, so the plain name alone does not find the copy beside the
+/// core there. The library's soname is its plain name, so modules that look
+/// it up by name still find this instance.
+void* LoadBesideCore()
+{
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&LoadSharedStateLibrary), &info) == 0 || info.dli_fname == nullptr)
+        return nullptr;
+    XString strPath(info.dli_fname);
+    const int n = strPath.ReverseFind('/');
+    if (n < 0) return nullptr;
+    strPath = strPath.Left(n + 1) + kSharedStateLibraryName;
+    return dlopen(strPath, RTLD_NOW | RTLD_GLOBAL);
+}
+
 } // namespace
 
 bool LoadSharedStateLibrary()
@@ -45,6 +64,7 @@ bool LoadSharedStateLibrary()
     // By plain name: the core's run path ($ORIGIN) finds the copy installed
     // beside it, and every module of the process gets the same instance.
     void* h = dlopen(kSharedStateLibraryName, RTLD_NOW | RTLD_GLOBAL);
+    if (h == nullptr) h = LoadBesideCore();
     if (h == nullptr) return false;
     for (int i = 0; i < 11; ++i) {
         g_pfnGet[i] = reinterpret_cast<Getter>(dlsym(h, kGetterNames[i]));
