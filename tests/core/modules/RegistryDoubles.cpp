@@ -29,6 +29,7 @@
 #include <mutex>
 #include <new>
 #include <stdexcept>
+#include <unordered_set>
 #include <vector>
 
 #include <tivra/env/XGlobal.h>
@@ -65,9 +66,10 @@ std::atomic<int64_t> g_nDestroyedWhileReferenced{0}, g_nUsedAfterDestruction{0};
 std::mutex g_mutexEvents;
 std::vector<int32_t> g_events;
 
-/// Memory of destroyed doubles, freed by DoublesReset.
+/// Memory of destroyed doubles, freed by DoublesReset; a set, since an object
+/// destroyed twice (a fault the counters report) is handed back twice.
 std::mutex g_mutexRetired;
-std::vector<void*> g_retired;
+std::unordered_set<void*> g_retired;
 
 void Record(int32_t nEvent)
 {
@@ -81,7 +83,7 @@ void Retire(void* p)
     ::operator delete(p);
 #else
     std::lock_guard<std::mutex> lock(g_mutexRetired);
-    g_retired.push_back(p);
+    g_retired.insert(p);
 #endif
 }
 
