@@ -2,7 +2,8 @@
 # The native tests again under the sanitizers, as part of the test command:
 #   build-asan/  AddressSanitizer (leak detection on) with UndefinedBehaviorSanitizer:
 #                every CTest test, the tivra program's end-to-end tests and the
-#                installed-package check included;
+#                installed-package check included; then the .NET tests (the registry
+#                stress test among them) on the instrumented native libraries;
 #   build-tsan/  ThreadSanitizer: the GoogleTest suite, whose worker pool, thread,
 #                lock, condition-variable, resampling and convolution tests run
 #                on several threads.
@@ -18,6 +19,16 @@ export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 cmake -S . -B build-asan -G Ninja -DTIVRA_SANITIZE=ON -DTIVRA_BUILD_BENCH=OFF
 cmake --build build-asan -j "$(nproc)"
 ctest --test-dir build-asan --output-on-failure -j "$(nproc)"
+
+# The .NET tests on the instrumented libostrel, libtivra and test doubles. The .NET host is not
+# instrumented, so the sanitizer runtime is preloaded. Leak detection is off (the .NET runtime
+# does not free its own memory at exit) and SIGSEGV stays with .NET, which turns it into
+# NullReferenceException.
+dotnet build tests/api/Pelmora.Ostrel.Tests -c Release -p:TivraNativeBuildDir="$PWD/build-asan" \
+  -o build-asan/dotnet-tests
+LD_PRELOAD="$(c++ -print-file-name=libasan.so)" \
+  ASAN_OPTIONS=detect_leaks=0:handle_segv=0:allow_user_segv_handler=1:abort_on_error=0 \
+  dotnet test build-asan/dotnet-tests/Pelmora.Ostrel.Tests.dll
 
 cmake -S . -B build-tsan -G Ninja -DTIVRA_TSAN=ON -DTIVRA_BUILD_BENCH=OFF -DTIVRA_BUILD_TOOLS=OFF
 cmake --build build-tsan -j "$(nproc)" --target tivra_core_tests

@@ -25,9 +25,10 @@ public static partial class Xfn
     internal static int m_nDefaultAutoCleanGCMapTime;
 
     /// <summary>
-    /// Sets the static state before any other use of the class: every automatic-cleaning switch
-    /// on, every stop flag off, and a base cleaning interval of 30 seconds. Nothing native is
-    /// touched and no thread is started here.
+    /// Sets the static state before any other use of the class: every registry and cleaning
+    /// thread null (as declared), every automatic-cleaning switch on, every stop flag off, and a
+    /// base cleaning interval of 30 seconds. Nothing native is touched and no thread is started
+    /// here: the cleaning threads start with the first registration of their family.
     /// </summary>
     static Xfn()
     {
@@ -44,7 +45,9 @@ public static partial class Xfn
 
     /// <summary>
     /// Whether released objects of the SC family are cleaned automatically in the background.
-    /// Initially true.
+    /// Initially true. When it is on at the family's first registration, that registration starts
+    /// the family's cleaning thread. Turning it off ends that thread within a second, for good:
+    /// turning it on again does not restart it.
     /// </summary>
     public static bool EnableAutoGCMapSC
     {
@@ -54,7 +57,9 @@ public static partial class Xfn
 
     /// <summary>
     /// Whether released objects of the VC family are cleaned automatically in the background.
-    /// Initially true.
+    /// Initially true. When it is on at the family's first registration, that registration starts
+    /// the family's cleaning thread. Turning it off ends that thread within a second, for good:
+    /// turning it on again does not restart it.
     /// </summary>
     public static bool EnableAutoGCMapVC
     {
@@ -64,7 +69,9 @@ public static partial class Xfn
 
     /// <summary>
     /// Whether released objects of the FT family are cleaned automatically in the background.
-    /// Initially true.
+    /// Initially true. When it is on at the family's first registration, that registration starts
+    /// the family's cleaning thread. Turning it off ends that thread within a second, for good:
+    /// turning it on again does not restart it.
     /// </summary>
     public static bool EnableAutoGCMapFT
     {

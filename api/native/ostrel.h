@@ -20,5 +20,7 @@
 #include "ostrel_geodesic.h"
 #include "ostrel_camera.h"
 #include "ostrel_magnetic.h"
+#include "ostrel_registry.h"
+#include "ostrel_env.h"
 
 #endif /* OSTREL_H */

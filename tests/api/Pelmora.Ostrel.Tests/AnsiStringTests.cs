@@ -7,14 +7,15 @@ namespace Pelmora.Ostrel.Tests;
 
 public class AnsiStringTests
 {
-    private const string WideMessage =
+    internal const string WideMessage =
         "Conversion from WideChar to MultiByte failed.  Please check the content of the string and/or locale settings.";
-    private const string MultiByteMessage =
+    internal const string MultiByteMessage =
         "Conversion from MultiByte to WideChar failed.  Please check the content of the string and/or locale settings.";
-    private const string SizeMessage = "Size of string exceeds INT_MAX.";
+    internal const string SizeMessage = "Size of string exceeds INT_MAX.";
 
-    // An encoding that reports fixed counts and writes nothing, to drive the failure paths.
-    private sealed class FakeEncoding(int byteCount, int charCount) : Encoding
+    // An encoding that reports fixed counts and writes nothing, to drive the failure paths (also
+    // of the path members of Xfn).
+    internal sealed class FakeEncoding(int byteCount, int charCount) : Encoding
     {
         public override int GetByteCount(char[] chars, int index, int count) => byteCount;
         public override int GetBytes(char[] chars, int charIndex, int charCount, byte[] bytes, int byteIndex) => 0;
