@@ -23,10 +23,11 @@ ctest --test-dir build-asan --output-on-failure -j "$(nproc)"
 # The .NET tests on the instrumented libostrel, libtivra and test doubles. The .NET host is not
 # instrumented, so the sanitizer runtime is preloaded. Leak detection is off (the .NET runtime
 # does not free its own memory at exit) and SIGSEGV stays with .NET, which turns it into
-# NullReferenceException.
+# NullReferenceException. The assembly is run directly, without the project's run settings, so
+# the installation home they would give (the instrumented build tree, with its WMM.cof) is set here.
 dotnet build tests/api/Pelmora.Ostrel.Tests -c Release -p:TivraNativeBuildDir="$PWD/build-asan" \
   -o build-asan/dotnet-tests
-LD_PRELOAD="$(c++ -print-file-name=libasan.so)" \
+TIVRA_HOME="$PWD/build-asan" LD_PRELOAD="$(c++ -print-file-name=libasan.so)" \
   ASAN_OPTIONS=detect_leaks=0:handle_segv=0:allow_user_segv_handler=1:abort_on_error=0 \
   dotnet test build-asan/dotnet-tests/Pelmora.Ostrel.Tests.dll
 
