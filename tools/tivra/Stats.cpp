@@ -1,5 +1,6 @@
 #include "Stats.h"
 
+#include "Cli.h"
 #include "Progress.h"
 
 #include <tivra/grid/XStatistics.h>
@@ -12,14 +13,14 @@
 
 namespace Pelmora::Tivra::Tool {
 
-bool ComputeBandStats(const XGrid& band, double noData, BandStats& stats, ProgressBar* bar, double base, double span)
+bool ComputeBandStats(const XGrid& band, double noData, BandStats& stats, const ProgressSpan& progress)
 {
     const int rows = band.GetRSize(), cols = band.GetCSize(), type = band.GetDataType();
     const size_t rowBytes = static_cast<size_t>(cols) * DATASIZE[type];
     XStatAccum acc{};
     for (int r = 0; r < rows; ++r) {
         Xfn::AccumulateRowStatistics(acc, cols, type, band.GetData() + r * rowBytes, noData);
-        if (bar && (r & 63) == 0) bar->Update(base + span * 0.5 * r / rows);
+        if ((r & 63) == 0) progress.Update(0.5 * r / rows);
     }
     stats = BandStats();
     stats.count = acc.count;
@@ -32,7 +33,7 @@ bool ComputeBandStats(const XGrid& band, double noData, BandStats& stats, Progre
     const double hi = stats.max > stats.min ? stats.max : stats.min + 1;
     for (int r = 0; r < rows; ++r) {
         Xfn::AccumulateHistogram(band.GetData() + r * rowBytes, cols, hist, type, noData, stats.min, hi);
-        if (bar && (r & 63) == 0) bar->Update(base + span * (0.5 + 0.5 * r / rows));
+        if ((r & 63) == 0) progress.Update(0.5 + 0.5 * r / rows);
     }
     std::copy(hist.bins, hist.bins + 256, stats.bins);
     Xfn::GetStretchRange(stats.bins, stats.min, hi, stats.mean, stats.stdDev, stats.stretchLow, stats.stretchHigh);
@@ -48,9 +49,9 @@ bool ComputeBandStats(const XGrid& band, double noData, BandStats& stats, Progre
 void PrintBandStats(const BandStats& s, bool histogram, const char* in)
 {
     std::printf("%scount    %llu\n", in, static_cast<unsigned long long>(s.count));
-    std::printf("%sminimum  %.6g\n%smaximum  %.6g\n", in, s.min, in, s.max);
-    std::printf("%smean     %.6g\n%sstd dev  %.6g\n", in, s.mean, in, s.stdDev);
-    std::printf("%sstretch  %.6g to %.6g\n", in, s.stretchLow, s.stretchHigh);
+    std::printf("%sminimum  %s\n%smaximum  %s\n", in, FormatNumber(s.min).c_str(), in, FormatNumber(s.max).c_str());
+    std::printf("%smean     %s\n%sstd dev  %s\n", in, FormatNumber(s.mean).c_str(), in, FormatNumber(s.stdDev).c_str());
+    std::printf("%sstretch  %s to %s\n", in, FormatNumber(s.stretchLow).c_str(), FormatNumber(s.stretchHigh).c_str());
     if (!histogram) return;
     // 16 lines of 16 bins each, bars scaled to the fullest line.
     uint64_t lines[16] = {}, most = 0;
@@ -103,7 +104,7 @@ bool FindPalette(const std::string& text, _XCOLORTABLE& palette)
 
 bool Colorize(const Raster& in, _XCOLORTABLE palette, double low, double high, Raster& out, std::string& error)
 {
-    if (in.bands.size() != 1) {
+    if (in.BandCount() != 1) {
         error = "colorize takes a single-band raster; this one has " + std::to_string(in.bands.size()) + " bands";
         return false;
     }
@@ -120,17 +121,18 @@ bool Colorize(const Raster& in, _XCOLORTABLE palette, double low, double high, R
     out.left = in.left;
     out.rowSpacing = in.rowSpacing;
     out.colSpacing = in.colSpacing;
-    out.epsg = in.epsg;
-    out.geographic = in.geographic;
+    out.crs = in.crs;
     out.bands.resize(3);
+    out.noData.resize(3);
     for (auto& b : out.bands) b.AllocExact(rows, cols, XDT_UINT08);
     out.ApplyGeo();
     const double scale = high > low ? 255.0 / (high - low) : 0.0;
+    const std::optional<double> noData = in.NoData(0);
     for (int r = 0; r < rows; ++r)
         for (int c = 0; c < cols; ++c) {
             const double v = band.GetAsREAL64(r, c);
             const size_t at = static_cast<size_t>(r) * cols + c;
-            if ((in.hasNoData && v == in.noData) || std::isnan(v)) {
+            if ((noData && v == *noData) || std::isnan(v)) {
                 for (auto& b : out.bands) b.GetData()[at] = 0;
                 continue;
             }

@@ -11,12 +11,11 @@
 #include <tivra/mt/XWarpCoeff.h>
 
 #include <chrono>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace Pelmora::Tivra::Tool {
-
-class ProgressBar;
 
 /// Seconds since construction on the monotonic clock: the timer of every
 /// phase of a warp run.
@@ -42,6 +41,8 @@ struct WarpOptions {
     double pixelSize = 0;       ///< output pixel size; 0 derives it
     bool hasExtent = false;     ///< otherwise the extent of the mapped image
     double xmin = 0, ymin = 0, xmax = 0, ymax = 0;
+    bool hasWindow = false;     ///< compute only this window of the output grid
+    IO::XWindow window;
 };
 
 /// One control point's residual: the fitted mapping's source position minus
@@ -70,9 +71,35 @@ const char* InterpolationName(int interpolation);
 /// Used control points the method needs at least.
 int WarpPointsNeeded(int method);
 
-/// Rectifies in onto a north-up grid. gcps give image positions (pixel
-/// edges, (0, 0) the outer upper-left corner) and reference positions.
+struct WarpMapping;
+
+/// Everything a warp decides before it reads a pixel: the fitted mapping,
+/// the output grid, the window of it to compute and the source window that
+/// window needs.
+struct WarpPlan {
+    WarpPlan();
+    ~WarpPlan();
+    std::unique_ptr<WarpMapping> mapping;
+    int width = 0, height = 0;          ///< the whole output grid
+    double left = 0, top = 0, colSpacing = 1, rowSpacing = 1;
+    IO::XWindow outWindow;              ///< the part computed (the whole grid by default)
+    IO::XWindow srcWindow;              ///< the source samples it reads
+    bool touchesSource = true;          ///< false when no output pixel maps into the source
+};
+
+/// Fits the mapping and plans the output grid from the source's header (no
+/// pixels needed). gcps give image positions (pixel edges, (0, 0) the outer
+/// upper-left corner) and reference positions.
+bool PlanWarp(const Raster& header, const std::vector<tagXGCP>& gcps, const WarpOptions& options, WarpPlan& plan,
+              WarpResult& result, std::string& error);
+
+/// Resamples every band of in (the plan's source window of the source) into
+/// out, the plan's output window, band by band on every core.
+bool ResampleWarp(const Raster& in, const WarpPlan& plan, const WarpOptions& options, Raster& out,
+                  WarpResult& result, std::string& error, const ProgressSpan& progress = {});
+
+/// PlanWarp, then ResampleWarp of the whole of in.
 bool WarpRaster(const Raster& in, const std::vector<tagXGCP>& gcps, const WarpOptions& options, Raster& out,
-                WarpResult& result, std::string& error, ProgressBar* bar);
+                WarpResult& result, std::string& error, const ProgressSpan& progress = {});
 
 } // namespace Pelmora::Tivra::Tool
