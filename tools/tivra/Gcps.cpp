@@ -117,9 +117,11 @@ bool WriteGcps(const std::string& path, const std::vector<tagXGCP>& points, std:
     }
     std::fprintf(f, "id,used,img_x,img_y,ref_x,ref_y%s\n", withZ ? ",ref_z" : "");
     for (const tagXGCP& p : points) {
-        std::fprintf(f, "%d,%d,%.4f,%.4f,%.4f,%.4f", p.ID, p.Used ? 1 : 0, p.imgCoord.x, p.imgCoord.y, p.refCoord.x,
-                     p.refCoord.y);
-        if (withZ) std::fprintf(f, ",%.4f", p.refCoord.z);
+        // Full precision, so a fit to the written points is the fit to these.
+        std::fprintf(f, "%d,%d,%s,%s,%s,%s", p.ID, p.Used ? 1 : 0, FormatNumber(p.imgCoord.x).c_str(),
+                     FormatNumber(p.imgCoord.y).c_str(), FormatNumber(p.refCoord.x).c_str(),
+                     FormatNumber(p.refCoord.y).c_str());
+        if (withZ) std::fprintf(f, ",%s", FormatNumber(p.refCoord.z).c_str());
         std::fputc('\n', f);
     }
     if (std::fclose(f) != 0) {
