@@ -39,6 +39,15 @@ bool ParseUsed(const std::string& text, bool& used)
     return true;
 }
 
+/// Characters of a bad field quoted in a message: enough to recognise it,
+/// and a field of megabytes does not flood the terminal.
+constexpr size_t kQuotedField = 40;
+
+std::string Quote(const std::string& field)
+{
+    return "'" + (field.size() <= kQuotedField ? field : field.substr(0, kQuotedField) + "...") + "'";
+}
+
 } // namespace
 
 bool ReadGcps(const std::string& path, std::vector<tagXGCP>& points, std::string& error)
@@ -77,18 +86,18 @@ bool ReadGcps(const std::string& path, std::vector<tagXGCP>& points, std::string
         tagXGCP p;
         double z = 0;
         if (!ParseInt(f[0], p.ID)) {
-            error = where + "id '" + f[0] + "' is not an integer";
+            error = where + "id " + Quote(f[0]) + " is not an integer";
             return false;
         }
         if (!ParseUsed(f[1], p.Used)) {
-            error = where + "used '" + f[1] + "' is not 1 or 0";
+            error = where + "used " + Quote(f[1]) + " is not 1 or 0";
             return false;
         }
         const char* names[] = {"img_x", "img_y", "ref_x", "ref_y", "ref_z"};
         double* targets[] = {&p.imgCoord.x, &p.imgCoord.y, &p.refCoord.x, &p.refCoord.y, &z};
         for (size_t k = 2; k < want; ++k)
             if (!ParseDouble(f[k], *targets[k - 2])) {
-                error = where + names[k - 2] + " '" + f[k] + "' is not a number";
+                error = where + names[k - 2] + " " + Quote(f[k]) + " is not a number";
                 return false;
             }
         p.refCoord.z = z;

@@ -24,6 +24,9 @@ void InitGdal()
     std::call_once(once, [] {
         GDALAllRegister();
         CPLSetErrorHandler(CPLQuietErrorHandler);
+        // A truncated or corrupt JPEG is an error, not a warning with grey
+        // blocks in the image.
+        CPLSetConfigOption("GDAL_ERROR_ON_LIBJPEG_WARNING", "TRUE");
     });
 }
 
@@ -50,6 +53,29 @@ std::string Extension(const std::string& name)
     const size_t slash = name.find_last_of('/');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return std::string();
     return Lower(name.substr(dot + 1));
+}
+
+/// Largest ratio of decoded sample bytes to file bytes that a PNG or JPEG
+/// file can reach: deflate expands at most 1032-fold, and a JPEG spends at
+/// least 2 bits on each 8 x 8 block of each component (1024-fold after
+/// chroma subsampling). A header claiming more than twice that is not a
+/// raster the file holds, and is refused before any memory is asked for.
+constexpr double kMaxExpansion = 2048;
+
+/// False with a message when the header claims more samples than the file
+/// can hold (PNG and JPEG, which code every sample in the one file).
+bool PlausibleSize(GDALDataset& ds, const Raster& h, const std::string& path, std::string& error)
+{
+    const std::string driver = ds.GetDriver() ? ds.GetDriver()->GetDescription() : "";
+    if (driver != "PNG" && driver != "JPEG") return true;
+    VSIStatBufL st;
+    if (VSIStatL(path.c_str(), &st) != 0) return true;
+    const double decoded = static_cast<double>(h.width) * h.height * h.bandCount * DATASIZE[h.dataType];
+    if (decoded <= kMaxExpansion * static_cast<double>(st.st_size)) return true;
+    error = path + ": the header claims " + std::to_string(h.width) + " x " + std::to_string(h.height) + " x " +
+            std::to_string(h.bandCount) + " samples, more than a " + driver + " file of " +
+            std::to_string(static_cast<long long>(st.st_size)) + " bytes can hold";
+    return false;
 }
 
 bool CanWrite(GDALDriver* driver)
@@ -198,6 +224,7 @@ bool RasterReader::Open(const std::string& path, std::string& error)
         const double v = band->GetNoDataValue(&has);
         h.noData.push_back(has ? std::optional<double>(v) : std::nullopt);
     }
+    if (!PlausibleSize(ds, h, path, error)) return false;
     XGrid probe;
     if (IO::ApplyGeoTransform(&ds, probe)) {
         h.hasGeo = true;

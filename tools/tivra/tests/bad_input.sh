@@ -44,4 +44,26 @@ expect_failure "cannot create missing/out.tif" missing/out.tif -- warp "$img" mi
 echo keep > kept.png
 expect_failure "unknown palette" /nonexistent -- colorize "$DATA/srtm30m_tujunga_int16.tif" kept.png --palette sunset
 [ "$(cat kept.png)" = keep ] || fail "a failed run changed an existing output"
+
+# Headers are not trusted: a size the file cannot hold is refused at once,
+# without the memory it claims (ulimit: a 2 GB attempt would fail loudly).
+for f in png_claims_30000.png jpeg_claims_12049x32265.jpg; do
+  (ulimit -v 1000000; "$TIVRA" stats "$TESTDATA/$f") > out.txt 2> err.txt && fail "$f accepted"
+  grep -q "the header claims .* samples, more than a .* file of [0-9]* bytes can hold" err.txt || fail "$f: '$(cat err.txt)'"
+done
+# A truncated JPEG is an error with a reason.
+gdal_translate -q -of JPEG "$img" whole.jpg || fail "gdal_translate -of JPEG"
+head -c 20000 whole.jpg > cut.jpg
+"$TIVRA" stats cut.jpg > out.txt 2> err.txt && fail "a truncated JPEG was read without error"
+grep -Eq "^tivra: .*cut\.jpg.*: .*[a-z]{3}" err.txt || fail "truncated JPEG: '$(cat err.txt)'"
+rm -f whole.jpg* cut.jpg*
+
+# A huge bad field is quoted shortly; a tiny number that underflows is a number.
+{ echo "id,used,img_x,img_y,ref_x,ref_y"; printf '1,1,'; head -c 1000000 /dev/zero | tr '\0' x; echo ",1,2,3"; } > huge.csv
+"$TIVRA" warp "$img" out.tif --gcps huge.csv > out.txt 2> err.txt && fail "huge field accepted"
+[ "$(wc -c < err.txt)" -lt 300 ] || fail "a 1 MB field is echoed: $(wc -c < err.txt) bytes of message"
+sed '2s/^\([^,]*,[^,]*,[^,]*,[^,]*,[^,]*\),[^,]*/\1,1e-310/' "$gcps" > tiny.csv
+"$TIVRA" warp "$img" tiny.tif --gcps tiny.csv --method second > out.txt 2> err.txt
+grep -q "not a number" err.txt && fail "ref_y 1e-310 refused: $(cat err.txt)"
+rm -f tiny.tif huge.csv tiny.csv
 finish
