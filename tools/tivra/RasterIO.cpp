@@ -253,10 +253,9 @@ bool RasterReader::Read(Raster& raster, std::string& error, const IO::XWindow* w
     raster.top -= w.yOff * raster.rowSpacing;
     raster.bands.resize(m_header.bandCount);
     for (int b = 0; b < m_header.bandCount; ++b) {
-        const ProgressSpan part = progress.Part(static_cast<double>(b) / m_header.bandCount,
-                                                static_cast<double>(b + 1) / m_header.bandCount);
-        if (!IO::ReadGrid(m_dataset->GetRasterBand(b + 1), raster.bands[b], error, &w, OnGdalProgress,
-                          const_cast<ProgressSpan*>(&part))) {
+        ProgressSpan part = progress.Part(static_cast<double>(b) / m_header.bandCount,
+                                          static_cast<double>(b + 1) / m_header.bandCount);
+        if (!IO::ReadGrid(m_dataset->GetRasterBand(b + 1), raster.bands[b], error, &w, OnGdalProgress, &part)) {
             error = "cannot read " + m_path + ": " + error;
             raster.bands.clear();
             return false;
@@ -304,9 +303,9 @@ bool WriteRaster(const std::string& path, const Raster& raster, const WriteOptio
     for (const std::string& o : options.creationOptions) creation.AddString(o.c_str());
     AtomicFile file(path);
     CPLErrorReset();
+    ProgressSpan span = progress;
     std::unique_ptr<GDALDataset, void (*)(GDALDataset*)> out(
-        driver->CreateCopy(file.TempPath().c_str(), memory.get(), FALSE, creation.List(), OnGdalProgress,
-                           const_cast<ProgressSpan*>(&progress)),
+        driver->CreateCopy(file.TempPath().c_str(), memory.get(), FALSE, creation.List(), OnGdalProgress, &span),
         CloseDataset);
     bool ok = out != nullptr;
     if (ok) {

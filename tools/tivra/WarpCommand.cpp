@@ -92,13 +92,13 @@ bool ParseArguments(int argc, char** argv, WarpArguments& args, std::string& mes
             options.xmax = c;
             options.ymax = d;
         } else if (arg == "--window") {
+            // Two pairs: XOFF,YOFF and XSIZE,YSIZE around the second comma.
+            const size_t at = value(v) ? v.find(',', v.find(',') + 1) : std::string::npos;
             IO::XWindow& w = options.window;
-            int a, b, c, d;
-            const size_t first = 0, at = value(v) ? v.find(',', v.find(',') + 1) : std::string::npos;
-            if (at == std::string::npos || !ParseIntPair(v.substr(first, at), ',', a, b) ||
-                !ParseIntPair(v.substr(at + 1), ',', c, d) || a < 0 || b < 0 || c < 1 || d < 1)
+            if (at == std::string::npos || !ParseIntPair(v.substr(0, at), ',', w.xOff, w.yOff) ||
+                !ParseIntPair(v.substr(at + 1), ',', w.xSize, w.ySize) || w.xOff < 0 || w.yOff < 0 || w.xSize < 1 ||
+                w.ySize < 1)
                 return refuse("--window takes XOFF,YOFF,XSIZE,YSIZE (offsets from 0, sizes from 1)");
-            w = {a, b, c, d};
             options.hasWindow = true;
         } else if (arg == "--a-srs") {
             if (!value(args.assignedSrs)) return refuse("--a-srs needs a reference system, e.g. EPSG:32618");
