@@ -127,7 +127,11 @@ bool Colorize(const Raster& in, _XCOLORTABLE palette, double low, double high, R
     for (auto& b : out.bands) b.AllocExact(rows, cols, XDT_UINT08);
     out.ApplyGeo();
     const double scale = high > low ? 255.0 / (high - low) : 0.0;
-    const std::optional<double> noData = in.NoData(0);
+    // No-data is compared in the band's own precision: a Float32 band holds
+    // the float nearest the value its file names (0.1, -3.4e38), which the
+    // double itself never equals.
+    std::optional<double> noData = in.NoData(0);
+    if (noData && band.GetDataType() == XDT_REAL32) noData = static_cast<double>(static_cast<float>(*noData));
     for (int r = 0; r < rows; ++r)
         for (int c = 0; c < cols; ++c) {
             const double v = band.GetAsREAL64(r, c);
