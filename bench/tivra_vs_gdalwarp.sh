@@ -5,6 +5,8 @@
 # degree rotation, from control points that both programs fit) onto the same
 # output grid, for each interpolation. Prints wall times (read, warp and
 # write included, both programs on every core) and the samples that differ.
+# Both write the background 0 as no-data; the Landsat image marks 0 as its
+# no-data, and so does the large raster made from it.
 #
 #   bash bench/tivra_vs_gdalwarp.sh [BUILD_DIR] [WORK_DIR]
 set -euo pipefail
@@ -32,7 +34,8 @@ points() {
 
 seconds() { local t0 t1; t0=$(date +%s.%N); "$@" > /dev/null; t1=$(date +%s.%N); awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.2f", b - a }'; }
 
-printf "%-22s %-8s %9s %9s %10s %s\n" raster interp "tivra s" "gdalwarp s" "differing" "(of samples, largest difference)"
+echo "differing: samples that differ, samples compared, largest difference, samples that differ where neither is no-data"
+printf "%-30s %-8s %8s %10s  %s\n" "raster, output" interp "tivra s" "gdalwarp s" differing
 for input in "$root/tools/data/landsat7_rgb_byte.tif" big8192.tif; do
   set -- $("$helper" info "$input")
   cols=$1 rows=$2 left=$5 top=$6 px=$7 srs=EPSG:$9
@@ -53,6 +56,6 @@ for input in "$root/tools/data/landsat7_rgb_byte.tif" big8192.tif; do
       --extent "$1,$2,$3,$4" --size "${w}x$h" --background 0 --quiet)
     tg=$(seconds gdalwarp -q -multi -wo NUM_THREADS=ALL_CPUS -order 1 -r "$r" -te "$1" "$2" "$3" "$4" -ts "$w" "$h" \
       -dstnodata 0 gcp.vrt g.tif)
-    printf "%-22s %-8s %9s %9s %10s\n" "$(basename "$input") ${w}x$h" "$interp" "$tt" "$tg" "$("$helper" diff t.tif g.tif)"
+    printf "%-30s %-8s %8s %10s  %s\n" "$(basename "$input") ${w}x$h" "$interp" "$tt" "$tg" "$("$helper" diff t.tif g.tif)"
   done
 done

@@ -12,8 +12,10 @@
 //   nodata FILE                      each band's no-data value, or "none"
 //   probe FILE ROW COL               the band values and the pixel centre X Y
 //   libstats FILE                    Xfn::GetStatistics of every band
-//   diff A B                         samples differing, samples compared and the
-//                                    largest difference (exit 2 if the shapes differ)
+//   diff A B                         samples differing, samples compared, the
+//                                    largest difference, and the samples differing
+//                                    where neither is A's no-data value (exit 2
+//                                    if the shapes differ)
 //   cameragcps OUT.csv N SIGMA SEED  N control points of a known aerial frame
 //                                    camera, image noise SIGMA px; prints
 //                                    the camera's nine parameters
@@ -106,19 +108,22 @@ int Diff(const char* a, const char* b)
         std::printf("shapes differ\n");
         return 2;
     }
-    unsigned long long differing = 0, compared = 0;
+    unsigned long long differing = 0, compared = 0, differingValid = 0;
     double largest = 0;
     for (int band = 1; band <= da->GetRasterCount(); ++band) {
         const std::vector<double> x = Samples(*da, band), y = Samples(*db, band);
+        int has = 0;
+        const double noData = da->GetRasterBand(band)->GetNoDataValue(&has);
         for (size_t i = 0; i < x.size(); ++i) {
             ++compared;
             // Bit-equal samples, and NaN against NaN, are the same.
             if (x[i] == y[i] || (std::isnan(x[i]) && std::isnan(y[i]))) continue;
             ++differing;
             largest = std::max(largest, std::fabs(x[i] - y[i]));
+            if (!has || (x[i] != noData && y[i] != noData)) ++differingValid;
         }
     }
-    std::printf("%llu %llu %.9g\n", differing, compared, largest);
+    std::printf("%llu %llu %.9g %llu\n", differing, compared, largest, differingValid);
     return 0;
 }
 
