@@ -75,11 +75,12 @@ using RowKernel = void (*)(const XGrid&, XGrid&, const Mapper&, int);
 
 /// One destination pixel on raw typed samples: the same tests, interpolation
 /// and store as the general path through GetValueInterpolated and SetValue,
-/// compiled for source type S, destination type D and method M.
-template <class S, class D, int M>
+/// compiled for source type S, destination type D, method M and the store
+/// rule (kRound: round to nearest before the store).
+template <class S, class D, int M, bool kRound>
 struct TypedPixel {
     GridSamples::TypedReader<S> read;
-    GridSamples::TypedWriter<D> write;
+    GridSamples::TypedWriter<D, kRound> write;
     int rows, cols;
 
     TypedPixel(const XGrid& src, XGrid& dst)
@@ -113,10 +114,32 @@ bool DispatchCommonType(int type, F&& f)
     return GridSamples::DispatchSampleTypeIf<CommonTypes>(type, f);
 }
 
-/// The vector row kernel for a source type (the destination of the same type)
-/// and a method, or null when the processor or the combination has none.
-/// Defined for the four mappers above.
+/// Calls f.template operator()<M, kRound>() for a method and a store rule,
+/// for source and destination type S. Rounding is compiled in only where it
+/// can change a sample: an integer type and a method that computes new
+/// values (the nearest sample of an integer type is stored as it was read).
+/// Nothing is called for an unknown method.
+template <class S, class F>
+void DispatchKernelChoice(int method, bool round, F&& f)
+{
+    auto withRule = [&]<int M>() {
+        if constexpr (M != XINTERP_NEAREST && GridSamples::StoresIntegers(S::kCode)) {
+            if (round) return f.template operator()<M, true>();
+        }
+        f.template operator()<M, false>();
+    };
+    switch (method) {
+    case XINTERP_NEAREST: withRule.template operator()<XINTERP_NEAREST>(); break;
+    case XINTERP_BILINEAR: withRule.template operator()<XINTERP_BILINEAR>(); break;
+    case XINTERP_CUBIC: withRule.template operator()<XINTERP_CUBIC>(); break;
+    default: break;
+    }
+}
+
+/// The vector row kernel for a source type (the destination of the same
+/// type), a method and a store rule, or null when the processor or the
+/// combination has none. Defined for the four mappers above.
 template <class Mapper>
-RowKernel<Mapper> FindVectorRowKernel(int type, int method);
+RowKernel<Mapper> FindVectorRowKernel(int type, int method, bool round);
 
 } // namespace Pelmora::Tivra::MT::ResampleRows

@@ -166,12 +166,26 @@ __m256d Cubic4(const uint8_t* p, const int32_t* o, int cols, __m256d dy, __m256d
     return _mm256_div_pd(sum, wsum);
 }
 
-/// Stores four values at p as GridSamples::TypedWriter does: each clamped to
-/// the type's range, a non-number passing the clamp, then converted (a
-/// non-number to an integer type gives 0).
-template <class S, class C>
+/// GridSamples::RoundForStore in each lane: the truncation t, plus one step
+/// away from zero when the part cut off, v - t (exact), is at least a half.
+/// Non-numbers compare false and pass; an infinity gives inf - inf, a
+/// non-number, and so passes too.
+__m256d Round4(__m256d v)
+{
+    const __m256d t = _mm256_round_pd(v, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+    const __m256d sign = _mm256_and_pd(v, _mm256_set1_pd(-0.0));
+    const __m256d cut = _mm256_andnot_pd(_mm256_set1_pd(-0.0), _mm256_sub_pd(v, t));  // |v - t|
+    const __m256d half = _mm256_cmp_pd(cut, _mm256_set1_pd(0.5), _CMP_GE_OQ);
+    return _mm256_add_pd(t, _mm256_and_pd(half, _mm256_or_pd(sign, _mm256_set1_pd(1.0))));
+}
+
+/// Stores four values at p as GridSamples::TypedWriter does: each rounded
+/// when kRound, clamped to the type's range, a non-number passing the clamp,
+/// then converted (a non-number to an integer type gives 0).
+template <class S, class C, bool kRound>
 void Store4(uint8_t* p, __m256d v)
 {
+    if constexpr (kRound) v = Round4(v);
     // MAXPD and MINPD return their second operand when either is a
     // non-number, so such lanes pass as they pass the scalar comparisons.
     v = _mm256_max_pd(_mm256_set1_pd(DATATYPE_TABLE[S::kCode].rangeMin), v);
@@ -189,12 +203,13 @@ void Store4(uint8_t* p, __m256d v)
     }
 }
 
-/// One destination row for source and destination type S and method M.
-template <class S, int M, class Mapper>
+/// One destination row for source and destination type S, method M and the
+/// store rule kRound.
+template <class S, int M, bool kRound, class Mapper>
 void VectorRow(const XGrid& src, XGrid& dst, const Mapper& map, int r)
 {
     using C = typename S::Element;
-    const TypedPixel<S, S, M> pixel(src, dst);
+    const TypedPixel<S, S, M, kRound> pixel(src, dst);
     const uint8_t* base = src.GetData();
     const int rows = pixel.rows, cols = pixel.cols, dstCols = dst.GetCSize();
     // The window reaches rows r0 - before .. r0 + after of the truncated
@@ -239,7 +254,7 @@ void VectorRow(const XGrid& src, XGrid& dst, const Mapper& map, int r)
         if constexpr (M == XINTERP_NEAREST) v = Gather4<C>(base, o, 0);
         else if constexpr (M == XINTERP_BILINEAR) v = Bilinear4<C>(base, o, cols, dy, dx);
         else v = Cubic4<C>(base, o, cols, dy, dx);
-        Store4<S, C>(out, v);
+        Store4<S, C, kRound>(out, v);
     }
     for (; c < dstCols; ++c) {
         double x, y;
@@ -253,32 +268,28 @@ void VectorRow(const XGrid& src, XGrid& dst, const Mapper& map, int r)
 } // namespace
 
 template <class Mapper>
-RowKernel<Mapper> FindVectorRowKernel(int type, int method)
+RowKernel<Mapper> FindVectorRowKernel(int type, int method, bool round)
 {
     static const bool available = __builtin_cpu_supports("avx2");
     RowKernel<Mapper> kernel = nullptr;
     if (!available) return kernel;
     DispatchCommonType(type, [&]<class S>() {
-        switch (method) {
-        case XINTERP_NEAREST: kernel = &VectorRow<S, XINTERP_NEAREST, Mapper>; break;
-        case XINTERP_BILINEAR: kernel = &VectorRow<S, XINTERP_BILINEAR, Mapper>; break;
-        case XINTERP_CUBIC: kernel = &VectorRow<S, XINTERP_CUBIC, Mapper>; break;
-        default: break;
-        }
+        DispatchKernelChoice<S>(method, round,
+                                [&]<int M, bool kRound>() { kernel = &VectorRow<S, M, kRound, Mapper>; });
     });
     return kernel;
 }
 #else
 template <class Mapper>
-RowKernel<Mapper> FindVectorRowKernel(int, int)
+RowKernel<Mapper> FindVectorRowKernel(int, int, bool)
 {
     return nullptr;
 }
 #endif
 
-template RowKernel<PixelMapper> FindVectorRowKernel<PixelMapper>(int, int);
-template RowKernel<CoordMapMapper> FindVectorRowKernel<CoordMapMapper>(int, int);
-template RowKernel<ProjectiveMapper> FindVectorRowKernel<ProjectiveMapper>(int, int);
-template RowKernel<AffineMapper> FindVectorRowKernel<AffineMapper>(int, int);
+template RowKernel<PixelMapper> FindVectorRowKernel<PixelMapper>(int, int, bool);
+template RowKernel<CoordMapMapper> FindVectorRowKernel<CoordMapMapper>(int, int, bool);
+template RowKernel<ProjectiveMapper> FindVectorRowKernel<ProjectiveMapper>(int, int, bool);
+template RowKernel<AffineMapper> FindVectorRowKernel<AffineMapper>(int, int, bool);
 
 } // namespace Pelmora::Tivra::MT::ResampleRows

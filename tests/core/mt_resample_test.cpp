@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -98,7 +99,8 @@ TEST(MtResample, BackgroundMarkersAndProjectiveZeroW)
     EXPECT_FALSE(ResampleByCoordMap(&src, &dst, &small, XINTERP_NEAREST, 0));
     EXPECT_FALSE(ResampleByWarp(nullptr, &dst, &w, XINTERP_NEAREST, 0));
     EXPECT_FALSE(ResampleByWarp(&src, &dst, nullptr, XINTERP_NEAREST, 0));
-    EXPECT_FALSE(ResampleByWarp(&src, &dst, &w, 3, 0));
+    EXPECT_FALSE(ResampleByWarp(&src, &dst, &w, 4, 0));
+    EXPECT_FALSE(ResampleByWarp(&src, &dst, &w, -1, 0));
     EXPECT_FALSE(ResampleByWarp(&src, static_cast<XGrid*>(nullptr), &w, XINTERP_NEAREST, 0));
     for (int c = 0; c < 4; ++c) EXPECT_EQ(dst.GetAsREAL64(2, c), src.GetAsREAL64(2, c));
 
@@ -142,13 +144,17 @@ TEST(MtResample, RowKernelsMatchTheGeneralPathBitForBit)
     for (int i = 0; i < 47 * 61; ++i) {
         const double x = jitter(rng) * 16 + 30, y = jitter(rng) * 14 + 25;
         cells[i] = XVertex2<double>(i % 3 == 0 ? xs[pick(rng)] : x, i % 5 == 0 ? ys[pick(rng)] : y);
+        // Half-way positions, where interpolated integers end in exactly .5
+        // and rounding has to break the tie.
+        if (i % 7 == 1) cells[i] = XVertex2<double>(std::floor(x) + 0.5, std::floor(y) + (i % 2 ? 0.5 : 0.0));
     }
     const XCoordMap map{cells.data(), 47, 61};
 
-    // Each faster engine against the general path.
+    // Each faster engine against the general path, truncating and rounding.
     XResamplePixels general, scalar, vector;
     general.SetKernels(XResamplePixels::KERNELS_GENERAL);
     scalar.SetKernels(XResamplePixels::KERNELS_SCALAR);
+    for (bool round : {false, true})
     for (int st : types)
         for (int dt : {st, st == XDT_REAL64 ? int(XDT_UINT08) : int(XDT_REAL64)}) {  // kernel pair and a general one
             XGrid src = RandomGrid(50, 60, st, unsigned(st * 40 + dt));
@@ -175,16 +181,91 @@ TEST(MtResample, RowKernelsMatchTheGeneralPathBitForBit)
                     }
                 };
                 XGrid ref(47, 61, dt), out(47, 61, dt);
+                for (XResamplePixels* engine : {&general, &scalar, &vector}) engine->SetRounding(round);
                 for (int mapping = 0; mapping < 4; ++mapping) {
                     ASSERT_TRUE(run(general, ref, mapping));
                     for (XResamplePixels* fast : {&scalar, &vector}) {
                         ASSERT_TRUE(run(*fast, out, mapping));
                         EXPECT_TRUE(SameBytes(out, ref)) << (fast == &scalar ? "scalar " : "vector ") << st << " -> "
-                                                         << dt << " method " << method << " mapping " << mapping;
+                                                         << dt << " method " << method << " mapping " << mapping
+                                                         << (round ? " rounding" : "");
                     }
                 }
             }
         }
+}
+
+TEST(MtResample, RoundingStoresTheNearestIntegerHalvesAwayFromZero)
+{
+    // Bilinear half-way between two samples gives their mean; the source
+    // holds pairs whose means end in .5, just below and above it, and pairs
+    // that leave the destination's range. A shift of half a column puts each
+    // destination pixel c at source column c + 0.5.
+    XWarpCoeff half;
+    half.m_nMethod = XWARP_AFFINE;
+    const double cx[3] = {1, 0, 0.5}, cy[3] = {0, 1, 0};
+    std::copy(cx, cx + 3, half.m_CoeffX);
+    std::copy(cy, cy + 3, half.m_CoeffY);
+    struct Case {
+        int type;
+        std::vector<double> src;    // a row; pixel c reads the mean of columns c and c + 1
+        std::vector<double> trunc;  // what the truncating store gives
+        std::vector<double> round;  // what the rounding store gives
+    };
+    const Case cases[] = {
+        {XDT_UINT08, {0, 1, 2, 255, 254, 0}, {0, 1, 128, 254, 127}, {1, 2, 129, 255, 127}},
+        {XDT_SINT16, {-1, 0, -3, -32768, 32767, 2}, {0, -1, -16385, 0, 16384}, {-1, -2, -16386, -1, 16385}},
+        {XDT_UINT16, {65535, 65534, 1, 2, 9, 10}, {65534, 32767, 1, 5, 9}, {65535, 32768, 2, 6, 10}},
+        {XDT_REAL32, {0, 1, 2, 255, 254, 0}, {0.5, 1.5, 128.5, 254.5, 127}, {0.5, 1.5, 128.5, 254.5, 127}},
+        {XDT_REAL64, {-1, 0, -3, 5, 6, 2}, {-0.5, -1.5, 1, 5.5, 4}, {-0.5, -1.5, 1, 5.5, 4}},
+    };
+    for (const Case& t : cases)
+        for (auto kernels : {XResamplePixels::KERNELS_GENERAL, XResamplePixels::KERNELS_SCALAR,
+                             XResamplePixels::KERNELS_VECTOR})
+            for (bool round : {false, true}) {
+                // Three equal rows, so that the vector kernels have whole windows.
+                XGrid src(3, 6, t.type), dst(1, 5, t.type);
+                for (int i = 0; i < 18; ++i) src.SetFromREAL64(i / 6, i % 6, t.src[i % 6]);
+                XResamplePixels engine;
+                engine.SetKernels(kernels);
+                engine.SetRounding(round);
+                ASSERT_TRUE(engine.ResampleByWarp(&src, &dst, &half, XINTERP_BILINEAR, 0));
+                for (int c = 0; c < 5; ++c)
+                    EXPECT_EQ(dst.GetAsREAL64(0, c), (round ? t.round : t.trunc)[c])
+                        << "type " << t.type << " kernels " << kernels << " column " << c;
+            }
+
+    // Rounding then clamping into another type; a real destination keeps the
+    // fraction; -0.4 becomes 0 in an unsigned type, -0.6 becomes -1 and then 0.
+    XGrid reals(1, 4, XDT_REAL64), bytes(1, 3, XDT_UINT08), rgb(1, 3, XDT_RGB);
+    const double v[4] = {-0.8, 0, 255.4, 256.2};
+    for (int c = 0; c < 4; ++c) reals.SetFromREAL64(0, c, v[c]);
+    XResamplePixels engine;
+    engine.SetRounding(true);
+    ASSERT_TRUE(engine.ResampleByWarp(&reals, &bytes, &half, XINTERP_BILINEAR, 9));
+    EXPECT_EQ(bytes.GetAsREAL64(0, 0), 0);    // -0.4
+    EXPECT_EQ(bytes.GetAsREAL64(0, 1), 128);  // 127.7
+    EXPECT_EQ(bytes.GetAsREAL64(0, 2), 255);  // 255.8 rounds to 256, clamped
+    ASSERT_TRUE(engine.ResampleByWarp(&reals, &rgb, &half, XINTERP_BILINEAR, 9));
+    double a, b, c, d;
+    ASSERT_TRUE(rgb.GetValue(0, 1, a, b, c, d));
+    EXPECT_EQ(a, 128);  // colour channels round too
+    EXPECT_EQ(c, 128);
+
+    // A flat integer image through the cubic kernel: truncation turns some
+    // pixels into 99 where the weighted sums fall just below 100; rounding
+    // keeps every one.
+    XGrid flat(40, 40, XDT_UINT08), out(40, 40, XDT_UINT08);
+    flat.Fill(100, NAN_REAL64, NAN_REAL64, NAN_REAL64);
+    XWarpCoeff turn = Rotation(13, 0.93, 20, 20);
+    for (bool round : {false, true}) {
+        engine.SetRounding(round);
+        ASSERT_TRUE(engine.ResampleByWarp(&flat, &out, &turn, XINTERP_CUBIC, 100));
+        int below = 0;
+        for (int i = 0; i < 1600; ++i) below += out.GetData()[i] != 100;
+        if (round) EXPECT_EQ(below, 0);
+        else EXPECT_GT(below, 0);
+    }
 }
 
 TEST(MtResample, WorkerCountDoesNotChangeTheImageAndProgressEnds)

@@ -65,6 +65,18 @@ public:
     enum eKernels { KERNELS_GENERAL, KERNELS_SCALAR, KERNELS_VECTOR };
     void SetKernels(eKernels nKernels) { m_nKernels = nKernels; }
 
+    /// How interpolated values are stored into a destination of an integer
+    /// type (the integer scalars, their complex pairs and the colour types).
+    /// Off (the default), SetValue's own rule: clamp to the type's range and
+    /// truncate toward zero, so 254.9 becomes 254. On, each channel is first
+    /// rounded to the nearest integer, halves away from zero (2.5 gives 3,
+    /// -2.5 gives -3), and then clamped as before, so 254.9 becomes 255 and a
+    /// flat area keeps its value where rounding errors of the interpolation
+    /// fall just below it. Real destinations are stored as they are either
+    /// way. Every kernel choice applies the same rule.
+    void SetRounding(bool bRound) { m_bRounding = bRound; }
+    bool GetRounding() const { return m_bRounding; }
+
     const XGrid* m_pSrc;
     XGrid* m_pDst;
     const XCoordMap* m_pCoordMap;
@@ -78,6 +90,7 @@ private:
                XWarpCoeff* pWarp, int nInterpolation, double dBackground);
     bool Start(double dBackground);
     eKernels m_nKernels;
+    bool m_bRounding;
 };
 
 // Entry functions that build a pool for the call. A matrix destination is
