@@ -1,5 +1,6 @@
 // Interpolation of the raster grid at fractional positions (internal):
-// nearest sample, bilinear and cubic, written once against the sample
+// nearest sample, bilinear, radial cubic and separable cubic, written once
+// against the sample
 // readers of grid/XGridReaders.h. GetValueInterpolated and the resampler's
 // scalar row kernels compile these templates; the resampler's vector row
 // kernels (mt/XResampleRowsAvx2.cpp) repeat each formula lane by lane, as
@@ -34,6 +35,26 @@ inline double CubicWeight(double d)
     return d < 1.0 ? inner : (d < 2.0 ? outer : 0.0);
 }
 
+/// The separable cubic's weights of the four taps at offsets -1, 0, 1, 2 from
+/// the truncated position along one axis, t the fraction along it: the cubic
+/// of CubicWeight at each tap's distance |t - offset|.
+/// Vector copy: SeparableWeights4 in mt/XResampleRowsAvx2.cpp.
+inline void SeparableCubicWeights(double t, double* w)
+{
+    for (int k = 0; k < 4; ++k) w[k] = CubicWeight(std::fabs(t - (k - 1)));
+}
+
+/// The four taps s[0..3] weighted by w[0..3]. The weights sum to one, so the
+/// sum is formed about the tap at offset 0, s1 + w0 (s0 - s1) + w2 (s2 - s1)
+/// + w3 (s3 - s1): equal taps give their value exactly, and so do whole
+/// positions (w0, w2 and w3 are then exactly 0), which a plain sum of
+/// rounded products would miss by a unit in the last place now and then.
+/// Vector copy: Combine4 in mt/XResampleRowsAvx2.cpp.
+inline double SeparableCubicSum(const double* w, double s0, double s1, double s2, double s3)
+{
+    return s1 + w[0] * (s0 - s1) + w[2] * (s2 - s1) + w[3] * (s3 - s1);
+}
+
 /// Interpolation at (y, x), r0 and c0 its truncation, known to lie inside
 /// the grid. Channel a is always interpolated; b, c and d become NAN_REAL64
 /// when any sample of the window lacks them. Only the reader's channels are
@@ -62,6 +83,28 @@ bool InterpolateAt(const Reader& read, int rows, int cols, double y, double x, i
             out[k] = s00[k] + (s01[k] - s00[k]) * dx + (s10[k] - s00[k]) * dy +
                      (s00[k] - s01[k] - s10[k] + s11[k]) * dx * dy;
         }
+        return true;
+    } else if constexpr (Method == XINTERP_CUBIC_SEPARABLE) {
+        // Vector copy: Separable4 in mt/XResampleRowsAvx2.cpp: each window row
+        // combined along x, then the four row values along y.
+        double wx[4], wy[4];
+        SeparableCubicWeights(x - c0, wx);
+        SeparableCubicWeights(y - r0, wy);
+        double across[4][4];  // per window row, per channel
+        bool missing[4] = {false, false, false, false};
+        for (int i = 0; i < 4; ++i) {
+            const int r = std::clamp(r0 + i - 1, 0, rows - 1);
+            double s[4][4];
+            for (int j = 0; j < 4; ++j) {
+                if (!read(r, std::clamp(c0 + j - 1, 0, cols - 1), s[j])) return false;
+                for (int k = 1; k < NC; ++k) missing[k] = missing[k] || s[j][k] == NAN_REAL64;
+            }
+            for (int k = 0; k < NC; ++k) across[i][k] = SeparableCubicSum(wx, s[0][k], s[1][k], s[2][k], s[3][k]);
+        }
+        for (int k = 0; k < 4; ++k)
+            out[k] = (k >= NC || missing[k])
+                         ? NAN_REAL64
+                         : SeparableCubicSum(wy, across[0][k], across[1][k], across[2][k], across[3][k]);
         return true;
     } else {
         static_assert(Method == XINTERP_CUBIC);
@@ -108,6 +151,8 @@ bool Interpolate(const Reader& read, int rows, int cols, double y, double x, int
     case XINTERP_NEAREST: return InterpolateAt<XINTERP_NEAREST>(read, rows, cols, y, x, r0, c0, out);
     case XINTERP_BILINEAR: return InterpolateAt<XINTERP_BILINEAR>(read, rows, cols, y, x, r0, c0, out);
     case XINTERP_CUBIC: return InterpolateAt<XINTERP_CUBIC>(read, rows, cols, y, x, r0, c0, out);
+    case XINTERP_CUBIC_SEPARABLE:
+        return InterpolateAt<XINTERP_CUBIC_SEPARABLE>(read, rows, cols, y, x, r0, c0, out);
     default: return true;
     }
 }

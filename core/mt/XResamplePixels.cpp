@@ -86,7 +86,7 @@ void ProcessRows(XResamplePixels& job, const Mapper& map, XResamplePixels::eKern
     if (mine == 0) job.OnMessagePercent(nIndex, 100);
 }
 
-bool IsMethod(int method) { return method >= XINTERP_NEAREST && method <= XINTERP_CUBIC; }
+bool IsMethod(int method) { return method >= XINTERP_NEAREST && method <= XINTERP_CUBIC_SEPARABLE; }
 
 /// Runs fn with a REAL64 grid over the matrix's storage.
 template <class Fn>

@@ -132,6 +132,7 @@ void DispatchKernelChoice(int method, bool round, F&& f)
     case XINTERP_NEAREST: withRule.template operator()<XINTERP_NEAREST>(); break;
     case XINTERP_BILINEAR: withRule.template operator()<XINTERP_BILINEAR>(); break;
     case XINTERP_CUBIC: withRule.template operator()<XINTERP_CUBIC>(); break;
+    case XINTERP_CUBIC_SEPARABLE: withRule.template operator()<XINTERP_CUBIC_SEPARABLE>(); break;
     default: break;
     }
 }

@@ -179,6 +179,81 @@ __m256d Round4(__m256d v)
     return _mm256_add_pd(t, _mm256_and_pd(half, _mm256_or_pd(sign, _mm256_set1_pd(1.0))));
 }
 
+/// GridSamples::SeparableCubicWeights in each lane for 0 <= t < 1, the
+/// vector path's fractions: the taps at offsets 0 and 1 lie at distances up
+/// to 1, the outer two at 1 to 2, so each takes the pieces of CubicWeight4
+/// that the scalar selection can reach there.
+void SeparableWeights4(__m256d t, __m256d* w)
+{
+    const __m256d sign = _mm256_set1_pd(-0.0);
+    for (int k = 0; k < 4; ++k) {
+        const __m256d d = _mm256_andnot_pd(sign, _mm256_sub_pd(t, _mm256_set1_pd(k - 1)));  // |t - (k - 1)|
+        w[k] = (k == 1 || k == 2) ? CubicWeight4<true>(d) : CubicWeight4<false>(d);
+    }
+}
+
+/// GridSamples::SeparableCubicSum in each lane.
+__m256d Combine4(const __m256d* w, __m256d s0, __m256d s1, __m256d s2, __m256d s3)
+{
+    __m256d v = _mm256_add_pd(s1, _mm256_mul_pd(w[0], _mm256_sub_pd(s0, s1)));
+    v = _mm256_add_pd(v, _mm256_mul_pd(w[2], _mm256_sub_pd(s2, s1)));
+    return _mm256_add_pd(v, _mm256_mul_pd(w[3], _mm256_sub_pd(s3, s1)));
+}
+
+/// The four consecutive samples of component type C from element offset
+/// o + d - 1 on, as doubles, converted exactly as the scalar codec converts
+/// them: one load per lane instead of four.
+template <class C>
+__m256d Run4(const uint8_t* p, int32_t o, int d)
+{
+    const uint8_t* q = p + (std::ptrdiff_t(o) + d - 1) * std::ptrdiff_t(sizeof(C));
+    if constexpr (std::is_same_v<C, double>) {
+        return _mm256_loadu_pd(reinterpret_cast<const double*>(q));
+    } else if constexpr (std::is_same_v<C, float>) {
+        return _mm256_cvtps_pd(_mm_loadu_ps(reinterpret_cast<const float*>(q)));
+    } else if constexpr (sizeof(C) == 1) {
+        const __m128i b = _mm_cvtsi32_si128(GridSamples::Load<int32_t>(q));
+        return _mm256_cvtepi32_pd(std::is_signed_v<C> ? _mm_cvtepi8_epi32(b) : _mm_cvtepu8_epi32(b));
+    } else {
+        static_assert(sizeof(C) == 2);
+        const __m128i h = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(q));
+        return _mm256_cvtepi32_pd(std::is_signed_v<C> ? _mm_cvtepi16_epi32(h) : _mm_cvtepu16_epi32(h));
+    }
+}
+
+/// The window row at element offset d from each lane's (r0, c0): taps at
+/// columns c0 - 1 .. c0 + 2, tap k of the four lanes in s[k]. Each lane's run
+/// is loaded whole and the 4 x 4 block transposed.
+template <class C>
+void Taps4(const uint8_t* p, const int32_t* o, int d, __m256d* s)
+{
+    const __m256d l0 = Run4<C>(p, o[0], d), l1 = Run4<C>(p, o[1], d);
+    const __m256d l2 = Run4<C>(p, o[2], d), l3 = Run4<C>(p, o[3], d);
+    const __m256d t0 = _mm256_unpacklo_pd(l0, l1), t1 = _mm256_unpackhi_pd(l0, l1);  // 00 10 02 12, 01 11 03 13
+    const __m256d t2 = _mm256_unpacklo_pd(l2, l3), t3 = _mm256_unpackhi_pd(l2, l3);  // 20 30 22 32, 21 31 23 33
+    s[0] = _mm256_permute2f128_pd(t0, t2, 0x20);
+    s[1] = _mm256_permute2f128_pd(t1, t3, 0x20);
+    s[2] = _mm256_permute2f128_pd(t0, t2, 0x31);
+    s[3] = _mm256_permute2f128_pd(t1, t3, 0x31);
+}
+
+/// The separable cubic over the 4 x 4 window about (r0, c0), as the
+/// separable case of GridSamples::InterpolateAt forms it: each window row
+/// along x, then the rows along y.
+template <class C>
+__m256d Separable4(const uint8_t* p, const int32_t* o, int cols, __m256d dy, __m256d dx)
+{
+    __m256d wx[4], wy[4], across[4];
+    SeparableWeights4(dx, wx);
+    SeparableWeights4(dy, wy);
+    for (int i = 0; i < 4; ++i) {
+        __m256d s[4];
+        Taps4<C>(p, o, (i - 1) * cols, s);
+        across[i] = Combine4(wx, s[0], s[1], s[2], s[3]);
+    }
+    return Combine4(wy, across[0], across[1], across[2], across[3]);
+}
+
 /// Stores four values at p as GridSamples::TypedWriter does: each rounded
 /// when kRound, clamped to the type's range, a non-number passing the clamp,
 /// then converted (a non-number to an integer type gives 0).
@@ -214,8 +289,9 @@ void VectorRow(const XGrid& src, XGrid& dst, const Mapper& map, int r)
     const int rows = pixel.rows, cols = pixel.cols, dstCols = dst.GetCSize();
     // The window reaches rows r0 - before .. r0 + after of the truncated
     // position, likewise columns; a lane is inside when all of them exist.
-    constexpr int before = M == XINTERP_CUBIC ? 1 : 0;
-    constexpr int after = M == XINTERP_CUBIC ? 2 : (M == XINTERP_BILINEAR ? 1 : 0);
+    constexpr bool cubic = M == XINTERP_CUBIC || M == XINTERP_CUBIC_SEPARABLE;
+    constexpr int before = cubic ? 1 : 0;
+    constexpr int after = cubic ? 2 : (M == XINTERP_BILINEAR ? 1 : 0);
     const __m128i rLow = _mm_set1_epi32(before - 1), rHigh = _mm_set1_epi32(rows - after);
     const __m128i cLow = _mm_set1_epi32(before - 1), cHigh = _mm_set1_epi32(cols - after);
     const __m128i stride = _mm_set1_epi32(cols);
@@ -253,7 +329,8 @@ void VectorRow(const XGrid& src, XGrid& dst, const Mapper& map, int r)
         __m256d v;
         if constexpr (M == XINTERP_NEAREST) v = Gather4<C>(base, o, 0);
         else if constexpr (M == XINTERP_BILINEAR) v = Bilinear4<C>(base, o, cols, dy, dx);
-        else v = Cubic4<C>(base, o, cols, dy, dx);
+        else if constexpr (M == XINTERP_CUBIC) v = Cubic4<C>(base, o, cols, dy, dx);
+        else v = Separable4<C>(base, o, cols, dy, dx);
         Store4<S, C, kRound>(out, v);
     }
     for (; c < dstCols; ++c) {

@@ -170,7 +170,7 @@ TEST(MtResample, RowKernelsMatchTheGeneralPathBitForBit)
                     std::memcpy(p, &v, sizeof v);
                 }
             }
-            for (int method = XINTERP_NEAREST; method <= XINTERP_CUBIC; ++method) {
+            for (int method = XINTERP_NEAREST; method <= XINTERP_CUBIC_SEPARABLE; ++method) {
                 // Each mapping through one engine, with its own background.
                 auto run = [&](XResamplePixels& engine, XGrid& dst, int mapping) {
                     switch (mapping) {

@@ -22,8 +22,8 @@ struct XCoordMap {
 };
 
 /// Fills a destination grid by mapping each destination pixel (c, r) to a
-/// source position and interpolating the source there (nearest, bilinear or
-/// cubic, as XGrid::GetValueInterpolated does). The mapping is a coordinate
+/// source position and interpolating the source there (nearest, bilinear,
+/// radial or separable cubic, as XGrid::GetValueInterpolated does). The mapping is a coordinate
 /// map, a projective warp or a polynomial warp (an XWarp2D maps piecewise);
 /// it maps destination pixel coordinates to source pixel coordinates.
 ///
@@ -48,7 +48,7 @@ public:
     void Process(int nIndex) override;
 
     // One run each on this object's pool. False, with nothing written, when
-    // a pointer is null, the method is not one of the three, or a coordinate
+    // a pointer is null, the method is not one of the four, or a coordinate
     // map does not have the destination's shape.
     bool ResampleByCoordMap(const XGrid* pSrc, XGrid* pDst, const XCoordMap* pMap, int nInterpolation,
                             double dBackground);
