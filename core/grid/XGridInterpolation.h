@@ -55,24 +55,134 @@ inline double SeparableCubicSum(const double* w, double s0, double s1, double s2
     return s1 + w[0] * (s0 - s1) + w[2] * (s2 - s1) + w[3] * (s3 - s1);
 }
 
+/// Accepts every sample: interpolation as GetValueInterpolated does it.
+struct AllValid {
+    static constexpr bool kChecks = false;
+    bool operator()(const double*) const { return true; }
+};
+
+/// Rejects the no-data samples of a source: those whose channels all equal
+/// the no-data value as the source's own type holds it, and those with a
+/// non-number in any channel.
+struct NoDataTest {
+    static constexpr bool kChecks = true;
+    double key;    ///< NoDataKey of the source type and the value
+    int channels;  ///< channels of the source type
+    bool operator()(const double* v) const
+    {
+        bool all = true;
+        for (int k = 0; k < channels; ++k) {
+            if (v[k] != v[k]) return false;
+            all = all && v[k] == key;
+        }
+        return !all;
+    }
+};
+
+/// The no-data value as a sample of a type holds it, so that an exact
+/// comparison with the decoded sample finds it: single-precision types
+/// round it to float (a REAL32 no-data of 0.1 is the float nearest 0.1,
+/// -3.4e38 the float -3.4e38); every other type compares the value itself
+/// (integer samples decode exactly, so a fractional value matches none).
+inline double NoDataKey(int type, double value)
+{
+    return type == XDT_REAL32 || type == XDT_REAL32C ? double(static_cast<float>(value)) : value;
+}
+
+/// The smallest share of its weight that a kernel must place on valid
+/// samples for the pixel to get a value. A position that close to the
+/// centre of a no-data sample is that sample, and taking the value of a
+/// neighbour of negligible weight would grow the data into the hole.
+inline constexpr double kMinValidWeight = 1e-6;
+
+/// Bilinear interpolation over the valid ones of the four samples s (s00,
+/// s01, s10, s11; ok[i] true for a valid one): the bilinear weights of the
+/// valid samples, divided by their sum. False when that sum is below
+/// kMinValidWeight.
+template <int NC>
+bool BilinearOfValid(const double* const* s, const bool* ok, double dy, double dx, double* out)
+{
+    const double w[4] = {(1 - dx) * (1 - dy), dx * (1 - dy), (1 - dx) * dy, dx * dy};
+    double wsum = 0.0;
+    for (int i = 0; i < 4; ++i)
+        if (ok[i]) wsum += w[i];
+    if (!(wsum >= kMinValidWeight)) return false;
+    for (int k = 0; k < 4; ++k) {
+        double sum = 0.0;
+        bool missing = k >= NC;
+        for (int i = 0; i < 4 && !missing; ++i) {
+            if (!ok[i]) continue;
+            missing = k > 0 && s[i][k] == NAN_REAL64;
+            sum += w[i] * s[i][k];
+        }
+        out[k] = missing ? NAN_REAL64 : sum / wsum;
+    }
+    return true;
+}
+
+/// With a validity test that checks: the samples of the 4 x 4 window about
+/// (r0, c0), indices clamped, hold an invalid one. Then the cubic methods
+/// fall back to the bilinear rule over the window's middle four (positive
+/// weights only; renormalising a cubic's negative lobes over a few valid
+/// samples would amplify them without bound). Reads fail: false with
+/// readOk false.
+template <class Reader, class Valid>
+bool CubicWindowHasInvalid(const Reader& read, const Valid& valid, int rows, int cols, int r0, int c0,
+                           bool& readOk)
+{
+    readOk = true;
+    double v[4];
+    for (int i = -1; i <= 2; ++i)
+        for (int j = -1; j <= 2; ++j) {
+            if (!read(std::clamp(r0 + i, 0, rows - 1), std::clamp(c0 + j, 0, cols - 1), v)) {
+                readOk = false;
+                return false;
+            }
+            if (!valid(v)) return true;
+        }
+    return false;
+}
+
 /// Interpolation at (y, x), r0 and c0 its truncation, known to lie inside
 /// the grid. Channel a is always interpolated; b, c and d become NAN_REAL64
 /// when any sample of the window lacks them. Only the reader's channels are
 /// computed; the others are NAN_REAL64 as every sample reports them.
-template <int Method, class Reader>
-bool InterpolateAt(const Reader& read, int rows, int cols, double y, double x, int r0, int c0, double* out)
+///
+/// With a validity test that checks (NoDataTest), invalid samples never
+/// contribute: the nearest sample invalid gives false; bilinear takes the
+/// valid samples with their weights renormalised (BilinearOfValid), false
+/// when they carry almost none; the cubic methods use the bilinear rule
+/// when any sample of their window is invalid. A window of valid samples
+/// gives exactly what the interpolation without the test gives. False
+/// always means: no value for this pixel.
+template <int Method, class Reader, class Valid = AllValid>
+bool InterpolateAt(const Reader& read, int rows, int cols, double y, double x, int r0, int c0, double* out,
+                   const Valid& valid = Valid{})
 {
     constexpr int NC = ReaderChannels<Reader>::value;
+    if constexpr (Valid::kChecks && (Method == XINTERP_CUBIC || Method == XINTERP_CUBIC_SEPARABLE)) {
+        bool readOk = true;
+        if (CubicWindowHasInvalid(read, valid, rows, cols, r0, c0, readOk))
+            return InterpolateAt<XINTERP_BILINEAR>(read, rows, cols, y, x, r0, c0, out, valid);
+        if (!readOk) return false;
+    }
     if constexpr (Method == XINTERP_NEAREST) {
         // Vector copy: Gather4 in mt/XResampleRowsAvx2.cpp (a plain copy of
         // the sample for integer types).
-        return read(r0, c0, out);
+        return read(r0, c0, out) && valid(out);
     } else if constexpr (Method == XINTERP_BILINEAR) {
         const double dy = y - r0, dx = x - c0;
         const int r1 = std::min(r0 + 1, rows - 1), c1 = std::min(c0 + 1, cols - 1);
         double s00[4], s01[4], s10[4], s11[4];
         if (!read(r0, c0, s00) || !read(r0, c1, s01) || !read(r1, c0, s10) || !read(r1, c1, s11))
             return false;
+        if constexpr (Valid::kChecks) {
+            const bool ok[4] = {valid(s00), valid(s01), valid(s10), valid(s11)};
+            if (!(ok[0] && ok[1] && ok[2] && ok[3])) {
+                const double* const s[4] = {s00, s01, s10, s11};
+                return BilinearOfValid<NC>(s, ok, dy, dx, out);
+            }
+        }
         for (int k = 0; k < 4; ++k) {
             if (k >= NC || (k > 0 && (s00[k] == NAN_REAL64 || s01[k] == NAN_REAL64 || s10[k] == NAN_REAL64 ||
                                       s11[k] == NAN_REAL64))) {
@@ -143,16 +253,16 @@ bool InterpolateAt(const Reader& read, int rows, int cols, double y, double x, i
 
 /// InterpolateAt with the method chosen at run time; an unknown method
 /// returns true and leaves out as it was.
-template <class Reader>
+template <class Reader, class Valid = AllValid>
 bool Interpolate(const Reader& read, int rows, int cols, double y, double x, int r0, int c0, int method,
-                 double* out)
+                 double* out, const Valid& valid = Valid{})
 {
     switch (method) {
-    case XINTERP_NEAREST: return InterpolateAt<XINTERP_NEAREST>(read, rows, cols, y, x, r0, c0, out);
-    case XINTERP_BILINEAR: return InterpolateAt<XINTERP_BILINEAR>(read, rows, cols, y, x, r0, c0, out);
-    case XINTERP_CUBIC: return InterpolateAt<XINTERP_CUBIC>(read, rows, cols, y, x, r0, c0, out);
+    case XINTERP_NEAREST: return InterpolateAt<XINTERP_NEAREST>(read, rows, cols, y, x, r0, c0, out, valid);
+    case XINTERP_BILINEAR: return InterpolateAt<XINTERP_BILINEAR>(read, rows, cols, y, x, r0, c0, out, valid);
+    case XINTERP_CUBIC: return InterpolateAt<XINTERP_CUBIC>(read, rows, cols, y, x, r0, c0, out, valid);
     case XINTERP_CUBIC_SEPARABLE:
-        return InterpolateAt<XINTERP_CUBIC_SEPARABLE>(read, rows, cols, y, x, r0, c0, out);
+        return InterpolateAt<XINTERP_CUBIC_SEPARABLE>(read, rows, cols, y, x, r0, c0, out, valid);
     default: return true;
     }
 }

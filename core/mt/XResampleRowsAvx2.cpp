@@ -6,8 +6,9 @@
 // multiply-add is fused (the library builds with -ffp-contract=off), so every
 // pixel comes out bit for bit as the general path computes it. A
 // group of four whose interpolation windows do not all lie wholly inside the
-// source (near an edge, outside it or marked) goes through the scalar
-// per-pixel code, which also takes the pixels left over at the end of a row.
+// source (near an edge, outside it or marked), or, with source no-data on,
+// read a no-data sample, goes through the scalar per-pixel code, which also
+// takes the pixels left over at the end of a row.
 // Other processors have no vector kernels and take the scalar ones.
 //
 // The formulas here are lane-by-lane copies of those in
@@ -50,6 +51,27 @@ __m256d Gather4(const uint8_t* p, const int32_t* o, int d)
     else if constexpr (std::is_same_v<C, float>) return _mm256_cvtps_pd(_mm_setr_ps(at(0), at(1), at(2), at(3)));
     else return _mm256_cvtepi32_pd(_mm_setr_epi32(at(0), at(1), at(2), at(3)));
 }
+
+/// Looks at every sample a vector kernel reads. With kNoData it marks the
+/// lanes that read a sample the scalar NoDataTest rejects (equal to the key,
+/// or a non-number); such a group is then computed pixel by pixel by the
+/// scalar code, which applies the no-data rule. Without, it compiles away.
+template <bool kNoData>
+struct Screen4 {
+    __m256d key, bad;
+    explicit Screen4(double k) : key(_mm256_set1_pd(k)), bad(_mm256_setzero_pd()) {}
+    __m256d operator()(__m256d s)
+    {
+        if constexpr (kNoData)
+            bad = _mm256_or_pd(bad, _mm256_or_pd(_mm256_cmp_pd(s, key, _CMP_EQ_OQ), _mm256_cmp_pd(s, s, _CMP_UNORD_Q)));
+        return s;
+    }
+    bool Any() const
+    {
+        if constexpr (kNoData) return _mm256_movemask_pd(bad) != 0;
+        else return false;
+    }
+};
 
 /// Source positions of destination pixels (r, c) .. (r, c + 3): any mapper,
 /// one pixel at a time.
@@ -107,11 +129,11 @@ void Map4(const ProjectiveMapper& map, int r, int c, __m256d& x, __m256d& y)
 /// s00 + (s01 - s00) dx + (s10 - s00) dy + (s00 - s01 - s10 + s11) dx dy,
 /// evaluated left to right as the bilinear case of GridSamples::InterpolateAt
 /// does.
-template <class C>
-__m256d Bilinear4(const uint8_t* p, const int32_t* o, int cols, __m256d dy, __m256d dx)
+template <class C, class Screen>
+__m256d Bilinear4(const uint8_t* p, const int32_t* o, int cols, __m256d dy, __m256d dx, Screen& screen)
 {
-    const __m256d s00 = Gather4<C>(p, o, 0), s01 = Gather4<C>(p, o, 1);
-    const __m256d s10 = Gather4<C>(p, o, cols), s11 = Gather4<C>(p, o, cols + 1);
+    const __m256d s00 = screen(Gather4<C>(p, o, 0)), s01 = screen(Gather4<C>(p, o, 1));
+    const __m256d s10 = screen(Gather4<C>(p, o, cols)), s11 = screen(Gather4<C>(p, o, cols + 1));
     __m256d v = _mm256_add_pd(s00, _mm256_mul_pd(_mm256_sub_pd(s01, s00), dx));
     v = _mm256_add_pd(v, _mm256_mul_pd(_mm256_sub_pd(s10, s00), dy));
     const __m256d cross = _mm256_add_pd(_mm256_sub_pd(_mm256_sub_pd(s00, s01), s10), s11);
@@ -143,8 +165,8 @@ __m256d CubicWeight4(__m256d d)
 
 /// The weighted mean over the 4 x 4 window about (r0, c0), weights and sums
 /// in window order, as the cubic case of GridSamples::InterpolateAt forms it.
-template <class C>
-__m256d Cubic4(const uint8_t* p, const int32_t* o, int cols, __m256d dy, __m256d dx)
+template <class C, class Screen>
+__m256d Cubic4(const uint8_t* p, const int32_t* o, int cols, __m256d dy, __m256d dx, Screen& screen)
 {
     // The squared offsets do not depend on the other axis; each is the same
     // product the scalar loop forms sixteen times.
@@ -161,7 +183,7 @@ __m256d Cubic4(const uint8_t* p, const int32_t* o, int cols, __m256d dy, __m256d
             const bool middle = (i == 1 || i == 2) && (j == 1 || j == 2);
             const __m256d w = middle ? CubicWeight4<true>(d) : CubicWeight4<false>(d);
             wsum = _mm256_add_pd(wsum, w);
-            sum = _mm256_add_pd(sum, _mm256_mul_pd(w, Gather4<C>(p, o, (i - 1) * cols + (j - 1))));
+            sum = _mm256_add_pd(sum, _mm256_mul_pd(w, screen(Gather4<C>(p, o, (i - 1) * cols + (j - 1)))));
         }
     return _mm256_div_pd(sum, wsum);
 }
@@ -240,8 +262,8 @@ void Taps4(const uint8_t* p, const int32_t* o, int d, __m256d* s)
 /// The separable cubic over the 4 x 4 window about (r0, c0), as the
 /// separable case of GridSamples::InterpolateAt forms it: each window row
 /// along x, then the rows along y.
-template <class C>
-__m256d Separable4(const uint8_t* p, const int32_t* o, int cols, __m256d dy, __m256d dx)
+template <class C, class Screen>
+__m256d Separable4(const uint8_t* p, const int32_t* o, int cols, __m256d dy, __m256d dx, Screen& screen)
 {
     __m256d wx[4], wy[4], across[4];
     SeparableWeights4(dx, wx);
@@ -249,7 +271,7 @@ __m256d Separable4(const uint8_t* p, const int32_t* o, int cols, __m256d dy, __m
     for (int i = 0; i < 4; ++i) {
         __m256d s[4];
         Taps4<C>(p, o, (i - 1) * cols, s);
-        across[i] = Combine4(wx, s[0], s[1], s[2], s[3]);
+        across[i] = Combine4(wx, screen(s[0]), screen(s[1]), screen(s[2]), screen(s[3]));
     }
     return Combine4(wy, across[0], across[1], across[2], across[3]);
 }
@@ -278,13 +300,13 @@ void Store4(uint8_t* p, __m256d v)
     }
 }
 
-/// One destination row for source and destination type S, method M and the
-/// store rule kRound.
-template <class S, int M, bool kRound, class Mapper>
-void VectorRow(const XGrid& src, XGrid& dst, const Mapper& map, int r)
+/// One destination row for source and destination type S, method M, the
+/// store rule kRound and the no-data screen kNoData.
+template <class S, int M, bool kRound, bool kNoData, class Mapper>
+void VectorRow(const XGrid& src, XGrid& dst, const Mapper& map, const RowRule& rule, int r)
 {
     using C = typename S::Element;
-    const TypedPixel<S, S, M, kRound> pixel(src, dst);
+    const TypedPixel<S, S, M, kRound, kNoData> pixel(src, dst, rule);
     const uint8_t* base = src.GetData();
     const int rows = pixel.rows, cols = pixel.cols, dstCols = dst.GetCSize();
     // The window reaches rows r0 - before .. r0 + after of the truncated
@@ -305,11 +327,15 @@ void VectorRow(const XGrid& src, XGrid& dst, const Mapper& map, int r)
         const __m128i r0 = _mm256_cvttpd_epi32(y), c0 = _mm256_cvttpd_epi32(x);
         const __m128i inside = _mm_and_si128(_mm_and_si128(_mm_cmpgt_epi32(r0, rLow), _mm_cmpgt_epi32(rHigh, r0)),
                                              _mm_and_si128(_mm_cmpgt_epi32(c0, cLow), _mm_cmpgt_epi32(cHigh, c0)));
-        if (_mm_movemask_ps(_mm_castsi128_ps(inside)) != 0xF) {
+        // The group pixel by pixel through the scalar code.
+        auto perPixel = [&] {
             alignas(32) double xs[4], ys[4];
             _mm256_store_pd(xs, x);
             _mm256_store_pd(ys, y);
             for (int k = 0; k < 4; ++k) pixel(r, c + k, xs[k], ys[k]);
+        };
+        if (_mm_movemask_ps(_mm_castsi128_ps(inside)) != 0xF) {
+            perPixel();
             continue;
         }
         // Element offsets of the windows' (r0, c0); the grid holds fewer than
@@ -317,21 +343,30 @@ void VectorRow(const XGrid& src, XGrid& dst, const Mapper& map, int r)
         alignas(16) int32_t o[4];
         _mm_store_si128(reinterpret_cast<__m128i*>(o), _mm_add_epi32(_mm_mullo_epi32(r0, stride), c0));
         uint8_t* out = dstRow + std::ptrdiff_t(c) * std::ptrdiff_t(sizeof(C));
+        Screen4<kNoData> screen(rule.noDataKey);
         if constexpr (M == XINTERP_NEAREST && std::is_integral_v<C>) {
             // An integer sample read into a double and stored back as its
             // own type is the sample itself. (Floating samples are not: the
             // store clamps infinities.)
+            if constexpr (kNoData) {
+                screen(Gather4<C>(base, o, 0));
+                if (screen.Any()) {
+                    perPixel();
+                    continue;
+                }
+            }
             for (int k = 0; k < 4; ++k)
                 GridSamples::Store(out + k * sizeof(C), GridSamples::Load<C>(base + std::ptrdiff_t(o[k]) * sizeof(C)));
             continue;
         }
         const __m256d dy = _mm256_sub_pd(y, _mm256_cvtepi32_pd(r0)), dx = _mm256_sub_pd(x, _mm256_cvtepi32_pd(c0));
         __m256d v;
-        if constexpr (M == XINTERP_NEAREST) v = Gather4<C>(base, o, 0);
-        else if constexpr (M == XINTERP_BILINEAR) v = Bilinear4<C>(base, o, cols, dy, dx);
-        else if constexpr (M == XINTERP_CUBIC) v = Cubic4<C>(base, o, cols, dy, dx);
-        else v = Separable4<C>(base, o, cols, dy, dx);
-        Store4<S, C, kRound>(out, v);
+        if constexpr (M == XINTERP_NEAREST) v = screen(Gather4<C>(base, o, 0));
+        else if constexpr (M == XINTERP_BILINEAR) v = Bilinear4<C>(base, o, cols, dy, dx, screen);
+        else if constexpr (M == XINTERP_CUBIC) v = Cubic4<C>(base, o, cols, dy, dx, screen);
+        else v = Separable4<C>(base, o, cols, dy, dx, screen);
+        if (screen.Any()) perPixel();
+        else Store4<S, C, kRound>(out, v);
     }
     for (; c < dstCols; ++c) {
         double x, y;
@@ -345,28 +380,29 @@ void VectorRow(const XGrid& src, XGrid& dst, const Mapper& map, int r)
 } // namespace
 
 template <class Mapper>
-RowKernel<Mapper> FindVectorRowKernel(int type, int method, bool round)
+RowKernel<Mapper> FindVectorRowKernel(int type, int method, const RowRule& rule)
 {
     static const bool available = __builtin_cpu_supports("avx2");
     RowKernel<Mapper> kernel = nullptr;
     if (!available) return kernel;
     DispatchCommonType(type, [&]<class S>() {
-        DispatchKernelChoice<S>(method, round,
-                                [&]<int M, bool kRound>() { kernel = &VectorRow<S, M, kRound, Mapper>; });
+        DispatchKernelChoice<S>(method, rule, [&]<int M, bool kRound, bool kNoData>() {
+            kernel = &VectorRow<S, M, kRound, kNoData, Mapper>;
+        });
     });
     return kernel;
 }
 #else
 template <class Mapper>
-RowKernel<Mapper> FindVectorRowKernel(int, int, bool)
+RowKernel<Mapper> FindVectorRowKernel(int, int, const RowRule&)
 {
     return nullptr;
 }
 #endif
 
-template RowKernel<PixelMapper> FindVectorRowKernel<PixelMapper>(int, int, bool);
-template RowKernel<CoordMapMapper> FindVectorRowKernel<CoordMapMapper>(int, int, bool);
-template RowKernel<ProjectiveMapper> FindVectorRowKernel<ProjectiveMapper>(int, int, bool);
-template RowKernel<AffineMapper> FindVectorRowKernel<AffineMapper>(int, int, bool);
+template RowKernel<PixelMapper> FindVectorRowKernel<PixelMapper>(int, int, const RowRule&);
+template RowKernel<CoordMapMapper> FindVectorRowKernel<CoordMapMapper>(int, int, const RowRule&);
+template RowKernel<ProjectiveMapper> FindVectorRowKernel<ProjectiveMapper>(int, int, const RowRule&);
+template RowKernel<AffineMapper> FindVectorRowKernel<AffineMapper>(int, int, const RowRule&);
 
 } // namespace Pelmora::Tivra::MT::ResampleRows

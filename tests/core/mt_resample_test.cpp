@@ -154,6 +154,7 @@ TEST(MtResample, RowKernelsMatchTheGeneralPathBitForBit)
     XResamplePixels general, scalar, vector;
     general.SetKernels(XResamplePixels::KERNELS_GENERAL);
     scalar.SetKernels(XResamplePixels::KERNELS_SCALAR);
+    for (bool noData : {false, true})
     for (bool round : {false, true})
     for (int st : types)
         for (int dt : {st, st == XDT_REAL64 ? int(XDT_UINT08) : int(XDT_REAL64)}) {  // kernel pair and a general one
@@ -170,6 +171,11 @@ TEST(MtResample, RowKernelsMatchTheGeneralPathBitForBit)
                     std::memcpy(p, &v, sizeof v);
                 }
             }
+            // With no-data on, one sample in nine holds the no-data value
+            // (whole blocks too, so that windows fall wholly inside holes).
+            for (int i = 0; i < 3000 && noData; ++i)
+                if (i % 9 == 4 || (i / 60 % 20 < 3 && i % 60 < 5)) src.SetFromREAL64(i / 60, i % 60, 77);
+            for (XResamplePixels* engine : {&general, &scalar, &vector}) engine->SetSourceNoData(noData, 77);
             for (int method = XINTERP_NEAREST; method <= XINTERP_CUBIC_SEPARABLE; ++method) {
                 // Each mapping through one engine, with its own background.
                 auto run = [&](XResamplePixels& engine, XGrid& dst, int mapping) {
@@ -188,7 +194,8 @@ TEST(MtResample, RowKernelsMatchTheGeneralPathBitForBit)
                         ASSERT_TRUE(run(*fast, out, mapping));
                         EXPECT_TRUE(SameBytes(out, ref)) << (fast == &scalar ? "scalar " : "vector ") << st << " -> "
                                                          << dt << " method " << method << " mapping " << mapping
-                                                         << (round ? " rounding" : "");
+                                                         << (round ? " rounding" : "")
+                                                         << (noData ? " no-data" : "");
                     }
                 }
             }
@@ -266,6 +273,126 @@ TEST(MtResample, RoundingStoresTheNearestIntegerHalvesAwayFromZero)
         if (round) EXPECT_EQ(below, 0);
         else EXPECT_GT(below, 0);
     }
+}
+
+namespace {
+
+/// Runs one method over a 1 x 4 coordinate map through each engine and
+/// returns what each stored, row after row (general, scalar, vector).
+std::vector<std::vector<double>> RunFour(const XGrid& src, const XVertex2<double>* cells, int method,
+                                         double noData, double background, int dstType = 0)
+{
+    std::vector<std::vector<double>> got;
+    const XCoordMap map{cells, 1, 4};
+    for (auto kernels : {XResamplePixels::KERNELS_GENERAL, XResamplePixels::KERNELS_SCALAR,
+                         XResamplePixels::KERNELS_VECTOR}) {
+        XGrid dst(1, 4, dstType ? dstType : src.GetDataType());
+        XResamplePixels engine;
+        engine.SetKernels(kernels);
+        engine.SetSourceNoData(true, noData);
+        EXPECT_TRUE(engine.ResampleByCoordMap(&src, &dst, &map, method, background));
+        got.emplace_back();
+        for (int c = 0; c < 4; ++c) got.back().push_back(dst.GetAsREAL64(0, c));
+    }
+    return got;
+}
+
+} // namespace
+
+TEST(MtResample, NoDataNeverContributesOnEveryTypeAndMethod)
+{
+    // A quadratic surface r^2 + c^2 on 8 x 8 with one no-data sample at
+    // (5, 5) (and, for the floating types, a NaN at (2, 2)). Hand values at
+    // the four positions, none of them on the bilinear lattice's centres:
+    //   (3.5, 3.5) window rows/cols 2..5 holds both: cubic falls back to
+    //              bilinear over (3,3) (3,4) (4,3) (4,4) = 18 25 25 32 -> 25;
+    //   (4.5, 4.5) bilinear over 32 41 41 [no-data]: the three valid ones with
+    //              weight 1/4 each, renormalised -> 38;
+    //   (5.0, 5.0) on the no-data sample: no value, the background 9 stays;
+    //   (1.5, 5.5) away from both: the plain formulas, bilinear the mean of
+    //              26 37 29 40 = 33, separable cubic the quadratic's 32.5 (to
+    //              rounding), nearest 26.
+    const XVertex2<double> cells[4] = {{3.5, 3.5}, {4.5, 4.5}, {5.0, 5.0}, {5.5, 1.5}};
+    for (int type : {XDT_UINT08, XDT_SINT16, XDT_UINT16, XDT_REAL32, XDT_REAL64}) {
+        const bool real = type == XDT_REAL32 || type == XDT_REAL64;
+        XGrid src(8, 8, type);
+        for (int i = 0; i < 64; ++i) src.SetFromREAL64(i / 8, i % 8, (i / 8) * (i / 8) + (i % 8) * (i % 8));
+        src.SetFromREAL64(5, 5, 200);
+        if (real) src.SetFromREAL64(2, 2, NAN);
+        const auto stored = [&](double v) { return type == XDT_REAL32 ? double(float(v)) : real ? v : std::trunc(v); };
+        const double nearestBg = 9;  // the no-data sample itself
+        struct Want { int method; double v[4]; };
+        const Want wants[] = {
+            {XINTERP_NEAREST, {18, 32, nearestBg, 26}},
+            {XINTERP_BILINEAR, {25, 38, 9, 33}},
+            {XINTERP_CUBIC, {25, 38, 9, -1}},  // -1: checked against GetValueInterpolated below
+            {XINTERP_CUBIC_SEPARABLE, {25, 38, 9, -1}},
+        };
+        for (const Want& w : wants) {
+            const auto got = RunFour(src, cells, w.method, 200, 9);
+            for (int c = 0; c < 4; ++c) {
+                if (w.v[c] >= 0) {
+                    EXPECT_EQ(got[0][c], stored(w.v[c])) << type << " method " << w.method << " " << c;
+                }
+                EXPECT_EQ(got[1][c], got[0][c]) << "scalar " << type << " method " << w.method << " " << c;
+                EXPECT_EQ(got[2][c], got[0][c]) << "vector " << type << " method " << w.method << " " << c;
+            }
+            // Away from no-data the option changes nothing.
+            double a, b, cc, d;
+            ASSERT_TRUE(src.GetValueInterpolated(1.5, 5.5, w.method, a, b, cc, d));
+            EXPECT_EQ(got[0][3], stored(a)) << type << " method " << w.method;
+            if (w.method == XINTERP_CUBIC_SEPARABLE) {
+                EXPECT_NEAR(a, 32.5, 1e-12);
+            }
+        }
+    }
+
+    // Four no-data samples around the position: nothing valid, background.
+    // A single valid one of the four takes the whole weight.
+    XGrid holes(6, 6, XDT_REAL32);
+    holes.Fill(0.1, NAN_REAL64, NAN_REAL64, NAN_REAL64);  // stored as the float nearest 0.1
+    holes.SetFromREAL64(3, 3, 40);
+    const XVertex2<double> around[4] = {{2.5, 2.5}, {2.2, 2.7}, {3.0, 3.0}, {1.5, 1.5}};
+    for (int method : {XINTERP_BILINEAR, XINTERP_CUBIC, XINTERP_CUBIC_SEPARABLE}) {
+        const auto got = RunFour(holes, around, method, 0.1, -5);  // 0.1 compared as a float
+        for (int e = 0; e < 3; ++e) EXPECT_EQ(got[e], (std::vector<double>{40, 40, 40, -5})) << method << " " << e;
+    }
+    // The double 0.1 as no-data of a REAL64 source does not match the float.
+    XGrid wide(6, 6, XDT_REAL64);
+    wide.Fill(double(0.1f), NAN_REAL64, NAN_REAL64, NAN_REAL64);
+    EXPECT_NEAR(RunFour(wide, around, XINTERP_BILINEAR, 0.1, -5)[0][3], 0.1, 1e-8);
+
+    // The Int16 elevation model with a -9999 hole, warped with a small shift:
+    // without the option the hole bleeds into its neighbours; with it every
+    // pixel is either the background or within the valid range.
+    XGrid dem(30, 30, XDT_SINT16);
+    for (int i = 0; i < 900; ++i) dem.SetFromREAL64(i / 30, i % 30, 500 + (i % 30) * 3 + (i / 30));
+    for (int r = 10; r < 16; ++r)
+        for (int c = 12; c < 17; ++c) dem.SetFromREAL64(r, c, -9999);
+    XWarpCoeff shift;
+    shift.m_nMethod = XWARP_AFFINE;
+    const double sx[3] = {1, 0, 0.3}, sy[3] = {0, 1, 0.4};
+    std::copy(sx, sx + 3, shift.m_CoeffX);
+    std::copy(sy, sy + 3, shift.m_CoeffY);
+    for (int method : {XINTERP_BILINEAR, XINTERP_CUBIC, XINTERP_CUBIC_SEPARABLE})
+        for (bool option : {false, true}) {
+            XGrid out(30, 30, XDT_SINT16);
+            XResamplePixels engine;
+            engine.SetSourceNoData(option, -9999);
+            ASSERT_TRUE(engine.ResampleByWarp(&dem, &out, &shift, method, -9999));
+            int bogus = 0, holes = 0;
+            for (int i = 0; i < 900; ++i) {
+                const double v = out.GetAsREAL64(i / 30, i % 30);
+                holes += v == -9999;
+                bogus += v != -9999 && (v < 490 || v > 620);
+            }
+            if (option) {
+                EXPECT_EQ(bogus, 0) << method;
+                EXPECT_GE(holes, 20) << method;  // the hole stays, up to a pixel smaller
+            } else {
+                EXPECT_GT(bogus, 0) << method;
+            }
+        }
 }
 
 TEST(MtResample, WorkerCountDoesNotChangeTheImageAndProgressEnds)

@@ -77,6 +77,42 @@ public:
     void SetRounding(bool bRound) { m_bRounding = bRound; }
     bool GetRounding() const { return m_bRounding; }
 
+    /// Source no-data. Off (the default), every source sample takes part in
+    /// the interpolation. On, the source samples equal to dValue and the
+    /// samples holding a non-number (NaN) never contribute to a destination
+    /// pixel. A sample equals dValue when each of its channels does, compared
+    /// in the source's own precision: for REAL32 sources as floats, so a
+    /// no-data of 0.1 matches the samples that hold the float nearest 0.1;
+    /// every other type compares the decoded sample with dValue exactly. A
+    /// dValue of NaN screens out the non-numbers alone.
+    ///
+    /// The rule, as gdalwarp applies it: a destination pixel whose kernel
+    /// touches no-data is computed from the valid samples, or keeps the
+    /// background when there are too few.
+    ///  - nearest: a no-data sample leaves the background;
+    ///  - bilinear: the bilinear weights of the valid samples among the four,
+    ///    divided by their sum; when that sum is below 1e-6 (the position lies
+    ///    on a no-data sample) the background stays;
+    ///  - both cubics: a 4 x 4 window of valid samples is interpolated as
+    ///    usual; a window holding any no-data sample falls back to the
+    ///    bilinear rule above over its middle four samples, since spreading a
+    ///    cubic's negative weights over a few valid samples can amplify them
+    ///    without bound.
+    /// A pixel whose window holds no no-data sample comes out exactly as
+    /// without the option. Give the background the destination's own no-data
+    /// value to keep the holes recognisable.
+    void SetSourceNoData(bool bEnable, double dValue)
+    {
+        m_bSrcNoData = bEnable;
+        m_dSrcNoData = dValue;
+    }
+    /// True when source no-data is on; dValue then receives its value.
+    bool GetSourceNoData(double& dValue) const
+    {
+        if (m_bSrcNoData) dValue = m_dSrcNoData;
+        return m_bSrcNoData;
+    }
+
     const XGrid* m_pSrc;
     XGrid* m_pDst;
     const XCoordMap* m_pCoordMap;
@@ -91,6 +127,8 @@ private:
     bool Start(double dBackground);
     eKernels m_nKernels;
     bool m_bRounding;
+    bool m_bSrcNoData;
+    double m_dSrcNoData;
 };
 
 // Entry functions that build a pool for the call. A matrix destination is
