@@ -82,11 +82,12 @@ struct NoDataTest {
 /// The no-data value as a sample of a type holds it, so that an exact
 /// comparison with the decoded sample finds it: single-precision types
 /// round it to float (a REAL32 no-data of 0.1 is the float nearest 0.1,
-/// -3.4e38 the float -3.4e38); every other type compares the value itself
-/// (integer samples decode exactly, so a fractional value matches none).
+/// -3.4e38 the float -3.4e38; a finite value beyond the float range matches
+/// no sample); every other type compares the value itself (integer samples
+/// decode exactly, so a fractional value matches none).
 inline double NoDataKey(int type, double value)
 {
-    return type == XDT_REAL32 || type == XDT_REAL32C ? double(static_cast<float>(value)) : value;
+    return type == XDT_REAL32 || type == XDT_REAL32C ? RoundToFloat(value) : value;
 }
 
 /// The smallest share of its weight that a kernel must place on valid

@@ -70,6 +70,15 @@ constexpr bool StoresIntegers(int type)
            type != XDT_REAL32C && type != XDT_REAL64C;
 }
 
+/// v rounded to single precision and widened back, for comparing values in
+/// the precision of float samples. Magnitudes beyond the float range stay as
+/// they are (no float sample lies there), so nothing is converted out of
+/// range.
+inline double RoundToFloat(double v)
+{
+    return std::fabs(v) <= double(std::numeric_limits<float>::max()) ? double(static_cast<float>(v)) : v;
+}
+
 /// A colour channel: its truncated integer reduced to the low 8 bits.
 inline uint32_t ToByte(double v) { return static_cast<uint32_t>(TruncToInt64(v)) & 0xFFu; }
 
