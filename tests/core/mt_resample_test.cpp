@@ -362,6 +362,26 @@ TEST(MtResample, NoDataNeverContributesOnEveryTypeAndMethod)
     wide.Fill(double(0.1f), NAN_REAL64, NAN_REAL64, NAN_REAL64);
     EXPECT_NEAR(RunFour(wide, around, XINTERP_BILINEAR, 0.1, -5)[0][3], 0.1, 1e-8);
 
+    // A colour sample is no-data when all its channels are: (200, 200, 200)
+    // is left out, (200, 10, 200) is not. The general path, rounding.
+    XGrid rgb(2, 2, XDT_RGB), rgbOut(1, 4, XDT_RGB);
+    rgb.SetValue(0, 0, 200, 200, 200, NAN_REAL64);
+    rgb.SetValue(0, 1, 200, 10, 200, NAN_REAL64);
+    rgb.SetValue(1, 0, 30, 60, 90, NAN_REAL64);
+    rgb.SetValue(1, 1, 60, 90, 120, NAN_REAL64);
+    std::vector<XVertex2<double>> rgbCells(4, XVertex2<double>(0.5, 0.5));
+    rgbCells[3] = XVertex2<double>(0, 0);
+    const XCoordMap rgbMap{rgbCells.data(), 1, 4};
+    XResamplePixels colour;
+    colour.SetRounding(true);
+    colour.SetSourceNoData(true, 200);
+    ASSERT_TRUE(colour.ResampleByCoordMap(&rgb, &rgbOut, &rgbMap, XINTERP_BILINEAR, 1));
+    double ch[4];
+    ASSERT_TRUE(rgbOut.GetValue(0, 0, ch[0], ch[1], ch[2], ch[3]));
+    EXPECT_EQ(std::vector<double>(ch, ch + 3), (std::vector<double>{97, 53, 137}));  // 290/3, 160/3, 410/3
+    ASSERT_TRUE(rgbOut.GetValue(0, 3, ch[0], ch[1], ch[2], ch[3]));
+    EXPECT_EQ(std::vector<double>(ch, ch + 3), (std::vector<double>{1, 1, 1}));  // on the no-data sample
+
     // The Int16 elevation model with a -9999 hole, warped with a small shift:
     // without the option the hole bleeds into its neighbours; with it every
     // pixel is either the background or within the valid range.
