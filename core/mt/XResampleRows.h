@@ -70,12 +70,6 @@ struct AffineMapper {
     }
 };
 
-struct RowRule;
-
-/// One destination row of a kernel: source, destination, mapping, rule, row.
-template <class Mapper>
-using RowKernel = void (*)(const XGrid&, XGrid&, const Mapper&, const RowRule&, int);
-
 /// What a row kernel is compiled for beyond the types and the method: the
 /// store rule (round to nearest before the store) and whether source
 /// no-data samples are screened out.
@@ -84,6 +78,10 @@ struct RowRule {
     bool noData;
     double noDataKey;  ///< GridSamples::NoDataKey of the source, when noData
 };
+
+/// One destination row of a kernel: source, destination, mapping, rule, row.
+template <class Mapper>
+using RowKernel = void (*)(const XGrid&, XGrid&, const Mapper&, const RowRule&, int);
 
 /// One destination pixel on raw typed samples: the same tests, interpolation
 /// and store as the general path (GeneralRow in mt/XResamplePixels.cpp),

@@ -36,9 +36,11 @@ struct XCoordMap {
 ///
 /// In-memory grids of one of the common one-channel types (UINT08, UINT16,
 /// SINT16, REAL32, REAL64), the same on both sides, take row kernels compiled
-/// per type, method and mapping (four pixels at a time on processors with
-/// AVX2); they compute the very same values as the general path through
-/// GetValueInterpolated and SetValue, which every other grid takes. None of the pointers is owned; the source, destination and
+/// per type, method, mapping, store rule and no-data screen (four pixels at
+/// a time on processors with AVX2); they compute the very same values as the
+/// general path through GetValueInterpolated (or, with source no-data, the
+/// same interpolation over GetValue) and SetValue, which every other grid
+/// takes. None of the pointers is owned; the source, destination and
 /// mapping must not change during a run.
 class XResamplePixels : public XParallelProcess {
 public:
