@@ -17,8 +17,7 @@ int32_t ostrel_grid_get_statistics(const ostrel_grid* grid, int32_t r1, int32_t 
 }
 
 int32_t ostrel_grid_get_statistics_ex(const ostrel_grid* grid, int32_t r1, int32_t r2, int32_t c1, int32_t c2,
-                                      double no_data, int32_t options, uint64_t* count, double* stats,
-                                      uint64_t* hist)
+                                      double no_data, int32_t options, uint64_t* count, double* stats, uint64_t* hist)
 {
     static_assert(int(OSTREL_STATS_SKIP_NAN) == int(XSTAT_SKIP_NAN) &&
                       int(OSTREL_STATS_NODATA_IN_SAMPLE_PRECISION) == int(XSTAT_NODATA_IN_SAMPLE_PRECISION),

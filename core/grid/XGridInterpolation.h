@@ -66,8 +66,8 @@ struct AllValid {
 /// non-number in any channel.
 struct NoDataTest {
     static constexpr bool kChecks = true;
-    double key;    ///< NoDataKey of the source type and the value
-    int channels;  ///< channels of the source type
+    double key;   ///< NoDataKey of the source type and the value
+    int channels; ///< channels of the source type
     bool operator()(const double* v) const
     {
         bool all = true;
@@ -128,8 +128,7 @@ bool BilinearOfValid(const double* const* s, const bool* ok, double dy, double d
 /// samples would amplify them without bound). Reads fail: false with
 /// readOk false.
 template <class Reader, class Valid>
-bool CubicWindowHasInvalid(const Reader& read, const Valid& valid, int rows, int cols, int r0, int c0,
-                           bool& readOk)
+bool CubicWindowHasInvalid(const Reader& read, const Valid& valid, int rows, int cols, int r0, int c0, bool& readOk)
 {
     readOk = true;
     double v[4];
@@ -201,7 +200,7 @@ bool InterpolateAt(const Reader& read, int rows, int cols, double y, double x, i
         double wx[4], wy[4];
         SeparableCubicWeights(x - c0, wx);
         SeparableCubicWeights(y - r0, wy);
-        double across[4][4];  // per window row, per channel
+        double across[4][4]; // per window row, per channel
         bool missing[4] = {false, false, false, false};
         for (int i = 0; i < 4; ++i) {
             const int r = std::clamp(r0 + i - 1, 0, rows - 1);
@@ -255,8 +254,8 @@ bool InterpolateAt(const Reader& read, int rows, int cols, double y, double x, i
 /// InterpolateAt with the method chosen at run time; an unknown method
 /// returns true and leaves out as it was.
 template <class Reader, class Valid = AllValid>
-bool Interpolate(const Reader& read, int rows, int cols, double y, double x, int r0, int c0, int method,
-                 double* out, const Valid& valid = Valid{})
+bool Interpolate(const Reader& read, int rows, int cols, double y, double x, int r0, int c0, int method, double* out,
+                 const Valid& valid = Valid{})
 {
     switch (method) {
     case XINTERP_NEAREST: return InterpolateAt<XINTERP_NEAREST>(read, rows, cols, y, x, r0, c0, out, valid);

@@ -66,8 +66,8 @@ inline double RoundForStore(double v) { return std::round(v); }
 /// real and real complex ones); rounding matters only for these.
 constexpr bool StoresIntegers(int type)
 {
-    return type >= XDT_FIRST && type <= XDT_LAST && type != XDT_REAL32 && type != XDT_REAL64 &&
-           type != XDT_REAL32C && type != XDT_REAL64C;
+    return type >= XDT_FIRST && type <= XDT_LAST && type != XDT_REAL32 && type != XDT_REAL64 && type != XDT_REAL32C &&
+           type != XDT_REAL64C;
 }
 
 /// v rounded to single precision and widened back, for comparing values in

@@ -660,9 +660,8 @@ void GetStatistics(const XGrid& grid, int R1, int R2, int C1, int C2, double dNo
     GetStatistics(grid, R1, R2, C1, C2, dNoData, XSTAT_DEFAULT, nCount, dMin, dMax, dMean, dStdDev, pHistogram);
 }
 
-void GetStatistics(const XGrid& grid, int R1, int R2, int C1, int C2, double dNoData, int nOptions,
-                   uint64_t& nCount, double& dMin, double& dMax, double& dMean, double& dStdDev,
-                   uint64_t* pHistogram)
+void GetStatistics(const XGrid& grid, int R1, int R2, int C1, int C2, double dNoData, int nOptions, uint64_t& nCount,
+                   double& dMin, double& dMax, double& dMean, double& dStdDev, uint64_t* pHistogram)
 {
     const int rows = grid.GetRSize(), cols = grid.GetCSize(), type = grid.GetDataType();
     if (R1 > R2) {

@@ -76,7 +76,7 @@ struct AffineMapper {
 struct RowRule {
     bool round;
     bool noData;
-    double noDataKey;  ///< GridSamples::NoDataKey of the source, when noData
+    double noDataKey; ///< GridSamples::NoDataKey of the source, when noData
 };
 
 /// One destination row of a kernel: source, destination, mapping, rule, row.

@@ -196,7 +196,7 @@ __m256d Round4(__m256d v)
 {
     const __m256d t = _mm256_round_pd(v, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
     const __m256d sign = _mm256_and_pd(v, _mm256_set1_pd(-0.0));
-    const __m256d cut = _mm256_andnot_pd(_mm256_set1_pd(-0.0), _mm256_sub_pd(v, t));  // |v - t|
+    const __m256d cut = _mm256_andnot_pd(_mm256_set1_pd(-0.0), _mm256_sub_pd(v, t)); // |v - t|
     const __m256d half = _mm256_cmp_pd(cut, _mm256_set1_pd(0.5), _CMP_GE_OQ);
     return _mm256_add_pd(t, _mm256_and_pd(half, _mm256_or_pd(sign, _mm256_set1_pd(1.0))));
 }
@@ -209,7 +209,7 @@ void SeparableWeights4(__m256d t, __m256d* w)
 {
     const __m256d sign = _mm256_set1_pd(-0.0);
     for (int k = 0; k < 4; ++k) {
-        const __m256d d = _mm256_andnot_pd(sign, _mm256_sub_pd(t, _mm256_set1_pd(k - 1)));  // |t - (k - 1)|
+        const __m256d d = _mm256_andnot_pd(sign, _mm256_sub_pd(t, _mm256_set1_pd(k - 1))); // |t - (k - 1)|
         w[k] = (k == 1 || k == 2) ? CubicWeight4<true>(d) : CubicWeight4<false>(d);
     }
 }
@@ -251,8 +251,8 @@ void Taps4(const uint8_t* p, const int32_t* o, int d, __m256d* s)
 {
     const __m256d l0 = Run4<C>(p, o[0], d), l1 = Run4<C>(p, o[1], d);
     const __m256d l2 = Run4<C>(p, o[2], d), l3 = Run4<C>(p, o[3], d);
-    const __m256d t0 = _mm256_unpacklo_pd(l0, l1), t1 = _mm256_unpackhi_pd(l0, l1);  // 00 10 02 12, 01 11 03 13
-    const __m256d t2 = _mm256_unpacklo_pd(l2, l3), t3 = _mm256_unpackhi_pd(l2, l3);  // 20 30 22 32, 21 31 23 33
+    const __m256d t0 = _mm256_unpacklo_pd(l0, l1), t1 = _mm256_unpackhi_pd(l0, l1); // 00 10 02 12, 01 11 03 13
+    const __m256d t2 = _mm256_unpacklo_pd(l2, l3), t3 = _mm256_unpackhi_pd(l2, l3); // 20 30 22 32, 21 31 23 33
     s[0] = _mm256_permute2f128_pd(t0, t2, 0x20);
     s[1] = _mm256_permute2f128_pd(t1, t3, 0x20);
     s[2] = _mm256_permute2f128_pd(t0, t2, 0x31);

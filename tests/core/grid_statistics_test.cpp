@@ -449,14 +449,14 @@ TEST(GridStatistics, OptionsSkipNaNAndCompareNoDataInTheSamplesPrecision)
     EXPECT_EQ(n, 8u);
     EXPECT_TRUE(std::isnan(mean));
     stats(0.1, XSTAT_SKIP_NAN);
-    EXPECT_EQ(n, 7u);  // 0.1f still counted
+    EXPECT_EQ(n, 7u); // 0.1f still counted
     EXPECT_EQ(mn, double(fMin));
-    EXPECT_EQ(stats(0.1, XSTAT_ALL), 5u);  // the histogram leaves out the same samples
+    EXPECT_EQ(stats(0.1, XSTAT_ALL), 5u); // the histogram leaves out the same samples
     EXPECT_EQ(n, 5u);
     EXPECT_EQ(mn, double(fMin));
     EXPECT_EQ(mx, 6);
     EXPECT_DOUBLE_EQ(mean, (1 + 2 + 3 + double(fMin) + 6) / 5);
-    stats(-3.4e38, XSTAT_ALL);  // -3.4e38 excludes the float -3.4e38 (0.1f is counted again)
+    stats(-3.4e38, XSTAT_ALL); // -3.4e38 excludes the float -3.4e38 (0.1f is counted again)
     EXPECT_EQ(n, 6u);
     EXPECT_EQ(mn, double(f01));
     EXPECT_DOUBLE_EQ(mean, (1 + 2 + 3 + 6 + 2 * double(f01)) / 6);
@@ -466,9 +466,9 @@ TEST(GridStatistics, OptionsSkipNaNAndCompareNoDataInTheSamplesPrecision)
     const float lowest = -FLT_MAX;
     std::memcpy(g.GetData() + 5 * 4, &lowest, 4);
     stats(-3.4028234663852886e38, XSTAT_NODATA_IN_SAMPLE_PRECISION);
-    EXPECT_EQ(n, 7u);  // NaN counted without XSTAT_SKIP_NAN
+    EXPECT_EQ(n, 7u); // NaN counted without XSTAT_SKIP_NAN
     stats(-3.4028234663852886e38, XSTAT_DEFAULT);
-    EXPECT_EQ(n, 8u);  // clamped to -3.4e38 first, which the double no-data misses
+    EXPECT_EQ(n, 8u); // clamped to -3.4e38 first, which the double no-data misses
 
     // REAL64: the double 0.1 is the sample's own precision, so the float 0.1
     // is not no-data there; NaN skipped, the histogram with it.

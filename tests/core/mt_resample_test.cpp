@@ -155,51 +155,52 @@ TEST(MtResample, RowKernelsMatchTheGeneralPathBitForBit)
     general.SetKernels(XResamplePixels::KERNELS_GENERAL);
     scalar.SetKernels(XResamplePixels::KERNELS_SCALAR);
     for (bool noData : {false, true})
-    for (bool round : {false, true})
-    for (int st : types)
-        for (int dt : {st, st == XDT_REAL64 ? int(XDT_UINT08) : int(XDT_REAL64)}) {  // kernel pair and a general one
-            XGrid src = RandomGrid(50, 60, st, unsigned(st * 40 + dt));
-            // Floating sources also hold infinities and non-numbers, which
-            // the stores clamp or pass.
-            for (int i = 0; i < 60 && (st == XDT_REAL32 || st == XDT_REAL64); ++i) {
-                const double v = i % 3 == 0 ? INFINITY : i % 3 == 1 ? -INFINITY : NAN;
-                uint8_t* p = src.GetData() + size_t(i * 47 % 3000) * src.GetDataSize();
-                if (st == XDT_REAL32) {
-                    const float f = float(v);
-                    std::memcpy(p, &f, sizeof f);
-                } else {
-                    std::memcpy(p, &v, sizeof v);
-                }
-            }
-            // With no-data on, one sample in nine holds the no-data value
-            // (whole blocks too, so that windows fall wholly inside holes).
-            for (int i = 0; i < 3000 && noData; ++i)
-                if (i % 9 == 4 || (i / 60 % 20 < 3 && i % 60 < 5)) src.SetFromREAL64(i / 60, i % 60, 77);
-            for (XResamplePixels* engine : {&general, &scalar, &vector}) engine->SetSourceNoData(noData, 77);
-            for (int method = XINTERP_NEAREST; method <= XINTERP_CUBIC_SEPARABLE; ++method) {
-                // Each mapping through one engine, with its own background.
-                auto run = [&](XResamplePixels& engine, XGrid& dst, int mapping) {
-                    switch (mapping) {
-                    case 0: return engine.ResampleByWarp(&src, &dst, &piecewise, method, 3);
-                    case 1: return engine.ResampleByWarp(&src, &dst, &rotation, method, 0);
-                    case 2: return engine.ResampleByProjective(&src, &dst, &proj, method, 1);
-                    default: return engine.ResampleByCoordMap(&src, &dst, &map, method, 2);
+        for (bool round : {false, true})
+            for (int st : types)
+                for (int dt :
+                     {st, st == XDT_REAL64 ? int(XDT_UINT08) : int(XDT_REAL64)}) { // kernel pair and a general one
+                    XGrid src = RandomGrid(50, 60, st, unsigned(st * 40 + dt));
+                    // Floating sources also hold infinities and non-numbers, which
+                    // the stores clamp or pass.
+                    for (int i = 0; i < 60 && (st == XDT_REAL32 || st == XDT_REAL64); ++i) {
+                        const double v = i % 3 == 0 ? INFINITY : i % 3 == 1 ? -INFINITY : NAN;
+                        uint8_t* p = src.GetData() + size_t(i * 47 % 3000) * src.GetDataSize();
+                        if (st == XDT_REAL32) {
+                            const float f = float(v);
+                            std::memcpy(p, &f, sizeof f);
+                        } else {
+                            std::memcpy(p, &v, sizeof v);
+                        }
                     }
-                };
-                XGrid ref(47, 61, dt), out(47, 61, dt);
-                for (XResamplePixels* engine : {&general, &scalar, &vector}) engine->SetRounding(round);
-                for (int mapping = 0; mapping < 4; ++mapping) {
-                    ASSERT_TRUE(run(general, ref, mapping));
-                    for (XResamplePixels* fast : {&scalar, &vector}) {
-                        ASSERT_TRUE(run(*fast, out, mapping));
-                        EXPECT_TRUE(SameBytes(out, ref)) << (fast == &scalar ? "scalar " : "vector ") << st << " -> "
-                                                         << dt << " method " << method << " mapping " << mapping
-                                                         << (round ? " rounding" : "")
-                                                         << (noData ? " no-data" : "");
+                    // With no-data on, one sample in nine holds the no-data value
+                    // (whole blocks too, so that windows fall wholly inside holes).
+                    for (int i = 0; i < 3000 && noData; ++i)
+                        if (i % 9 == 4 || (i / 60 % 20 < 3 && i % 60 < 5)) src.SetFromREAL64(i / 60, i % 60, 77);
+                    for (XResamplePixels* engine : {&general, &scalar, &vector}) engine->SetSourceNoData(noData, 77);
+                    for (int method = XINTERP_NEAREST; method <= XINTERP_CUBIC_SEPARABLE; ++method) {
+                        // Each mapping through one engine, with its own background.
+                        auto run = [&](XResamplePixels& engine, XGrid& dst, int mapping) {
+                            switch (mapping) {
+                            case 0: return engine.ResampleByWarp(&src, &dst, &piecewise, method, 3);
+                            case 1: return engine.ResampleByWarp(&src, &dst, &rotation, method, 0);
+                            case 2: return engine.ResampleByProjective(&src, &dst, &proj, method, 1);
+                            default: return engine.ResampleByCoordMap(&src, &dst, &map, method, 2);
+                            }
+                        };
+                        XGrid ref(47, 61, dt), out(47, 61, dt);
+                        for (XResamplePixels* engine : {&general, &scalar, &vector}) engine->SetRounding(round);
+                        for (int mapping = 0; mapping < 4; ++mapping) {
+                            ASSERT_TRUE(run(general, ref, mapping));
+                            for (XResamplePixels* fast : {&scalar, &vector}) {
+                                ASSERT_TRUE(run(*fast, out, mapping));
+                                EXPECT_TRUE(SameBytes(out, ref))
+                                    << (fast == &scalar ? "scalar " : "vector ") << st << " -> " << dt << " method "
+                                    << method << " mapping " << mapping << (round ? " rounding" : "")
+                                    << (noData ? " no-data" : "");
+                            }
+                        }
                     }
                 }
-            }
-        }
 }
 
 TEST(MtResample, RoundingStoresTheNearestIntegerHalvesAwayFromZero)
@@ -215,9 +216,9 @@ TEST(MtResample, RoundingStoresTheNearestIntegerHalvesAwayFromZero)
     std::copy(cy, cy + 3, half.m_CoeffY);
     struct Case {
         int type;
-        std::vector<double> src;    // a row; pixel c reads the mean of columns c and c + 1
-        std::vector<double> trunc;  // what the truncating store gives
-        std::vector<double> round;  // what the rounding store gives
+        std::vector<double> src;   // a row; pixel c reads the mean of columns c and c + 1
+        std::vector<double> trunc; // what the truncating store gives
+        std::vector<double> round; // what the rounding store gives
     };
     const Case cases[] = {
         {XDT_UINT08, {0, 1, 2, 255, 254, 0}, {0, 1, 128, 254, 127}, {1, 2, 129, 255, 127}},
@@ -227,8 +228,8 @@ TEST(MtResample, RoundingStoresTheNearestIntegerHalvesAwayFromZero)
         {XDT_REAL64, {-1, 0, -3, 5, 6, 2}, {-0.5, -1.5, 1, 5.5, 4}, {-0.5, -1.5, 1, 5.5, 4}},
     };
     for (const Case& t : cases)
-        for (auto kernels : {XResamplePixels::KERNELS_GENERAL, XResamplePixels::KERNELS_SCALAR,
-                             XResamplePixels::KERNELS_VECTOR})
+        for (auto kernels :
+             {XResamplePixels::KERNELS_GENERAL, XResamplePixels::KERNELS_SCALAR, XResamplePixels::KERNELS_VECTOR})
             for (bool round : {false, true}) {
                 // Three equal rows, so that the vector kernels have whole windows.
                 XGrid src(3, 6, t.type), dst(1, 5, t.type);
@@ -250,13 +251,13 @@ TEST(MtResample, RoundingStoresTheNearestIntegerHalvesAwayFromZero)
     XResamplePixels engine;
     engine.SetRounding(true);
     ASSERT_TRUE(engine.ResampleByWarp(&reals, &bytes, &half, XINTERP_BILINEAR, 9));
-    EXPECT_EQ(bytes.GetAsREAL64(0, 0), 0);    // -0.4
-    EXPECT_EQ(bytes.GetAsREAL64(0, 1), 128);  // 127.7
-    EXPECT_EQ(bytes.GetAsREAL64(0, 2), 255);  // 255.8 rounds to 256, clamped
+    EXPECT_EQ(bytes.GetAsREAL64(0, 0), 0);   // -0.4
+    EXPECT_EQ(bytes.GetAsREAL64(0, 1), 128); // 127.7
+    EXPECT_EQ(bytes.GetAsREAL64(0, 2), 255); // 255.8 rounds to 256, clamped
     ASSERT_TRUE(engine.ResampleByWarp(&reals, &rgb, &half, XINTERP_BILINEAR, 9));
     double a, b, c, d;
     ASSERT_TRUE(rgb.GetValue(0, 1, a, b, c, d));
-    EXPECT_EQ(a, 128);  // colour channels round too
+    EXPECT_EQ(a, 128); // colour channels round too
     EXPECT_EQ(c, 128);
 
     // A flat integer image through the cubic kernel: truncation turns some
@@ -279,13 +280,13 @@ namespace {
 
 /// Runs one method over a 1 x 4 coordinate map through each engine and
 /// returns what each stored, row after row (general, scalar, vector).
-std::vector<std::vector<double>> RunFour(const XGrid& src, const XVertex2<double>* cells, int method,
-                                         double noData, double background, int dstType = 0)
+std::vector<std::vector<double>> RunFour(const XGrid& src, const XVertex2<double>* cells, int method, double noData,
+                                         double background, int dstType = 0)
 {
     std::vector<std::vector<double>> got;
     const XCoordMap map{cells, 1, 4};
-    for (auto kernels : {XResamplePixels::KERNELS_GENERAL, XResamplePixels::KERNELS_SCALAR,
-                         XResamplePixels::KERNELS_VECTOR}) {
+    for (auto kernels :
+         {XResamplePixels::KERNELS_GENERAL, XResamplePixels::KERNELS_SCALAR, XResamplePixels::KERNELS_VECTOR}) {
         XGrid dst(1, 4, dstType ? dstType : src.GetDataType());
         XResamplePixels engine;
         engine.SetKernels(kernels);
@@ -320,12 +321,15 @@ TEST(MtResample, NoDataNeverContributesOnEveryTypeAndMethod)
         src.SetFromREAL64(5, 5, 200);
         if (real) src.SetFromREAL64(2, 2, NAN);
         const auto stored = [&](double v) { return type == XDT_REAL32 ? double(float(v)) : real ? v : std::trunc(v); };
-        const double nearestBg = 9;  // the no-data sample itself
-        struct Want { int method; double v[4]; };
+        const double nearestBg = 9; // the no-data sample itself
+        struct Want {
+            int method;
+            double v[4];
+        };
         const Want wants[] = {
             {XINTERP_NEAREST, {18, 32, nearestBg, 26}},
             {XINTERP_BILINEAR, {25, 38, 9, 33}},
-            {XINTERP_CUBIC, {25, 38, 9, -1}},  // -1: checked against GetValueInterpolated below
+            {XINTERP_CUBIC, {25, 38, 9, -1}}, // -1: checked against GetValueInterpolated below
             {XINTERP_CUBIC_SEPARABLE, {25, 38, 9, -1}},
         };
         for (const Want& w : wants) {
@@ -350,11 +354,11 @@ TEST(MtResample, NoDataNeverContributesOnEveryTypeAndMethod)
     // Four no-data samples around the position: nothing valid, background.
     // A single valid one of the four takes the whole weight.
     XGrid holes(6, 6, XDT_REAL32);
-    holes.Fill(0.1, NAN_REAL64, NAN_REAL64, NAN_REAL64);  // stored as the float nearest 0.1
+    holes.Fill(0.1, NAN_REAL64, NAN_REAL64, NAN_REAL64); // stored as the float nearest 0.1
     holes.SetFromREAL64(3, 3, 40);
     const XVertex2<double> around[4] = {{2.5, 2.5}, {2.2, 2.7}, {3.0, 3.0}, {1.5, 1.5}};
     for (int method : {XINTERP_BILINEAR, XINTERP_CUBIC, XINTERP_CUBIC_SEPARABLE}) {
-        const auto got = RunFour(holes, around, method, 0.1, -5);  // 0.1 compared as a float
+        const auto got = RunFour(holes, around, method, 0.1, -5); // 0.1 compared as a float
         for (int e = 0; e < 3; ++e) EXPECT_EQ(got[e], (std::vector<double>{40, 40, 40, -5})) << method << " " << e;
     }
     // The double 0.1 as no-data of a REAL64 source does not match the float.
@@ -378,9 +382,9 @@ TEST(MtResample, NoDataNeverContributesOnEveryTypeAndMethod)
     ASSERT_TRUE(colour.ResampleByCoordMap(&rgb, &rgbOut, &rgbMap, XINTERP_BILINEAR, 1));
     double ch[4];
     ASSERT_TRUE(rgbOut.GetValue(0, 0, ch[0], ch[1], ch[2], ch[3]));
-    EXPECT_EQ(std::vector<double>(ch, ch + 3), (std::vector<double>{97, 53, 137}));  // 290/3, 160/3, 410/3
+    EXPECT_EQ(std::vector<double>(ch, ch + 3), (std::vector<double>{97, 53, 137})); // 290/3, 160/3, 410/3
     ASSERT_TRUE(rgbOut.GetValue(0, 3, ch[0], ch[1], ch[2], ch[3]));
-    EXPECT_EQ(std::vector<double>(ch, ch + 3), (std::vector<double>{1, 1, 1}));  // on the no-data sample
+    EXPECT_EQ(std::vector<double>(ch, ch + 3), (std::vector<double>{1, 1, 1})); // on the no-data sample
 
     // The Int16 elevation model with a -9999 hole, warped with a small shift:
     // without the option the hole bleeds into its neighbours; with it every
@@ -408,7 +412,7 @@ TEST(MtResample, NoDataNeverContributesOnEveryTypeAndMethod)
             }
             if (option) {
                 EXPECT_EQ(bogus, 0) << method;
-                EXPECT_GE(holes, 20) << method;  // the hole stays, up to a pixel smaller
+                EXPECT_GE(holes, 20) << method; // the hole stays, up to a pixel smaller
             } else {
                 EXPECT_GT(bogus, 0) << method;
             }

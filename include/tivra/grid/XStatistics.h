@@ -135,9 +135,8 @@ void GetStatistics(const XGrid& grid, int R1, int R2, int C1, int C2, double dNo
 /// doubles; integer samples are compared exactly either way. The samples an
 /// option leaves out count nowhere: neither in the statistics nor in the
 /// histogram or its range.
-void GetStatistics(const XGrid& grid, int R1, int R2, int C1, int C2, double dNoData, int nOptions,
-                   uint64_t& nCount, double& dMin, double& dMax, double& dMean, double& dStdDev,
-                   uint64_t* pHistogram = nullptr);
+void GetStatistics(const XGrid& grid, int R1, int R2, int C1, int C2, double dNoData, int nOptions, uint64_t& nCount,
+                   double& dMin, double& dMax, double& dMean, double& dStdDev, uint64_t* pHistogram = nullptr);
 
 } // namespace Xfn
 } // namespace Pelmora::Tivra
