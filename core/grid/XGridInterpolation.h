@@ -35,20 +35,35 @@ inline double CubicWeight(double d)
     return d < 1.0 ? inner : (d < 2.0 ? outer : 0.0);
 }
 
-/// The separable cubic's weights of the four taps at offsets -1, 0, 1, 2 from
-/// the truncated position along one axis, t the fraction along it: the cubic
-/// of CubicWeight at each tap's distance |t - offset|.
-/// Vector copy: SeparableWeights4 in mt/XResampleRowsAvx2.cpp.
+/// The separable cubic's weights of the taps at offsets -1, 1 and 2 from the
+/// truncated position along one axis, in w[0], w[2] and w[3], t the fraction
+/// along it; the tap at offset 0 takes what they leave of one, which
+/// SeparableCubicSum never needs. Within the grid, 0 <= t < 1, they are the
+/// kernel's pieces at the distances 1 + t, 1 - t and 2 - t multiplied out,
+/// -0.5t^3 + t^2 - 0.5t, -1.5t^3 + 2t^2 + 0.5t and 0.5t^3 - 0.5t^2, each
+/// exactly 0 at t = 0; before the first row or column (-1 < t < 0) the
+/// distances fall into other pieces, and CubicWeight picks them.
+/// Vector copy: SeparableWeights4 in mt/XResampleRowsAvx2.cpp (0 <= t < 1).
 inline void SeparableCubicWeights(double t, double* w)
 {
-    for (int k = 0; k < 4; ++k) w[k] = CubicWeight(std::fabs(t - (k - 1)));
+    if (t >= 0.0) {
+        w[0] = t * (t * (1.0 - 0.5 * t) - 0.5);
+        w[2] = t * (0.5 + t * (2.0 - 1.5 * t));
+        w[3] = (t * t) * (0.5 * t - 0.5);
+    } else {
+        w[0] = CubicWeight(std::fabs(t + 1.0));
+        w[2] = CubicWeight(std::fabs(t - 1.0));
+        w[3] = CubicWeight(std::fabs(t - 2.0));
+    }
 }
 
-/// The four taps s[0..3] weighted by w[0..3]. The weights sum to one, so the
-/// sum is formed about the tap at offset 0, s1 + w0 (s0 - s1) + w2 (s2 - s1)
-/// + w3 (s3 - s1): equal taps give their value exactly, and so do whole
-/// positions (w0, w2 and w3 are then exactly 0), which a plain sum of
-/// rounded products would miss by a unit in the last place now and then.
+/// The four taps s[0..3] weighted by the kernel. Its weights sum to one, so
+/// the sum is formed about the tap at offset 0, s1 + w0 (s0 - s1) +
+/// w2 (s2 - s1) + w3 (s3 - s1): equal taps give their value exactly, and so
+/// do whole positions (w0, w2 and w3 are then exactly 0), which a plain sum
+/// of rounded products would miss by a unit in the last place now and then.
+/// Before the first row or column the fifth tap in reach is the edge sample,
+/// the tap at offset 0, so its weight goes there too.
 /// Vector copy: Combine4 in mt/XResampleRowsAvx2.cpp.
 inline double SeparableCubicSum(const double* w, double s0, double s1, double s2, double s3)
 {

@@ -202,16 +202,17 @@ __m256d Round4(__m256d v)
 }
 
 /// GridSamples::SeparableCubicWeights in each lane for 0 <= t < 1, the
-/// vector path's fractions: the taps at offsets 0 and 1 lie at distances up
-/// to 1, the outer two at 1 to 2, so each takes the pieces of CubicWeight4
-/// that the scalar selection can reach there.
+/// vector path's fractions: w[0], w[2] and w[3], in the same order of
+/// operations.
 void SeparableWeights4(__m256d t, __m256d* w)
 {
-    const __m256d sign = _mm256_set1_pd(-0.0);
-    for (int k = 0; k < 4; ++k) {
-        const __m256d d = _mm256_andnot_pd(sign, _mm256_sub_pd(t, _mm256_set1_pd(k - 1))); // |t - (k - 1)|
-        w[k] = (k == 1 || k == 2) ? CubicWeight4<true>(d) : CubicWeight4<false>(d);
-    }
+    const __m256d half = _mm256_set1_pd(0.5);
+    w[0] = _mm256_mul_pd(t, _mm256_sub_pd(_mm256_mul_pd(t, _mm256_sub_pd(_mm256_set1_pd(1.0), _mm256_mul_pd(half, t))),
+                                          half));
+    w[2] = _mm256_mul_pd(
+        t, _mm256_add_pd(half, _mm256_mul_pd(t, _mm256_sub_pd(_mm256_set1_pd(2.0),
+                                                              _mm256_mul_pd(_mm256_set1_pd(1.5), t)))));
+    w[3] = _mm256_mul_pd(_mm256_mul_pd(t, t), _mm256_sub_pd(_mm256_mul_pd(half, t), half));
 }
 
 /// GridSamples::SeparableCubicSum in each lane.
