@@ -260,6 +260,17 @@ TEST(MtResample, RoundingStoresTheNearestIntegerHalvesAwayFromZero)
     EXPECT_EQ(a, 128); // colour channels round too
     EXPECT_EQ(c, 128);
 
+    // Every method that reproduces a flat area stores its value rounded:
+    // -2.5 becomes -3 (truncated, -2) in a SINT16 destination.
+    XGrid minus(6, 6, XDT_REAL64), ints(6, 6, XDT_SINT16);
+    minus.Fill(-2.5, NAN_REAL64, NAN_REAL64, NAN_REAL64);
+    for (int method : {XINTERP_NEAREST, XINTERP_BILINEAR, XINTERP_CUBIC_SEPARABLE})
+        for (bool round : {false, true}) {
+            engine.SetRounding(round);
+            ASSERT_TRUE(engine.ResampleByWarp(&minus, &ints, &half, method, 0));
+            EXPECT_EQ(ints.GetAsREAL64(3, 2), round ? -3 : -2) << method;
+        }
+
     // A flat integer image through the cubic kernel: truncation turns some
     // pixels into 99 where the weighted sums fall just below 100; rounding
     // keeps every one.
