@@ -1,5 +1,6 @@
 #include "Cli.h"
 
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -32,6 +33,16 @@ bool ParseDouble(const std::string& text, double& value)
     if (*end != '\0' || overflow || !std::isfinite(v)) return false;
     value = v;
     return true;
+}
+
+bool ParseNumberOrNan(const std::string& text, double& value)
+{
+    if (text.size() == 3 && std::tolower(static_cast<unsigned char>(text[0])) == 'n' &&
+        std::tolower(static_cast<unsigned char>(text[1])) == 'a' && std::tolower(static_cast<unsigned char>(text[2])) == 'n') {
+        value = std::nan("");
+        return true;
+    }
+    return ParseDouble(text, value);
 }
 
 bool ParseInt(const std::string& text, int& value)

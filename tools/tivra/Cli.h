@@ -25,6 +25,8 @@ const char* CommandUsage(const std::string& command);
 /// is the nearest double to what was written) but not one that overflows.
 bool ParseDouble(const std::string& text, double& value);
 bool ParseInt(const std::string& text, int& value);
+/// ParseDouble, or "nan" (any case) for a NaN: a no-data value may be one.
+bool ParseNumberOrNan(const std::string& text, double& value);
 /// "AxB" or "A,B" forms: two integers or two reals.
 bool ParseIntPair(const std::string& text, char separator, int& a, int& b);
 bool ParseDoublePair(const std::string& text, double& a, double& b);

@@ -153,6 +153,7 @@ int RunDemo(int argc, char** argv)
     Raster distorted;
     distorted.bands.resize(original.bands.size());
     MT::XResamplePixels resampler;
+    resampler.SetRounding(true);
     for (size_t b = 0; b < original.bands.size(); ++b) {
         distorted.bands[b].AllocExact(dRows, dCols, original.DataType());
         resampler.ResampleByCoordMap(&original.bands[b], &distorted.bands[b], &map, XINTERP_BILINEAR, 0.0);

@@ -10,29 +10,62 @@
 #include <cstdlib>
 #include <cmath>
 #include <cstdio>
+#include <limits>
+#include <vector>
 
 namespace Pelmora::Tivra::Tool {
+
+namespace {
+
+/// The samples of a row of a real band that the statistics leave in (no
+/// NaN, no sample equal to the no-data value in the band's precision),
+/// copied into scratch; the row itself when nothing is left out. n becomes
+/// the count kept.
+template <class T>
+const uint8_t* ValidSamples(const uint8_t* row, int& n, double noData, std::vector<T>& scratch)
+{
+    const T* p = reinterpret_cast<const T*>(row);
+    // The no-data value as a sample of this type holds it; NAN_REAL64 (none)
+    // and values beyond the type's range match nothing.
+    const bool hasKey = noData != NAN_REAL64 && std::fabs(noData) <= std::numeric_limits<T>::max();
+    const T key = hasKey ? static_cast<T>(noData) : T(0);
+    scratch.clear();
+    for (int i = 0; i < n; ++i)
+        if (!std::isnan(p[i]) && !(hasKey && p[i] == key)) scratch.push_back(p[i]);
+    if (static_cast<int>(scratch.size()) == n) return row;
+    n = static_cast<int>(scratch.size());
+    return reinterpret_cast<const uint8_t*>(scratch.data());
+}
+
+} // namespace
 
 bool ComputeBandStats(const XGrid& band, double noData, BandStats& stats, const ProgressSpan& progress)
 {
     const int rows = band.GetRSize(), cols = band.GetCSize(), type = band.GetDataType();
     const size_t rowBytes = static_cast<size_t>(cols) * DATASIZE[type];
-    XStatAccum acc{};
-    for (int r = 0; r < rows; ++r) {
-        Xfn::AccumulateRowStatistics(acc, cols, type, band.GetData() + r * rowBytes, noData);
-        if ((r & 63) == 0) progress.Update(0.5 * r / rows);
-    }
+    // The library's figures, with NaN samples left out and the no-data value
+    // compared in the band's own precision (a Float32 band's 0.1 is the float
+    // nearest 0.1): the numbers GetStatistics gives every caller.
     stats = BandStats();
-    stats.count = acc.count;
-    if (acc.count == 0) return false;
-    Xfn::FinishStatistics(acc, stats.max, stats.min, stats.mean, stats.stdDev);
-    if (acc.count == 1) stats.stdDev = 0;
+    uint64_t count = 0;
+    Xfn::GetStatistics(band, 1, 0, 1, 0, noData, XSTAT_ALL, count, stats.min, stats.max, stats.mean, stats.stdDev);
+    stats.count = count;
+    progress.Update(0.5);
+    if (count == 0) return false;
+    if (count == 1) stats.stdDev = 0;
 
-    // The histogram over the data's own range, one row at a time.
+    // The histogram over the data's own range, one row at a time, of the
+    // same samples.
     XHistAccum hist{};
     const double hi = stats.max > stats.min ? stats.max : stats.min + 1;
+    std::vector<float> floats;
+    std::vector<double> doubles;
     for (int r = 0; r < rows; ++r) {
-        Xfn::AccumulateHistogram(band.GetData() + r * rowBytes, cols, hist, type, noData, stats.min, hi);
+        const uint8_t* row = band.GetData() + r * rowBytes;
+        int n = cols;
+        if (type == XDT_REAL32) row = ValidSamples(row, n, noData, floats);
+        else if (type == XDT_REAL64) row = ValidSamples(row, n, noData, doubles);
+        if (n > 0) Xfn::AccumulateHistogram(row, n, hist, type, noData, stats.min, hi);
         if ((r & 63) == 0) progress.Update(0.5 + 0.5 * r / rows);
     }
     std::copy(hist.bins, hist.bins + 256, stats.bins);

@@ -18,8 +18,8 @@ struct BandStats {
     uint64_t bins[256] = {};                 ///< histogram over [min, max]
 };
 
-/// Statistics of one band, leaving out samples equal to noData (pass
-/// NAN_REAL64 for none). Rows are fed one at a time, so a bar can follow
+/// Statistics of one band, leaving out NaN samples and those equal to noData
+/// in the band's precision (pass NAN_REAL64 for none). Rows are fed one at a time, so a bar can follow
 /// large rasters. False when no sample is valid.
 bool ComputeBandStats(const XGrid& band, double noData, BandStats& stats, const ProgressSpan& progress = {});
 

@@ -76,7 +76,8 @@ int RunStats(int argc, char** argv)
         if (arg == "--histogram") histogram = true;
         else if (arg == "--json") json = true;
         else if (arg == "--nodata") {
-            if (i + 1 >= argc || !ParseDouble(argv[++i], noData)) return UsageError("stats", "--nodata takes a number");
+            if (i + 1 >= argc || !ParseNumberOrNan(argv[++i], noData))
+                return UsageError("stats", "--nodata takes a number or nan");
             hasNoData = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return UsageError("stats", "unknown option " + arg);

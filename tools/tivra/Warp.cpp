@@ -44,7 +44,10 @@ constexpr Named kWarpMethods[] = {
     {XWARP_LINEAR, "linear"},      {XWARP_AFFINE, "affine"},    {XWARP_PSEUDOAFFINE, "pseudoaffine"},
     {XWARP_SECONDORDER, "second"}, {XWARP_THIRDORDER, "third"}, {kWarpProjective, "projective"}};
 constexpr Named kInterpolations[] = {
-    {XINTERP_NEAREST, "nearest"}, {XINTERP_BILINEAR, "bilinear"}, {XINTERP_CUBIC, "cubic"}};
+    {XINTERP_NEAREST, "nearest"},
+    {XINTERP_BILINEAR, "bilinear"},
+    {XINTERP_CUBIC_SEPARABLE, "cubic"},
+    {XINTERP_CUBIC, "radial"}};
 
 template <size_t N>
 bool ParseName(const Named (&table)[N], const std::string& name, int& code)
@@ -352,6 +355,23 @@ bool ParseInterpolation(const std::string& name, int& interpolation)
 
 const char* InterpolationName(int interpolation) { return NameOf(kInterpolations, interpolation); }
 
+bool IsRealSampleType(int type)
+{
+    return type == XDT_REAL32 || type == XDT_REAL64 || type == XDT_REAL32C || type == XDT_REAL64C;
+}
+
+std::optional<double> SourceNoData(const Raster& in, const WarpOptions& options, int b)
+{
+    return options.hasSrcNoData ? std::optional<double>(options.srcNoData) : in.NoData(b);
+}
+
+double Background(const Raster& in, const WarpOptions& options, int b)
+{
+    if (options.hasBackground) return options.background;
+    const std::optional<double> v = SourceNoData(in, options, b);
+    return v && (!std::isnan(*v) || IsRealSampleType(in.DataType())) ? *v : 0.0;
+}
+
 int WarpPointsNeeded(int method) { return method == kWarpProjective ? 4 : GetWarpTermCount(method); }
 
 WarpPlan::WarpPlan() = default;
@@ -412,8 +432,7 @@ bool ResampleWarp(const Raster& in, const WarpPlan& plan, const WarpOptions& opt
     const int nb = in.BandCount();
     out.bands.resize(nb);
     for (int b = 0; b < nb; ++b) {
-        const double background = options.hasBackground ? options.background : in.NoData(b).value_or(0.0);
-        out.noData.push_back(background);
+        out.noData.push_back(Background(in, options, b));
         if (!out.bands[b].AllocExact(w.ySize, w.xSize, in.DataType())) {
             error = "out of memory for the output grid";
             return false;
@@ -421,12 +440,18 @@ bool ResampleWarp(const Raster& in, const WarpPlan& plan, const WarpOptions& opt
     }
     out.ApplyGeo();
     MT::XResamplePixels resampler;
+    resampler.SetRounding(options.rounding);
     WindowWarp window(*plan.mapping, w, plan.srcWindow);
     const bool whole = w.xOff == 0 && w.yOff == 0 && w.xSize == plan.width && w.ySize == plan.height &&
                        plan.srcWindow.xOff == 0 && plan.srcWindow.yOff == 0;
     WarpMapping& mapping = *plan.mapping;
     for (int b = 0; b < nb; ++b) {
         const double background = *out.noData[b];
+        // Source no-data never enters an interpolated value; in a real band
+        // without one, NaN samples are kept out all the same.
+        const std::optional<double> srcNoData = SourceNoData(in, options, b);
+        if (srcNoData) resampler.SetSourceNoData(true, *srcNoData);
+        else resampler.SetSourceNoData(IsRealSampleType(in.DataType()), NAN_REAL64);
         auto job = [&] {
             // The whole grid maps directly, so the resampler can take its
             // mapping-specific kernels; a window maps through the shift.

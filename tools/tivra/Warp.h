@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,7 +37,10 @@ struct WarpOptions {
     int cellCols = 1, cellRows = 1;
     int interpolation = XINTERP_BILINEAR;
     bool hasBackground = false;
-    double background = 0;
+    double background = 0;      ///< default: the source no-data value, else 0
+    bool hasSrcNoData = false;  ///< otherwise each source band's own no-data value
+    double srcNoData = 0;       ///< may be NaN
+    bool rounding = true;       ///< integer outputs rounded to nearest; false truncates
     int width = 0, height = 0;  ///< output size; 0 derives it
     double pixelSize = 0;       ///< output pixel size; 0 derives it
     bool hasExtent = false;     ///< otherwise the extent of the mapped image
@@ -64,10 +68,22 @@ struct WarpResult {
 /// projective); false for any other.
 bool ParseWarpMethod(const std::string& name, int& method);
 const char* WarpMethodName(int method);
-/// Parses an interpolation name (nearest, bilinear, cubic) into an
-/// _XINTERPOLATION value; false for any other.
+/// Parses an interpolation name into an _XINTERPOLATION value: nearest,
+/// bilinear, cubic (the separable cubic convolution, a = -0.5) or radial
+/// (the radial cubic kernel); false for any other.
 bool ParseInterpolation(const std::string& name, int& interpolation);
 const char* InterpolationName(int interpolation);
+/// True for the sample types that can hold NaN (the real types and their
+/// complex pairs); the others are integers, stored by the rounding rule.
+bool IsRealSampleType(int type);
+/// The no-data value of source band b: the one given for all bands, else
+/// the band's own.
+std::optional<double> SourceNoData(const Raster& in, const WarpOptions& options, int b);
+/// The value written where no valid source sample reaches, and declared the
+/// output's no-data: the one given, else the source no-data, else 0 (also
+/// for a NaN source no-data on an integer output, which cannot hold NaN).
+double Background(const Raster& in, const WarpOptions& options, int b);
+
 /// Used control points the method needs at least.
 int WarpPointsNeeded(int method);
 

@@ -70,8 +70,13 @@ bool ParseArguments(int argc, char** argv, WarpArguments& args, std::string& mes
             if (!value(v)) return refuse("--interp needs a method");
             if (!ParseInterpolation(v, options.interpolation)) return refuse("unknown interpolation '" + v + "'");
         } else if (arg == "--background") {
-            if (!value(v) || !ParseDouble(v, options.background)) return refuse("--background takes a number");
+            if (!value(v) || !ParseNumberOrNan(v, options.background)) return refuse("--background takes a number");
             options.hasBackground = true;
+        } else if (arg == "--srcnodata") {
+            if (!value(v) || !ParseNumberOrNan(v, options.srcNoData)) return refuse("--srcnodata takes a number or nan");
+            options.hasSrcNoData = true;
+        } else if (arg == "--truncate") {
+            options.rounding = false;
         } else if (arg == "--size") {
             if (!value(v) || !ParseIntPair(v, 'x', options.width, options.height) || options.width < 1 ||
                 options.height < 1)
@@ -135,10 +140,13 @@ void PrintSummary(const WarpArguments& args, const Raster& in, size_t nGcps, con
                 plan.colSpacing, plan.rowSpacing, plan.left, plan.top);
     const std::string crs = in.CrsName();
     if (!crs.empty()) std::printf(", %s", crs.c_str());
-    if (options.hasBackground) std::printf(", background %s", FormatNumber(options.background).c_str());
-    else if (const auto v = in.NoData(0)) std::printf(", background %s (the input's no-data)", FormatNumber(*v).c_str());
-    else std::printf(", background 0");
+    std::printf(", background %s", FormatNumber(Background(in, options, 0)).c_str());
+    if (!options.hasBackground && SourceNoData(in, options, 0)) std::printf(" (the source no-data)");
     std::printf("\n");
+    if (const auto v = SourceNoData(in, options, 0))
+        std::printf("source no-data %s: left out of every interpolated value\n", FormatNumber(*v).c_str());
+    if (!IsRealSampleType(in.DataType()))
+        std::printf("integer samples %s\n", options.rounding ? "rounded to nearest" : "truncated toward zero");
     if (options.hasWindow) {
         const IO::XWindow &w = plan.outWindow, &s = plan.srcWindow;
         std::printf("window %d,%d,%d,%d of the output", w.xOff, w.yOff, w.xSize, w.ySize);

@@ -39,13 +39,14 @@ const Command kCommands[] = {
      "usage: tivra palettes OUT [--of FORMAT] [--co NAME=VALUE]...\n", RunPalettes},
     {"warp", "IN OUT --gcps FILE", "rectify a raster onto a north-up grid from ground control points",
      "usage: tivra warp IN OUT --gcps FILE [--method linear|affine|pseudoaffine|second|third|projective]\n"
-     "                  [--cells CxR] [--interp nearest|bilinear|cubic] [--background V]\n"
+     "                  [--cells CxR] [--interp nearest|bilinear|cubic|radial] [--truncate]\n"
+     "                  [--srcnodata V|nan] [--background V]\n"
      "                  [--size WxH | --pixel-size S] [--extent XMIN,YMIN,XMAX,YMAX]\n"
      "                  [--window XOFF,YOFF,XSIZE,YSIZE] [--a-srs SRS] [--of FORMAT] [--co NAME=VALUE]...\n"
      "                  [--quiet]\n",
      RunWarp},
     {"stats", "IN", "count, extremes, mean, deviation, stretch range and histogram of each band",
-     "usage: tivra stats IN [--nodata V] [--histogram] [--json]\n", RunStats},
+     "usage: tivra stats IN [--nodata V|nan] [--histogram] [--json]\n", RunStats},
     {"colorize", "IN OUT", "render a single-band raster through a stretch and a palette",
      "usage: tivra colorize IN OUT [--palette NAME|INDEX] [--stretch auto|MIN,MAX] [--nodata V]\n"
      "                      [--of FORMAT] [--co NAME=VALUE]...\n",

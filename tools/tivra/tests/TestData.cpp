@@ -8,6 +8,10 @@
 //                                    v(b, c, r) = 100 + 3c + 2r + 10b, or
 //                                    (7c + 3r + 40b) mod 251 for Byte;
 //                                    upper left (0, 0), pixels of 1, EPSG:32611
+//   spike OUT N VALUE                an N x N Float32 raster of zeros with VALUE
+//                                    (a number or nan) at the centre
+//   dem OUT                          a 60 x 50 Int16 ramp 500 + c + r with a
+//                                    6 x 6 hole of -9999, its no-data value
 //   info FILE                        cols rows bands type left top dx dy epsg
 //   nodata FILE                      each band's no-data value, or "none"
 //   probe FILE ROW COL               the band values and the pixel centre X Y
@@ -96,6 +100,24 @@ int Pattern(int argc, char** argv)
             CE_None)
             return Die(CPLGetLastErrorMsg());
     }
+    return 0;
+}
+
+/// A GeoTIFF of the given samples: upper left (0, 0), pixels of 1, EPSG:32611.
+int Write(const char* path, int cols, int rows, GDALDataType type, const std::vector<double>& v, const double* noData)
+{
+    GDALDriver* gtiff = GetGDALDriverManager()->GetDriverByName("GTiff");
+    Dataset d(gtiff->Create(path, cols, rows, 1, type, nullptr), Close);
+    if (!d) return Die(std::string("cannot create ") + path + ": " + CPLGetLastErrorMsg());
+    double t[6] = {0, 1, 0, 0, 0, -1};
+    d->SetGeoTransform(t);
+    OGRSpatialReference srs;
+    srs.importFromEPSG(32611);
+    d->SetSpatialRef(&srs);
+    if (noData) d->GetRasterBand(1)->SetNoDataValue(*noData);
+    std::vector<double> copy = v;
+    if (d->GetRasterBand(1)->RasterIO(GF_Write, 0, 0, cols, rows, copy.data(), cols, rows, GDT_Float64, 0, 0) != CE_None)
+        return Die(CPLGetLastErrorMsg());
     return 0;
 }
 
@@ -195,6 +217,21 @@ int main(int argc, char** argv)
     const std::string cmd = argv[1];
     if (cmd == "pattern" && argc >= 6) return Pattern(argc, argv);
     if (cmd == "diff" && argc == 4) return Diff(argv[2], argv[3]);
+    if (cmd == "spike" && argc == 5) {
+        const int n = std::atoi(argv[3]);
+        std::vector<double> v(static_cast<size_t>(n) * n, 0.0);
+        v[static_cast<size_t>(n / 2) * n + n / 2] = std::string(argv[4]) == "nan" ? std::nan("") : std::atof(argv[4]);
+        return Write(argv[2], n, n, GDT_Float32, v, nullptr);
+    }
+    if (cmd == "dem" && argc == 3) {
+        const int cols = 60, rows = 50;
+        const double hole = -9999;
+        std::vector<double> v(static_cast<size_t>(cols) * rows);
+        for (int r = 0; r < rows; ++r)
+            for (int c = 0; c < cols; ++c)
+                v[static_cast<size_t>(r) * cols + c] = r >= 20 && r < 26 && c >= 30 && c < 36 ? hole : 500 + c + r;
+        return Write(argv[2], cols, rows, GDT_Int16, v, &hole);
+    }
     if (cmd == "cameragcps" && argc == 6)
         return CameraGcps(argv[2], std::atoi(argv[3]), std::atof(argv[4]), unsigned(std::atoi(argv[5])));
     Dataset d = Open(argv[2]);

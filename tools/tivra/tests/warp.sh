@@ -81,7 +81,7 @@ done
 gdal_translate -q -a_nodata 5 ramp.tif ramp_nd.tif || fail "gdal_translate -a_nodata"
 "$TIVRA" warp ramp_nd.tif nd.tif --gcps ramp.gcps.csv --pixel-size 5 > nd.txt || fail "warp of ramp_nd.tif"
 [ "$("$HELPER" nodata nd.tif)" = 5 ] || fail "nd.tif no-data '$("$HELPER" nodata nd.tif)', expected the input's 5"
-grep -q "background 5 (the input's no-data)" nd.txt || fail "nd: summary does not name the background"
+grep -q "background 5 (the source no-data)" nd.txt || fail "nd: summary does not name the background"
 
 # Any band count: 2 bands, and RGBA with its alpha band.
 for spec in "2 Int16" "4 UInt8 PHOTOMETRIC=RGB ALPHA=YES"; do
