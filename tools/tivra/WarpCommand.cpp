@@ -11,6 +11,7 @@
 
 #include <ogr_spatialref.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -187,6 +188,9 @@ int RunWarp(int argc, char** argv)
         CPLFree(wkt);
     }
     if (!CheckOutput(args.outPath, args.write, header.DataType(), error)) return Fail(error);
+    if (args.options.hasBackground && std::isnan(args.options.background) && !IsRealSampleType(header.DataType()))
+        return UsageError("warp", std::string("--background nan: ") + SampleTypeName(header.DataType()) +
+                                      " samples cannot hold NaN");
     std::vector<tagXGCP> gcps;
     if (!ReadGcps(args.gcpPath, gcps, error)) return Fail(error);
     WarpPlan plan;

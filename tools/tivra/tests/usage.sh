@@ -39,6 +39,7 @@ expect_usage_error colorize "$DATA/srtm30m_tujunga_int16.tif" c.png --co NOEQUAL
 expect_usage_error warp "$img" w.tif
 expect_usage_error warp "$img" w.tif --gcps "$gcps" --window 1,2,3
 expect_usage_error warp "$img" w.tif --gcps "$gcps" --a-srs NOT:A:SYSTEM
+expect_usage_error warp "$img" w.tif --gcps "$gcps" --background nan
 expect_usage_error stats "$img" --bogus
 expect_usage_error stats "$img" --nodata abc
 expect_usage_error geodesic inverse 1 2 3
