@@ -84,12 +84,12 @@ gdal_translate -q -a_nodata 5 ramp.tif ramp_nd.tif || fail "gdal_translate -a_no
 grep -q "background 5 (the source no-data)" nd.txt || fail "nd: summary does not name the background"
 
 # Any band count: 2 bands, and RGBA with its alpha band.
-for spec in "2 Int16" "4 UInt8 PHOTOMETRIC=RGB ALPHA=YES"; do
-  set -- $spec
+for layout in "2 Int16" "4 UInt8 PHOTOMETRIC=RGB ALPHA=YES"; do
+  set -- $layout
   "$HELPER" pattern "b$1.tif" 60 40 "$2" "$1" ${3:-} ${4:-} || fail "making a $1-band raster"
   "$TIVRA" warp "b$1.tif" "w$1.tif" --gcps ramp.gcps.csv --pixel-size 5 > "b$1.txt" 2>&1 || fail "$1 bands: $(cat "b$1.txt")"
   set -- $("$HELPER" info "w$1.tif")
-  [ "$3" = "${spec%% *}" ] || fail "w${spec%% *}.tif has $3 bands"
+  [ "$3" = "${layout%% *}" ] || fail "w${layout%% *}.tif has $3 bands"
 done
 
 # Other input formats: the same ramp as an ERDAS Imagine file warps to the
