@@ -7,9 +7,9 @@ add_executable(tivra_test_data tests/TestData.cpp)
 # GDAL comes through Tivra::io, whose link to it is public.
 target_link_libraries(tivra_test_data PRIVATE tivra_io)
 
-foreach(name demo warp window resample stats colorize geodesic magdec camera bad_input usage interrupt progress write_fault)
+foreach(name demo warp window resample stats colorize geodesic magdec camera bad_input usage interrupt progress write_fault fuzz_replay)
   add_test(NAME tivra_cli.${name} COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/tests/${name}.sh)
   set_tests_properties(tivra_cli.${name} PROPERTIES
-    ENVIRONMENT "TIVRA=$<TARGET_FILE:tivra_cli>;HELPER=$<TARGET_FILE:tivra_test_data>;DATA=${CMAKE_CURRENT_SOURCE_DIR}/../data;TESTDATA=${CMAKE_CURRENT_SOURCE_DIR}/tests/data;WORK=${CMAKE_CURRENT_BINARY_DIR}/cli-tests/${name}"
+    ENVIRONMENT "TIVRA=$<TARGET_FILE:tivra_cli>;HELPER=$<TARGET_FILE:tivra_test_data>;DATA=${CMAKE_CURRENT_SOURCE_DIR}/../data;TESTDATA=${CMAKE_CURRENT_SOURCE_DIR}/tests/data;FUZZ=${PROJECT_SOURCE_DIR}/fuzz;WORK=${CMAKE_CURRENT_BINARY_DIR}/cli-tests/${name}"
     TIMEOUT 300)
 endforeach()
