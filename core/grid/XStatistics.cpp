@@ -13,6 +13,7 @@
 #include <tivra/grid/XStatistics.h>
 
 #include <tivra/grid/XGrid.h>
+#include <tivra/grid/XGridFile.h>
 
 #include <algorithm>
 #include <cmath>
@@ -655,16 +656,21 @@ void GetStatistics(const XGrid& grid, int R1, int R2, int C1, int C2, double dNo
             AccumulateRowStatistics(st, n, type, row, dNoData);
             if (pHist) AccumulateRowHistogram(*pHist, n, type, row, dNoData);
         };
-        if (grid.HasDirectSampleAccess()) {
-            // Samples held in memory: read each row in place. A copy through
-            // GetSubset would give the same values; only real samples beyond
-            // the type's range (infinities, the largest floats) change in
-            // such a copy, so those rows are clamped the same way first.
+        const XGridFile* pFile = XGridFile::AsRowGrid(&grid);
+        if (grid.HasDirectSampleAccess() || pFile) {
+            // Samples held in memory are read in place, a grid file's a row
+            // at a time through its window. A copy through GetSubset would
+            // give the same values; only real samples beyond the type's range
+            // (infinities, the largest floats) change in such a copy, so
+            // those rows are clamped the same way first.
             const uint8_t* const data = grid.GetData();
             const int size = DATASIZE[type];
-            std::vector<uint8_t> scratch;
+            std::vector<uint8_t> buffer, scratch;
+            if (pFile) buffer.resize(size_t(n) * size_t(size));
             for (int r = R1; r <= R2; ++r) {
-                const uint8_t* row = data + (int64_t(r) * cols + C1) * size;
+                const uint8_t* row = buffer.data();
+                if (!pFile) row = data + (int64_t(r) * cols + C1) * size;
+                else if (!pFile->ReadRow(r, C1, int(n), buffer.data())) continue;  // pages that cannot be read
                 if (type == XDT_REAL32 || type == XDT_REAL32C)
                     row = ClampRealRow<float>(row, n * (size / 4), scratch);
                 else if (type == XDT_REAL64 || type == XDT_REAL64C)

@@ -1,5 +1,7 @@
 #include <tivra/mt/XResamplePixels.h>
 
+#include <tivra/grid/XGridFile.h>
+
 #include <cstring>
 #include <typeinfo>
 
@@ -11,8 +13,9 @@ using namespace ResampleRows;
 
 namespace {
 
-/// One destination row through the grids' own virtual operations.
-void GeneralRow(const XGrid& src, XGrid& dst, const PixelMapper& map, int method, int r)
+/// One destination row r through the grids' own virtual operations, stored
+/// in row dr of dst.
+void GeneralRow(const XGrid& src, XGrid& dst, const PixelMapper& map, int method, int r, int dr)
 {
     const int cols = dst.GetCSize();
     for (int c = 0; c < cols; ++c) {
@@ -20,8 +23,46 @@ void GeneralRow(const XGrid& src, XGrid& dst, const PixelMapper& map, int method
         map(r, c, x, y);
         if (x == NAN_REAL64 || y == NAN_REAL64) continue;
         double a, b, cc, d;
-        if (src.GetValueInterpolated(y, x, method, a, b, cc, d)) dst.SetValue(r, c, a, b, cc, d);
+        if (src.GetValueInterpolated(y, x, method, a, b, cc, d)) dst.SetValue(dr, c, a, b, cc, d);
     }
+}
+
+/// The grids one worker reads and writes. A grid file moves a single window
+/// even to read, so it cannot serve several workers at once: each worker
+/// gets views of its own over the same scratch file (the destination's
+/// writable; workers write disjoint rows). A destination grid file is
+/// written a row at a time: the row (holding the background) is read into
+/// memory, computed there through the general path and written back, which
+/// stores the same bytes as SetValue on the file would.
+struct WorkerGrids {
+    const XGrid* pSrc = nullptr;
+    XGrid* pDst = nullptr;
+    XGridFile srcView, dstView;
+    XGridFile* pDstFile = nullptr;  ///< the destination's view when rows go through memory
+    XGrid row;                      ///< one destination row in memory
+
+    /// False when a grid file could not be opened for this worker.
+    bool Open(const XGrid* pSource, XGrid* pDest)
+    {
+        pSrc = pSource;
+        pDst = pDest;
+        if (const XGridFile* f = XGridFile::AsRowGrid(pSource)) {
+            if (!f->OpenView(srcView, false)) return false;
+            pSrc = &srcView;
+        }
+        if (XGridFile* f = XGridFile::AsRowGrid(pDest)) {
+            if (!f->OpenView(dstView, true) || !row.Alloc(1, f->GetCSize(), f->GetDataType())) return false;
+            pDst = pDstFile = &dstView;
+        }
+        return true;
+    }
+};
+
+/// True for a grid file whose class has its own accessors: it has no views,
+/// so only one worker may use it.
+bool IsSharedGridFile(const XGrid* pGrid)
+{
+    return dynamic_cast<const XGridFile*>(pGrid) && !XGridFile::AsRowGrid(pGrid);
 }
 
 /// One destination row on raw typed samples, pixel by pixel.
@@ -63,10 +104,11 @@ RowKernel<Mapper> FindRowKernel(int srcType, int dstType, int method, bool bVect
 /// the grids have one and the kernels allow it, else through the general
 /// path; reports progress.
 template <class Mapper>
-void ProcessRows(XResamplePixels& job, const Mapper& map, XResamplePixels::eKernels kernels, int nIndex, int n)
+void ProcessRows(XResamplePixels& job, WorkerGrids& grids, const Mapper& map, XResamplePixels::eKernels kernels,
+                 int nIndex, int n)
 {
-    const XGrid& src = *job.m_pSrc;
-    XGrid& dst = *job.m_pDst;
+    const XGrid& src = *grids.pSrc;
+    XGrid& dst = *grids.pDst;
     const PixelMapper general{job.m_pCoordMap, job.m_pProjective, job.m_pWarp};
     const RowKernel<Mapper> kernel =
         kernels == XResamplePixels::KERNELS_GENERAL
@@ -77,8 +119,17 @@ void ProcessRows(XResamplePixels& job, const Mapper& map, XResamplePixels::eKern
     const int mine = nIndex < rows ? (rows - nIndex + n - 1) / n : 0;
     int done = 0;
     for (int r = nIndex; r < rows; r += n) {
-        if (kernel) kernel(src, dst, map, r);
-        else GeneralRow(src, dst, general, job.m_nInterpolation, r);
+        if (kernel) {
+            kernel(src, dst, map, r);
+        } else if (grids.pDstFile) {
+            const int cols = grids.row.GetCSize();
+            if (grids.pDstFile->ReadRow(r, 0, cols, grids.row.GetData())) {
+                GeneralRow(src, grids.row, general, job.m_nInterpolation, r, 0);
+                grids.pDstFile->WriteRow(r, 0, cols, grids.row.GetData());
+            }
+        } else {
+            GeneralRow(src, dst, general, job.m_nInterpolation, r, r);
+        }
         job.OnMessagePercent(nIndex, 100.0 * ++done / mine);
     }
     if (mine == 0) job.OnMessagePercent(nIndex, 100);
@@ -108,7 +159,19 @@ XResamplePixels::~XResamplePixels() { CloseThreads(); }
 
 void XResamplePixels::Process(int nIndex)
 {
-    const int n = m_nThreads > 0 ? m_nThreads : 1;
+    int n = m_nThreads > 0 ? m_nThreads : 1;
+    WorkerGrids grids;
+    if (IsSharedGridFile(m_pSrc) || IsSharedGridFile(m_pDst) || !grids.Open(m_pSrc, m_pDst)) {
+        // Grid files without views of their own: worker 0 does every row on
+        // the grids themselves, the others have nothing to do.
+        if (nIndex != 0) return OnMessagePercent(nIndex, 100);
+        grids.srcView.Free();
+        grids.dstView.Free();
+        grids.pDstFile = nullptr;
+        grids.pSrc = m_pSrc;
+        grids.pDst = m_pDst;
+        n = 1;
+    }
     // Row kernels read and write the sample blocks; grids without direct
     // sample access take the general path.
     const eKernels kernels =
@@ -118,13 +181,13 @@ void XResamplePixels::Process(int nIndex)
         // One mapping alone gets a mapper inlined into the row kernel; a warp
         // only when it is a plain affine XWarpCoeff (derived warps override
         // the evaluation, other forms keep the virtual call).
-        if (m_pCoordMap) return ProcessRows(*this, CoordMapMapper{m_pCoordMap}, kernels, nIndex, n);
+        if (m_pCoordMap) return ProcessRows(*this, grids, CoordMapMapper{m_pCoordMap}, kernels, nIndex, n);
         if (m_pProjective && m_pProjective->m_H.GetRows() == 3 && m_pProjective->m_H.GetCols() == 3)
-            return ProcessRows(*this, ProjectiveMapper{m_pProjective->m_H.GetData()}, kernels, nIndex, n);
+            return ProcessRows(*this, grids, ProjectiveMapper{m_pProjective->m_H.GetData()}, kernels, nIndex, n);
         if (m_pWarp && typeid(*m_pWarp) == typeid(XWarpCoeff) && m_pWarp->m_nMethod == XWARP_AFFINE)
-            return ProcessRows(*this, AffineMapper{m_pWarp->m_CoeffX, m_pWarp->m_CoeffY}, kernels, nIndex, n);
+            return ProcessRows(*this, grids, AffineMapper{m_pWarp->m_CoeffX, m_pWarp->m_CoeffY}, kernels, nIndex, n);
     }
-    ProcessRows(*this, PixelMapper{m_pCoordMap, m_pProjective, m_pWarp}, kernels, nIndex, n);
+    ProcessRows(*this, grids, PixelMapper{m_pCoordMap, m_pProjective, m_pWarp}, kernels, nIndex, n);
 }
 
 bool XResamplePixels::Start(double dBackground)

@@ -167,7 +167,8 @@ void XMMFile::Release()
 void XMMFile::Close()
 {
     if (m_hFile >= 0) {
-        Flush();
+        // A scratch file is removed below: writing its pages out would be wasted.
+        if (m_strTempName.IsEmpty()) Flush();
         UnmapWindow();
         // The spare window of growth is not part of the file.
         if (m_nMappedSize > m_nFileSize && IsWritable()) (void)!ftruncate(m_hFile, off_t(m_nFileSize));

@@ -56,6 +56,7 @@ public:
     /// with the grid invalid, when the scratch file cannot be made.
     bool Alloc(int nRows, int nCols, int nDataType) override;
     void Free() override;
+    using XGrid::GetValue;
     bool GetValue(int nRow, int nCol, double& a, double& b, double& c, double& d) const override;
     void SetValue(int nRow, int nCol, double a, double b, double c, double d) override;
     XGrid& operator=(const XGrid& src) override;
