@@ -3,8 +3,10 @@
 #include <tivra/grid/XGridFile.h>
 
 #include <cstring>
+#include <memory>
 #include <typeinfo>
 
+#include "grid/XGridFileTiles.h"
 #include "mt/XResampleRows.h"
 
 namespace Pelmora::Tivra::MT {
@@ -27,6 +29,41 @@ void GeneralRow(const XGrid& src, XGrid& dst, const PixelMapper& map, int method
     }
 }
 
+/// One destination row r from a grid-file source read through a tile cache,
+/// stored in row dr of dst: the general path's tests and interpolation, on
+/// the same sample values.
+template <class S, int M>
+void TileRow(GridSamples::GridFileTiles& tiles, int rows, int cols, XGrid& dst, const PixelMapper& map, int r, int dr)
+{
+    const GridSamples::TileReader<S> read{&tiles};
+    const int dstCols = dst.GetCSize();
+    for (int c = 0; c < dstCols; ++c) {
+        double x, y;
+        map(r, c, x, y);
+        if (x == NAN_REAL64 || y == NAN_REAL64) continue;
+        if (!GridSamples::InsideForInterpolation(y, x, rows, cols)) continue;
+        double out[4];
+        if (GridSamples::InterpolateAt<M>(read, rows, cols, y, x, int(y), int(x), out))
+            dst.SetValue(dr, c, out[0], out[1], out[2], out[3]);
+    }
+}
+
+using TileRowFn = void (*)(GridSamples::GridFileTiles&, int, int, XGrid&, const PixelMapper&, int, int);
+
+TileRowFn FindTileRow(int type, int method)
+{
+    TileRowFn fn = nullptr;
+    GridSamples::DispatchSampleType(type, [&]<class S>() {
+        switch (method) {
+        case XINTERP_NEAREST: fn = &TileRow<S, XINTERP_NEAREST>; break;
+        case XINTERP_BILINEAR: fn = &TileRow<S, XINTERP_BILINEAR>; break;
+        case XINTERP_CUBIC: fn = &TileRow<S, XINTERP_CUBIC>; break;
+        default: break;
+        }
+    });
+    return fn;
+}
+
 /// The grids one worker reads and writes. A grid file moves a single window
 /// even to read, so it cannot serve several workers at once: each worker
 /// gets views of its own over the same scratch file (the destination's
@@ -40,6 +77,9 @@ struct WorkerGrids {
     XGridFile srcView, dstView;
     XGridFile* pDstFile = nullptr;  ///< the destination's view when rows go through memory
     XGrid row;                      ///< one destination row in memory
+    /// Tiles of a grid-file source, read by the interpolation in place of
+    /// one seek and copy per sample.
+    std::unique_ptr<GridSamples::GridFileTiles> pTiles;
 
     /// False when a grid file could not be opened for this worker.
     bool Open(const XGrid* pSource, XGrid* pDest)
@@ -49,6 +89,7 @@ struct WorkerGrids {
         if (const XGridFile* f = XGridFile::AsRowGrid(pSource)) {
             if (!f->OpenView(srcView, false)) return false;
             pSrc = &srcView;
+            pTiles = std::make_unique<GridSamples::GridFileTiles>(srcView);
         }
         if (XGridFile* f = XGridFile::AsRowGrid(pDest)) {
             if (!f->OpenView(dstView, true) || !row.Alloc(1, f->GetCSize(), f->GetDataType())) return false;
@@ -115,20 +156,21 @@ void ProcessRows(XResamplePixels& job, WorkerGrids& grids, const Mapper& map, XR
             ? nullptr
             : FindRowKernel<Mapper>(src.GetDataType(), dst.GetDataType(), job.m_nInterpolation,
                                     kernels == XResamplePixels::KERNELS_VECTOR);
+    const TileRowFn tileRow = grids.pTiles ? FindTileRow(src.GetDataType(), job.m_nInterpolation) : nullptr;
     const int rows = dst.GetRSize();
     const int mine = nIndex < rows ? (rows - nIndex + n - 1) / n : 0;
     int done = 0;
     for (int r = nIndex; r < rows; r += n) {
         if (kernel) {
             kernel(src, dst, map, r);
-        } else if (grids.pDstFile) {
-            const int cols = grids.row.GetCSize();
-            if (grids.pDstFile->ReadRow(r, 0, cols, grids.row.GetData())) {
-                GeneralRow(src, grids.row, general, job.m_nInterpolation, r, 0);
-                grids.pDstFile->WriteRow(r, 0, cols, grids.row.GetData());
-            }
         } else {
-            GeneralRow(src, dst, general, job.m_nInterpolation, r, r);
+            XGrid& target = grids.pDstFile ? grids.row : dst;
+            const int dr = grids.pDstFile ? 0 : r;
+            if (!grids.pDstFile || grids.pDstFile->ReadRow(r, 0, target.GetCSize(), target.GetData())) {
+                if (tileRow) tileRow(*grids.pTiles, src.GetRSize(), src.GetCSize(), target, general, r, dr);
+                else GeneralRow(src, target, general, job.m_nInterpolation, r, dr);
+                if (grids.pDstFile) grids.pDstFile->WriteRow(r, 0, target.GetCSize(), target.GetData());
+            }
         }
         job.OnMessagePercent(nIndex, 100.0 * ++done / mine);
     }
@@ -165,6 +207,7 @@ void XResamplePixels::Process(int nIndex)
         // Grid files without views of their own: worker 0 does every row on
         // the grids themselves, the others have nothing to do.
         if (nIndex != 0) return OnMessagePercent(nIndex, 100);
+        grids.pTiles.reset();
         grids.srcView.Free();
         grids.dstView.Free();
         grids.pDstFile = nullptr;
