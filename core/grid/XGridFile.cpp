@@ -1,5 +1,6 @@
 #include <tivra/grid/XGridFile.h>
 
+#include <algorithm>
 #include <typeinfo>
 
 #include "grid/XGridSamples.h"
@@ -14,6 +15,13 @@ bool IsKnownType(int type) { return type >= XDT_FIRST && type <= XDT_LAST; }
 
 /// The largest sample, a complex pair of 64-bit numbers.
 constexpr int kMaxSampleBytes = 16;
+/// Bytes per XMMFile call of the row path: a row of 16-byte samples may be
+/// longer than the 32-bit counts of Read and Write.
+constexpr uint64_t kMaxCopy = uint64_t(1) << 30;
+/// Window length of a grid file's backing file: sweeps over the samples
+/// (statistics, subsets, the resampler's reads) move a long window rarely,
+/// and its pages stay mapped between passes; it costs address space only.
+constexpr uint32_t kWindowBytes = XMMFile::kMaxWindow;
 
 } // namespace
 
@@ -46,6 +54,7 @@ bool XGridFile::Alloc(int nRows, int nCols, int nDataType)
     const uint64_t nBytes = uint64_t(DATASIZE[nDataType]) * uint64_t(nRows) * uint64_t(nCols);
     Free();
     m_pMMFile = new XMMFile;
+    m_pMMFile->SetWindowSize(kWindowBytes);
     // On failure the file object stays, holding its message, and the grid
     // is not valid until the next Alloc or Free.
     if (!m_pMMFile->CreateTemp(nBytes)) return false;
@@ -105,15 +114,36 @@ bool XGridFile::SeekSpan(int nRow, int nCol, int nCount) const
 bool XGridFile::ReadRow(int nRow, int nCol, int nCount, void* pBuffer) const
 {
     if (!SeekSpan(nRow, nCol, nCount)) return false;
+    auto* p = static_cast<uint8_t*>(pBuffer);
+    for (uint64_t nLeft = uint64_t(nCount) * uint64_t(DATASIZE[m_nDataType]); nLeft > 0;) {
+        const uint32_t n = uint32_t(std::min<uint64_t>(nLeft, kMaxCopy));
+        if (m_pMMFile->Read(p, n) != n) return false;
+        p += n;
+        nLeft -= n;
+    }
+    return true;
+}
+
+bool XGridFile::VisitRow(int nRow, int nCol, int nCount, XMMFile::XVisitFn pfn, void* pContext,
+                         void* pScratch) const
+{
     const uint64_t nBytes = uint64_t(nCount) * uint64_t(DATASIZE[m_nDataType]);
-    return nBytes == 0 || m_pMMFile->Read(pBuffer, uint32_t(nBytes)) == nBytes;
+    if (!SeekSpan(nRow, nCol, nCount) || nBytes > kMaxCopy) return false;
+    if (nBytes == 0) return true;
+    return m_pMMFile->Visit(Offset(nRow, nCol), uint32_t(nBytes), pfn, pContext, pScratch);
 }
 
 bool XGridFile::WriteRow(int nRow, int nCol, int nCount, const void* pBuffer)
 {
     if (!SeekSpan(nRow, nCol, nCount)) return false;
-    const uint64_t nBytes = uint64_t(nCount) * uint64_t(DATASIZE[m_nDataType]);
-    return nBytes == 0 || m_pMMFile->Write(pBuffer, uint32_t(nBytes)) == nBytes;
+    const auto* p = static_cast<const uint8_t*>(pBuffer);
+    for (uint64_t nLeft = uint64_t(nCount) * uint64_t(DATASIZE[m_nDataType]); nLeft > 0;) {
+        const uint32_t n = uint32_t(std::min<uint64_t>(nLeft, kMaxCopy));
+        if (m_pMMFile->Write(p, n) != n) return false;
+        p += n;
+        nLeft -= n;
+    }
+    return true;
 }
 
 XGrid& XGridFile::operator=(const XGrid& src)
@@ -159,6 +189,7 @@ bool XGridFile::OpenView(XGridFile& rView, bool bWritable) const
     if (&rView == this || !IsValid()) return false;
     rView.Free();
     rView.m_pMMFile = new XMMFile;
+    rView.m_pMMFile->SetWindowSize(kWindowBytes);
     if (!rView.m_pMMFile->Open(m_pMMFile->GetFileName(), bWritable ? XMMFile::modeReadWrite : XMMFile::modeRead) ||
         rView.m_pMMFile->GetLength() != m_pMMFile->GetLength()) {
         rView.Free();

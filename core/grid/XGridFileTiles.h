@@ -3,12 +3,13 @@
 //
 // Reading a grid file one sample at a time costs a seek and a guarded copy
 // per sample. A warp reads each source sample several times, from positions
-// that move along slanted lines, so the cache keeps a neighbourhood of tiles
-// in memory: tiles of kTileRows x kTileCols samples, each loaded by one row
-// span copy per tile row, in a direct-mapped table of kSlots x kSlots tiles
-// indexed by tile row and tile column modulo kSlots. A slanted line of
-// destination pixels then meets each tile once for many pixels, and the next
-// destination rows find the same tiles again.
+// that move along slanted lines, so the cache keeps the tiles along such a
+// line in memory: tiles of kTileRows x kTileCols samples, each loaded by one
+// row span copy per tile row, in a direct-mapped table indexed by tile row
+// modulo kSlotRows and tile column modulo a power of two that covers the
+// grid's width where memory allows. A destination row then loads each tile
+// it crosses once, and the next destination rows, which cross nearly the
+// same tiles, find them again.
 #pragma once
 
 #include <algorithm>
@@ -27,16 +28,24 @@ public:
     static constexpr int kTileColsLog2 = 6;  ///< 64 samples
     static constexpr int kTileRows = 1 << kTileRowsLog2;
     static constexpr int kTileCols = 1 << kTileColsLog2;
-    /// 16 x 16 slots: 512 source rows by 1024 columns held at once, from
-    /// 512 KiB (one-byte samples) to 8 MiB (16-byte samples) per cache.
-    static constexpr int kSlots = 16;
+    /// Tile rows held per tile column: a line less steep than 45 degrees
+    /// crosses one or two tile rows per tile column, and a bilinear or cubic
+    /// window may reach into the next.
+    static constexpr int kSlotRows = 4;
+    /// Memory of one cache at most, which bounds the tile columns held for
+    /// wide grids of large samples; narrower grids take less.
+    static constexpr size_t kMaxBytes = size_t(32) << 20;
 
     /// The grid file must outlive the cache and be used by this thread only.
     explicit GridFileTiles(const XGridFile& file)
-        : m_file(file), m_nSize(file.GetDataSize()), m_nTileCount((file.GetCSize() + kTileCols - 1) >> kTileColsLog2),
-          m_tags(size_t(kSlots) * kSlots, -1),
-          m_samples(size_t(kSlots) * kSlots * kTileRows * kTileCols * size_t(file.GetDataSize()))
+        : m_file(file), m_nSize(file.GetDataSize()), m_nTileCount((file.GetCSize() + kTileCols - 1) >> kTileColsLog2)
     {
+        const size_t tileBytes = size_t(kTileRows) * kTileCols * size_t(m_nSize);
+        m_nSlotCols = 1;
+        while (m_nSlotCols < m_nTileCount && size_t(m_nSlotCols) * 2 * kSlotRows * tileBytes <= kMaxBytes)
+            m_nSlotCols *= 2;
+        m_tags.assign(size_t(kSlotRows) * m_nSlotCols, -1);
+        m_samples.resize(m_tags.size() * tileBytes);
     }
 
     /// The stored bytes of sample (r, c), inside the grid; null when its tile
@@ -44,7 +53,7 @@ public:
     const uint8_t* Sample(int r, int c)
     {
         const int tr = r >> kTileRowsLog2, tc = c >> kTileColsLog2;
-        const int slot = (tr % kSlots) * kSlots + tc % kSlots;
+        const int slot = (tr % kSlotRows) * m_nSlotCols + (tc & (m_nSlotCols - 1));
         const int64_t tag = int64_t(tr) * m_nTileCount + tc;
         uint8_t* tile = m_samples.data() + size_t(slot) * kTileRows * kTileCols * size_t(m_nSize);
         if (m_tags[slot] != tag && !Load(tile, tr, tc, slot, tag)) return nullptr;
@@ -66,6 +75,7 @@ private:
     const XGridFile& m_file;
     int m_nSize;
     int m_nTileCount;  ///< tiles across a row
+    int m_nSlotCols;   ///< tile columns held, a power of two
     std::vector<int64_t> m_tags;
     std::vector<uint8_t> m_samples;
 };

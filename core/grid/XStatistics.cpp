@@ -657,26 +657,36 @@ void GetStatistics(const XGrid& grid, int R1, int R2, int C1, int C2, double dNo
             if (pHist) AccumulateRowHistogram(*pHist, n, type, row, dNoData);
         };
         const XGridFile* pFile = XGridFile::AsRowGrid(&grid);
-        if (grid.HasDirectSampleAccess() || pFile) {
-            // Samples held in memory are read in place, a grid file's a row
-            // at a time through its window. A copy through GetSubset would
-            // give the same values; only real samples beyond the type's range
-            // (infinities, the largest floats) change in such a copy, so
-            // those rows are clamped the same way first.
+        const int size = DATASIZE[type];
+        std::vector<uint8_t> scratch;
+        // A row as stored: real samples beyond the type's range (infinities,
+        // the largest floats) are clamped first, as a copy through GetSubset
+        // would clamp them; every other sample reads the same either way.
+        auto feedStored = [&](const uint8_t* row) {
+            if (type == XDT_REAL32 || type == XDT_REAL32C)
+                row = ClampRealRow<float>(row, n * (size / 4), scratch);
+            else if (type == XDT_REAL64 || type == XDT_REAL64C)
+                row = ClampRealRow<double>(row, n * (size / 8), scratch);
+            feed(row);
+        };
+        if (grid.HasDirectSampleAccess()) {
+            // Samples held in memory: each row in place.
             const uint8_t* const data = grid.GetData();
-            const int size = DATASIZE[type];
-            std::vector<uint8_t> buffer, scratch;
-            if (pFile) buffer.resize(size_t(n) * size_t(size));
-            for (int r = R1; r <= R2; ++r) {
-                const uint8_t* row = buffer.data();
-                if (!pFile) row = data + (int64_t(r) * cols + C1) * size;
-                else if (!pFile->ReadRow(r, C1, int(n), buffer.data())) continue;  // pages that cannot be read
-                if (type == XDT_REAL32 || type == XDT_REAL32C)
-                    row = ClampRealRow<float>(row, n * (size / 4), scratch);
-                else if (type == XDT_REAL64 || type == XDT_REAL64C)
-                    row = ClampRealRow<double>(row, n * (size / 8), scratch);
-                feed(row);
-            }
+            for (int r = R1; r <= R2; ++r) feedStored(data + (int64_t(r) * cols + C1) * size);
+        } else if (pFile) {
+            // A grid file: each row in place in the window, under the fault
+            // guard (feedStored keeps nothing with a destructor on its stack;
+            // the scratch row belongs to this frame, and is sized before).
+            // Rows that cross windows come as copies.
+            std::vector<uint8_t> copy(size_t(n) * size_t(size));
+            scratch.reserve(copy.size());
+            const XMMFile::XVisitFn visit = [](const uint8_t* p, uint32_t, void* pFeed) {
+                (*static_cast<decltype(feedStored)*>(pFeed))(p);
+            };
+            for (int r = R1; r <= R2; ++r)
+                if (!pFile->VisitRow(r, C1, int(n), visit, &feedStored, copy.data()) &&
+                    pFile->ReadRow(r, C1, int(n), copy.data()))
+                    feedStored(copy.data());  // a row longer than a window
         } else {
             XGrid row;
             for (int r = R1; r <= R2; ++r)

@@ -75,4 +75,17 @@ bool GuardedCopy(void* pDst, const void* pSrc, size_t nBytes)
     return true;
 }
 
+bool GuardedCall(void (*pfn)(void*), void* pContext)
+{
+    InstallOnce();
+    sigjmp_buf target;
+    if (sigsetjmp(target, 0) != 0) return false;
+    t_pTarget = &target;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    pfn(pContext);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    t_pTarget = nullptr;
+    return true;
+}
+
 } // namespace Pelmora::Tivra::XPlatform

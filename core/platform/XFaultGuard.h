@@ -23,4 +23,11 @@ namespace Pelmora::Tivra::XPlatform {
 /// so jumping out of the copy skips no destructor.
 bool GuardedCopy(void* pDst, const void* pSrc, size_t nBytes);
 
+/// pfn(pContext) under the same guard, for code that reads mapped memory in
+/// place; false when SIGBUS cut it short. The jump out of pfn skips its
+/// frames, so pfn and everything it calls must keep no object with a
+/// non-trivial destructor on their stacks while they touch mapped memory
+/// (state they change belongs to the caller's frame).
+bool GuardedCall(void (*pfn)(void*), void* pContext);
+
 } // namespace Pelmora::Tivra::XPlatform

@@ -37,7 +37,8 @@ XString SuffixedName(const XString& strName, int n)
 
 XMMFile::XMMFile()
     : m_hFile(-1), m_pView(nullptr), m_nFileSize(0), m_nMappedSize(0), m_nPosition(0), m_nViewStart(0),
-      m_nViewSize(kGranularity), m_nGranularity(kGranularity), m_nProtect(PROT_READ), m_nFlags(0)
+      m_nViewSize(kGranularity), m_nGranularity(kGranularity), m_nWindowSize(kGranularity), m_nProtect(PROT_READ),
+      m_nFlags(0)
 {
 }
 
@@ -59,7 +60,7 @@ bool XMMFile::Fail(const char* pszMessage)
 
 uint32_t XMMFile::WindowLength(uint64_t nStart) const
 {
-    return nStart >= m_nFileSize ? 0 : uint32_t(std::min<uint64_t>(m_nGranularity, m_nFileSize - nStart));
+    return nStart >= m_nFileSize ? 0 : uint32_t(std::min<uint64_t>(m_nWindowSize, m_nFileSize - nStart));
 }
 
 bool XMMFile::MapWindow()
@@ -161,7 +162,7 @@ void XMMFile::Release()
     if (m_hFile >= 0) close(m_hFile);
     m_hFile = -1;
     m_nFileSize = m_nMappedSize = m_nPosition = m_nViewStart = 0;
-    m_nViewSize = m_nGranularity;
+    m_nViewSize = m_nWindowSize;
 }
 
 void XMMFile::Close()
@@ -254,6 +255,36 @@ uint32_t XMMFile::Write(const void* pBuffer, uint32_t nCount)
     return nCount;
 }
 
+bool XMMFile::Visit(uint64_t nPosition, uint32_t nCount, XVisitFn pfn, void* pContext, void* pScratch)
+{
+    if (!Seek(nPosition) || !m_pView) return false;
+    const uint32_t n = uint32_t(std::min<uint64_t>(nCount, m_nFileSize - nPosition));
+    const uint32_t nOffset = uint32_t(nPosition - m_nViewStart);
+    if (n > m_nViewSize - nOffset) {
+        // Across windows: a copy, then the reader on the copy.
+        if (Read(pScratch, n) != n) return false;
+        pfn(static_cast<const uint8_t*>(pScratch), n, pContext);
+        return true;
+    }
+    struct Call {
+        XVisitFn pfn;
+        const uint8_t* p;
+        uint32_t n;
+        void* pContext;
+        static void Run(void* pCall)
+        {
+            const Call& c = *static_cast<const Call*>(pCall);
+            c.pfn(c.p, c.n, c.pContext);
+        }
+    } call{pfn, m_pView + nOffset, n, pContext};
+    if (!XPlatform::GuardedCall(&Call::Run, &call)) {
+        Recover(nPosition);
+        return false;
+    }
+    m_nPosition = nPosition + n;
+    return true;
+}
+
 bool XMMFile::Grow(uint64_t nNewSize)
 {
     UnmapWindow();
@@ -280,6 +311,13 @@ void XMMFile::Recover(uint64_t nPosition)
     if (hFile >= 0 && Attach(hFile, nFlags) && nPosition < m_nFileSize) Seek(nPosition);
     // Whatever the reopen reported, the message names the fault.
     m_strError = kPageFault;
+}
+
+void XMMFile::SetWindowSize(uint32_t nBytes)
+{
+    const uint64_t n = (uint64_t(std::clamp(nBytes, m_nGranularity, kMaxWindow)) + m_nGranularity - 1) /
+                       m_nGranularity * m_nGranularity;
+    m_nWindowSize = uint32_t(n);
 }
 
 bool XMMFile::Flush()

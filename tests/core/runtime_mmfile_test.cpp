@@ -122,6 +122,38 @@ TEST_F(RuntimeMMFile, WindowsMoveAtGranularityBoundaries)
     EXPECT_EQ(char(*p), s[2 * W + 5]);
     EXPECT_EQ(f.GetPointer(n, avail), nullptr);
     EXPECT_EQ(avail, 0u);
+
+    // Bytes read in place within a window, through the scratch buffer across
+    // windows; both advance the position.
+    struct Seen { std::string bytes; } seen;
+    const XMMFile::XVisitFn collect = [](const uint8_t* q, uint32_t count, void* ctx) {
+        static_cast<Seen*>(ctx)->bytes.assign(reinterpret_cast<const char*>(q), count);
+    };
+    std::vector<char> scratch(W);
+    ASSERT_TRUE(f.Visit(W + 7, 100, collect, &seen, scratch.data()));
+    EXPECT_EQ(seen.bytes, s.substr(W + 7, 100));
+    EXPECT_EQ(f.GetPosition(), W + 107u);
+    ASSERT_TRUE(f.Visit(2 * W - 30, 60, collect, &seen, scratch.data()));
+    EXPECT_EQ(seen.bytes, s.substr(2 * W - 30, 60));
+    EXPECT_EQ(std::string(scratch.data(), 60), seen.bytes);
+    EXPECT_EQ(f.GetPosition(), 2u * W + 30);
+
+    // A longer window: rounded up to whole granules, still starting at a
+    // granule, shortened at the end of the file.
+    f.SetWindowSize(W + 1);
+    ASSERT_TRUE(f.Seek(70000 + W));  // inside the current window: not moved yet
+    EXPECT_EQ(f.GetViewSize(), W);
+    ASSERT_TRUE(f.Seek(10));
+    ASSERT_TRUE(f.Seek(70000 + W));
+    EXPECT_EQ(f.GetViewStart(), 2u * W);
+    EXPECT_EQ(f.GetViewSize(), W + 3392u);
+    ASSERT_TRUE(f.Seek(70000));
+    EXPECT_EQ(f.GetViewStart(), uint64_t(W));
+    EXPECT_EQ(f.GetViewSize(), 2u * W);
+    buf.resize(3 * W);
+    ASSERT_TRUE(f.Seek(10));
+    ASSERT_EQ(f.Read(buf.data(), 3 * W), 3u * W);
+    EXPECT_EQ(std::string(buf.data(), 3 * W), s.substr(10, 3 * W));
 }
 
 TEST_F(RuntimeMMFile, WritesGrowByOneSpareWindow)
@@ -228,8 +260,24 @@ TEST_F(RuntimeMMFile, TruncatedFileFaultsAreReportedAndTheFileReopened)
     ASSERT_EQ(f.Read(back, 5), 5u);
     EXPECT_EQ(std::string(back, 5), "abcde");
 
+    // A fault while bytes are read in place ends the reader, as in Read.
+    ASSERT_TRUE(f.Seek(4096));
+    ASSERT_EQ(truncate(Path("cut").c_str(), 100), 0);
+    int calls = 0;
+    const XMMFile::XVisitFn touch = [](const uint8_t* q, uint32_t count, void* ctx) {
+        volatile uint8_t sum = 0;
+        for (uint32_t i = 0; i < count; ++i) sum += q[i];
+        ++*static_cast<int*>(ctx);
+    };
+    EXPECT_FALSE(f.Visit(4096, 5, touch, &calls, buf.data()));
+    EXPECT_EQ(calls, 0);
+    EXPECT_STREQ(f.GetErrorMessage(), XMMFile::kPageFault);
+    EXPECT_EQ(f.GetLength(), 100u);
+    EXPECT_TRUE(f.Visit(0, 100, touch, &calls, buf.data()));
+    EXPECT_EQ(calls, 1);
+
     // Cut to nothing: the reopen fails and the object is closed, but usable.
-    ASSERT_TRUE(f.Seek(4100));
+    ASSERT_TRUE(f.Seek(50));
     ASSERT_EQ(truncate(Path("cut").c_str(), 0), 0);
     EXPECT_EQ(f.Read(buf.data(), 1), 0u);
     EXPECT_STREQ(f.GetErrorMessage(), XMMFile::kPageFault);

@@ -14,17 +14,23 @@ namespace Pelmora::Tivra {
 /// no padding, sample (r, c) at byte (r * columns + c) * DATASIZE[type],
 /// computed in 64 bits, so the block may exceed 2^31 bytes) in a scratch file
 /// of the temporary directory, and GetValue and SetValue go through the
-/// window of an XMMFile. m_pData stays null and m_nAllocSize 0; every grid
+/// window of an XMMFile, 1 GiB long (XMMFile::kMaxWindow), so that sweeps
+/// move it rarely and a grid file of up to 1 GiB stays mapped between passes
+/// (the window costs address space, not memory). m_pData stays null and m_nAllocSize 0; every grid
 /// operation (subsets, flips, fill, half size, window mean, interpolation,
 /// statistics, resampling, convolution) works on a grid file and gives the
 /// same samples as on an in-memory grid with the same samples.
 ///
-/// Row path. Statistics, both SetSubset forms, GetSubset, the flips and the
-/// resampler's writes move whole row spans through the window (ReadRow,
-/// WriteRow) instead of one virtual call per sample, converting the samples
-/// with the same per-type code as the in-memory paths, so the results are
-/// byte for byte those of the per-sample path. A class derived from XGridFile
-/// takes the per-sample path (it may override the accessors).
+/// Row path. Statistics, the rectangle form of SetSubset (and so Fill),
+/// GetSubset, the flips, copies into in-memory grids and the resampler's
+/// writes move whole row spans through the window (ReadRow, WriteRow)
+/// instead of one virtual call per sample, converting the samples with the
+/// same per-type code as the in-memory paths; the resampler reads a source
+/// grid file through a per-worker cache of small tiles loaded as row spans.
+/// The results are byte for byte those of the per-sample path. A class
+/// derived from XGridFile takes the per-sample path (it may override the
+/// accessors). Window mean, half size, interpolation at a point and the
+/// memory form of SetSubset go sample by sample.
 ///
 /// Scratch files. Each Alloc creates a new scratch file exclusively (see
 /// XMMFile::CreateTemp): the temporary names repeat within one millisecond,
@@ -71,6 +77,11 @@ public:
     /// pBuffer (nCount * DATASIZE[type] bytes); false when the grid is not
     /// valid, the span leaves the grid or the file cannot be read.
     bool ReadRow(int nRow, int nCol, int nCount, void* pBuffer) const;
+    /// Calls pfn with the stored bytes of nCount samples of row nRow from
+    /// column nCol: in place in the window, or copied into pScratch (nCount *
+    /// DATASIZE[type] bytes) when the span crosses windows; see XMMFile::Visit
+    /// for what pfn may do. False as ReadRow.
+    bool VisitRow(int nRow, int nCol, int nCount, XMMFile::XVisitFn pfn, void* pContext, void* pScratch) const;
     /// Stores nCount samples, already encoded, at row nRow from column nCol.
     bool WriteRow(int nRow, int nCol, int nCount, const void* pBuffer);
 

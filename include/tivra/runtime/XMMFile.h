@@ -10,8 +10,8 @@ namespace Pelmora::Tivra {
 
 /// Reads and writes a file through one mapped window at a time. The window
 /// starts at a multiple of the mapping granularity (65536 bytes, a multiple of
-/// the page size) and is one granularity long, shortened at the end of the
-/// file; it moves when the position leaves it, so moving costs one unmap and
+/// the page size) and is one granularity long (or what SetWindowSize chose),
+/// shortened at the end of the file; it moves when the position leaves it, so moving costs one unmap and
 /// one map. Writing past the end grows the file, with one window of spare
 /// length so that small appends do not resize the file every time; Close
 /// trims the spare length again, so a closed file is exactly as long as what
@@ -97,8 +97,26 @@ public:
     /// needed), with the bytes from there to the end of the window; null and
     /// 0 when the seek fails.
     uint8_t* GetPointer(uint64_t nPosition, uint32_t& nAvailable);
+    /// A reader of bytes in place: the bytes, their count, the caller's context.
+    using XVisitFn = void (*)(const uint8_t* p, uint32_t nCount, void* pContext);
+    /// Calls pfn with the nCount bytes at nPosition (clipped to the file):
+    /// in place when they lie in one window, else after a Read into pScratch
+    /// (nCount bytes). The position ends after the bytes. A page fault while
+    /// pfn reads the window ends pfn at once and is handled as in Read
+    /// (false, kPageFault, reopened). pfn runs under the fault guard, so it
+    /// must keep no object with a non-trivial destructor on its stack while
+    /// it reads (whatever it changes belongs to the caller).
+    bool Visit(uint64_t nPosition, uint32_t nCount, XVisitFn pfn, void* pContext, void* pScratch);
     /// Writes the window's dirty pages to the file.
     bool Flush();
+    /// Sets the window length to nBytes rounded up to a multiple of the
+    /// granularity (at least one granularity, at most kMaxWindow); windows
+    /// still start at multiples of the granularity. A longer window moves less
+    /// often and keeps more pages mapped, for readers that sweep large files.
+    /// Takes effect at the next move of the window.
+    void SetWindowSize(uint32_t nBytes);
+    /// The longest window SetWindowSize allows.
+    static constexpr uint32_t kMaxWindow = 1u << 30;
 
     bool IsOpen() const { return m_hFile >= 0; }
     bool IsWritable() const { return m_nFlags & (modeReadWrite | modeReadWriteAlt); }
@@ -135,6 +153,8 @@ private:
     uint64_t m_nViewStart;
     uint32_t m_nViewSize;
     uint32_t m_nGranularity;
+    /// Length of a full window: the granularity unless SetWindowSize chose more.
+    uint32_t m_nWindowSize;
     int32_t m_nProtect;
     XString m_strError;
     XString m_strTempName;
