@@ -31,7 +31,7 @@ public:
     /// Tile rows held per tile column: a line less steep than 45 degrees
     /// crosses one or two tile rows per tile column, and a bilinear or cubic
     /// window may reach into the next.
-    static constexpr int kSlotRows = 4;
+    static constexpr int kSlotRows = 4;  // a power of two
     /// Memory of one cache at most, which bounds the tile columns held for
     /// wide grids of large samples; narrower grids take less.
     static constexpr size_t kMaxBytes = size_t(32) << 20;
@@ -50,10 +50,10 @@ public:
 
     /// The stored bytes of sample (r, c), inside the grid; null when its tile
     /// cannot be read.
-    const uint8_t* Sample(int r, int c)
+    [[gnu::always_inline]] const uint8_t* Sample(int r, int c)
     {
         const int tr = r >> kTileRowsLog2, tc = c >> kTileColsLog2;
-        const int slot = (tr % kSlotRows) * m_nSlotCols + (tc & (m_nSlotCols - 1));
+        const int slot = (tr & (kSlotRows - 1)) * m_nSlotCols + (tc & (m_nSlotCols - 1));
         const int64_t tag = int64_t(tr) * m_nTileCount + tc;
         uint8_t* tile = m_samples.data() + size_t(slot) * kTileRows * kTileCols * size_t(m_nSize);
         if (m_tags[slot] != tag && !Load(tile, tr, tc, slot, tag)) return nullptr;
@@ -61,7 +61,7 @@ public:
     }
 
 private:
-    bool Load(uint8_t* tile, int tr, int tc, int slot, int64_t tag)
+    [[gnu::noinline]] bool Load(uint8_t* tile, int tr, int tc, int slot, int64_t tag)
     {
         const int r0 = tr << kTileRowsLog2, c0 = tc << kTileColsLog2;
         const int rows = std::min(kTileRows, m_file.GetRSize() - r0), cols = std::min(kTileCols, m_file.GetCSize() - c0);
@@ -85,7 +85,7 @@ private:
 template <class S>
 struct TileReader {
     GridFileTiles* pTiles;
-    bool operator()(int r, int c, double* v) const
+    [[gnu::always_inline]] bool operator()(int r, int c, double* v) const
     {
         const uint8_t* p = pTiles->Sample(r, c);
         if (!p) return false;

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <memory>
+#include <type_traits>
 #include <typeinfo>
 
 #include "grid/XGridFileTiles.h"
@@ -31,11 +32,14 @@ void GeneralRow(const XGrid& src, XGrid& dst, const PixelMapper& map, int method
 
 /// One destination row r from a grid-file source read through a tile cache,
 /// stored in row dr of dst: the general path's tests and interpolation, on
-/// the same sample values.
-template <class S, int M>
-void TileRow(GridSamples::GridFileTiles& tiles, int rows, int cols, XGrid& dst, const PixelMapper& map, int r, int dr)
+/// the same sample values. A destination of the source's type held in memory
+/// is written by the typed writer, which stores what SetValue stores.
+template <class S, int M, class Mapper>
+void TileRow(GridSamples::GridFileTiles& tiles, int rows, int cols, XGrid& dst, const Mapper& map, int r, int dr)
 {
     const GridSamples::TileReader<S> read{&tiles};
+    const bool typed = dst.GetDataType() == S::kCode && dst.HasDirectSampleAccess();
+    const GridSamples::TypedWriter<S> write{dst.GetData(), dst.GetCSize()};
     const int dstCols = dst.GetCSize();
     for (int c = 0; c < dstCols; ++c) {
         double x, y;
@@ -43,24 +47,31 @@ void TileRow(GridSamples::GridFileTiles& tiles, int rows, int cols, XGrid& dst, 
         if (x == NAN_REAL64 || y == NAN_REAL64) continue;
         if (!GridSamples::InsideForInterpolation(y, x, rows, cols)) continue;
         double out[4];
-        if (GridSamples::InterpolateAt<M>(read, rows, cols, y, x, int(y), int(x), out))
-            dst.SetValue(dr, c, out[0], out[1], out[2], out[3]);
+        if (!GridSamples::InterpolateAt<M>(read, rows, cols, y, x, int(y), int(x), out)) continue;
+        if (typed) write(dr, c, out);
+        else dst.SetValue(dr, c, out[0], out[1], out[2], out[3]);
     }
 }
 
-using TileRowFn = void (*)(GridSamples::GridFileTiles&, int, int, XGrid&, const PixelMapper&, int, int);
+template <class Mapper>
+using TileRowFn = void (*)(GridSamples::GridFileTiles&, int, int, XGrid&, const Mapper&, int, int);
 
-TileRowFn FindTileRow(int type, int method)
+/// The tile row for a source type and method: every type with the general
+/// mapping, the types of the row kernels with the inlined ones.
+template <class Mapper>
+TileRowFn<Mapper> FindTileRow(int type, int method)
 {
-    TileRowFn fn = nullptr;
-    GridSamples::DispatchSampleType(type, [&]<class S>() {
+    TileRowFn<Mapper> fn = nullptr;
+    auto pick = [&]<class S>() {
         switch (method) {
-        case XINTERP_NEAREST: fn = &TileRow<S, XINTERP_NEAREST>; break;
-        case XINTERP_BILINEAR: fn = &TileRow<S, XINTERP_BILINEAR>; break;
-        case XINTERP_CUBIC: fn = &TileRow<S, XINTERP_CUBIC>; break;
+        case XINTERP_NEAREST: fn = &TileRow<S, XINTERP_NEAREST, Mapper>; break;
+        case XINTERP_BILINEAR: fn = &TileRow<S, XINTERP_BILINEAR, Mapper>; break;
+        case XINTERP_CUBIC: fn = &TileRow<S, XINTERP_CUBIC, Mapper>; break;
         default: break;
         }
-    });
+    };
+    if constexpr (std::is_same_v<Mapper, PixelMapper>) GridSamples::DispatchSampleType(type, pick);
+    else DispatchCommonType(type, pick);
     return fn;
 }
 
@@ -156,7 +167,7 @@ void ProcessRows(XResamplePixels& job, WorkerGrids& grids, const Mapper& map, XR
             ? nullptr
             : FindRowKernel<Mapper>(src.GetDataType(), dst.GetDataType(), job.m_nInterpolation,
                                     kernels == XResamplePixels::KERNELS_VECTOR);
-    const TileRowFn tileRow = grids.pTiles ? FindTileRow(src.GetDataType(), job.m_nInterpolation) : nullptr;
+    const TileRowFn<Mapper> tileRow = grids.pTiles ? FindTileRow<Mapper>(src.GetDataType(), job.m_nInterpolation) : nullptr;
     const int rows = dst.GetRSize();
     const int mine = nIndex < rows ? (rows - nIndex + n - 1) / n : 0;
     int done = 0;
@@ -167,7 +178,7 @@ void ProcessRows(XResamplePixels& job, WorkerGrids& grids, const Mapper& map, XR
             XGrid& target = grids.pDstFile ? grids.row : dst;
             const int dr = grids.pDstFile ? 0 : r;
             if (!grids.pDstFile || grids.pDstFile->ReadRow(r, 0, target.GetCSize(), target.GetData())) {
-                if (tileRow) tileRow(*grids.pTiles, src.GetRSize(), src.GetCSize(), target, general, r, dr);
+                if (tileRow) tileRow(*grids.pTiles, src.GetRSize(), src.GetCSize(), target, map, r, dr);
                 else GeneralRow(src, target, general, job.m_nInterpolation, r, dr);
                 if (grids.pDstFile) grids.pDstFile->WriteRow(r, 0, target.GetCSize(), target.GetData());
             }
@@ -216,11 +227,12 @@ void XResamplePixels::Process(int nIndex)
         n = 1;
     }
     // Row kernels read and write the sample blocks; grids without direct
-    // sample access take the general path.
-    const eKernels kernels =
-        m_pSrc->HasDirectSampleAccess() && m_pDst->HasDirectSampleAccess() ? m_nKernels : KERNELS_GENERAL;
+    // sample access take the general path, or the tile rows for a grid-file
+    // source, which take the inlined mappers too.
+    const bool bDirect = grids.pSrc->HasDirectSampleAccess() && grids.pDst->HasDirectSampleAccess();
+    const eKernels kernels = bDirect ? m_nKernels : KERNELS_GENERAL;
     const int set = (m_pCoordMap ? 1 : 0) + (m_pProjective ? 1 : 0) + (m_pWarp ? 1 : 0);
-    if (kernels != KERNELS_GENERAL && set == 1) {
+    if (m_nKernels != KERNELS_GENERAL && (bDirect || grids.pTiles) && set == 1) {
         // One mapping alone gets a mapper inlined into the row kernel; a warp
         // only when it is a plain affine XWarpCoeff (derived warps override
         // the evaluation, other forms keep the virtual call).
