@@ -40,8 +40,12 @@ struct XCoordMap {
 /// a time on processors with AVX2); they compute the very same values as the
 /// general path through GetValueInterpolated (or, with source no-data, the
 /// same interpolation over GetValue) and SetValue, which every other grid
-/// takes. None of the pointers is owned; the source, destination and
-/// mapping must not change during a run.
+/// takes. A grid file (XGridFile) serves one thread at a time, so each worker
+/// reads and writes it through views of its own (XGridFile::OpenView), and
+/// writes a destination grid file a row at a time; a class derived from
+/// XGridFile has no views, so one worker does every row then. None of the
+/// pointers is owned; the source, destination and mapping must not change
+/// during a run.
 class XResamplePixels : public XParallelProcess {
 public:
     XResamplePixels();
