@@ -61,7 +61,8 @@ RowKernel<Mapper> FindRowKernel(int srcType, int dstType, int method, bool bVect
 
 /// Runs rows nIndex, nIndex + n, ... with a row kernel for the mapper when
 /// the grids have one and the kernels allow it, else through the general
-/// path; reports progress.
+/// path; reports progress. A stop request ends the loop between rows, so every
+/// row is either resampled or still holds the background.
 template <class Mapper>
 void ProcessRows(XResamplePixels& job, const Mapper& map, XResamplePixels::eKernels kernels, int nIndex, int n)
 {
@@ -76,7 +77,7 @@ void ProcessRows(XResamplePixels& job, const Mapper& map, XResamplePixels::eKern
     const int rows = dst.GetRSize();
     const int mine = nIndex < rows ? (rows - nIndex + n - 1) / n : 0;
     int done = 0;
-    for (int r = nIndex; r < rows; r += n) {
+    for (int r = nIndex; r < rows && !job.IsStopping(); r += n) {
         if (kernel) kernel(src, dst, map, r);
         else GeneralRow(src, dst, general, job.m_nInterpolation, r);
         job.OnMessagePercent(nIndex, 100.0 * ++done / mine);
