@@ -43,14 +43,14 @@ public class PackageConsumerTests
             $"RESULT {fitted} {resampled} {warp.RmsX:R} {count} {min:R} {max:R} {mean:R} {sd:R}"));
         """;
 
-    private static string RepositoryRoot()
+    internal static string RepositoryRoot()
     {
         for (var dir = new DirectoryInfo(AppContext.BaseDirectory); dir is not null; dir = dir.Parent)
             if (File.Exists(Path.Combine(dir.FullName, "Pelmora.Ostrel.slnx"))) return dir.FullName;
         throw new InvalidOperationException("The repository root was not found above the test assembly.");
     }
 
-    private static string Run(string workDir, params string[] args)
+    internal static string Run(string workDir, params string[] args)
     {
         var info = new ProcessStartInfo("dotnet") { WorkingDirectory = workDir, RedirectStandardOutput = true, RedirectStandardError = true };
         foreach (string a in args) info.ArgumentList.Add(a);
