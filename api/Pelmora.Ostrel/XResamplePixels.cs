@@ -55,7 +55,8 @@ public class XResamplePixels : IDisposable
     ~XResamplePixels() => Dispose(false);
 
     /// <summary>Releases the native resampler and its workers now, after a run in progress on
-    /// another thread has ended; calling it again does nothing.</summary>
+    /// another thread has ended (so it must not be called from that run's progress report);
+    /// calling it again does nothing.</summary>
     public void Dispose()
     {
         Dispose(true);
@@ -105,7 +106,7 @@ public class XResamplePixels : IDisposable
                 throw new ArgumentOutOfRangeException(nameof(value), value, "The thread count cannot be negative.");
             lock (m_lock)
             {
-                Native.Resample.SetThreads(Handle, Math.Min(value, Environment.ProcessorCount));
+                Native.Resample.SetThreads(Handle, value);
                 GC.KeepAlive(this);
             }
         }

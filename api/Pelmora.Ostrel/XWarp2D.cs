@@ -145,7 +145,7 @@ public class XWarp2D : XWarpCoeff
         get
         {
             _ = Handle;
-            return m_residuals;
+            return Array.AsReadOnly(m_residuals);
         }
     }
 

@@ -98,12 +98,13 @@ public class XResamplePixelsTests
         using var warp = new XWarpCoeff();
         warp.CreateRotation(17, 100, 100);
         using var rp = new XResamplePixels();
-        Assert.Equal(Environment.ProcessorCount, rp.NumberOfThreads);
+        int all = rp.NumberOfThreads;
+        Assert.InRange(all, 1, Environment.ProcessorCount * 2);
         double[]? reference = null;
         foreach (int threads in new[] { 0, 1, 2, 64 })
         {
             rp.NumberOfThreads = threads;
-            Assert.Equal(Math.Min(threads, Environment.ProcessorCount), rp.NumberOfThreads);
+            Assert.Equal(Math.Min(threads, all), rp.NumberOfThreads);
             using var dst = new XGrid(150, 180, eDataType.UINT16);
             var progress = new Recorder();
             Assert.True(rp.ResampleByWarp(src, dst, warp, XResamplePixels.Cubic, 0, progress));
