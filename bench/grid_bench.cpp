@@ -130,5 +130,7 @@ void BM_GetHalfSize(benchmark::State& state)
 BENCHMARK(BM_GetValue)->DenseRange(XDT_FIRST, XDT_LAST);
 BENCHMARK(BM_SetValue)->DenseRange(XDT_FIRST, XDT_LAST);
 BENCHMARK(BM_GetValueInterpolated)
-    ->ArgsProduct({{XDT_UINT08, XDT_REAL32}, {XINTERP_NEAREST, XINTERP_BILINEAR, XINTERP_CUBIC}, {0, 1}});
+    ->ArgsProduct({{XDT_UINT08, XDT_REAL32},
+                   {XINTERP_NEAREST, XINTERP_BILINEAR, XINTERP_CUBIC, XINTERP_CUBIC_SEPARABLE},
+                   {0, 1}});
 BENCHMARK(BM_GetHalfSize)->Arg(XDT_UINT08)->Arg(XDT_REAL32)->Unit(benchmark::kMillisecond);

@@ -101,7 +101,10 @@ void ConvolveBench(benchmark::State& state, int ksize, int edge)
     state.SetItemsProcessed(state.iterations() * int64_t(kSize) * kSize);
 }
 
-const char* kMethodNames[] = {"nearest", "bilinear", "cubic"};
+const char* kMethodNames[] = {"nearest", "bilinear", "cubic", "cubic_separable"};
+
+/// OpenCV's interpolation for each of our methods; its INTER_CUBIC is a
+/// separable cubic convolution (with a = -0.75), the peer of both our cubics.
 
 #ifdef TIVRA_BENCH_OPENCV
 cv::Mat AsMat(const XGrid& g, int cvType) { return cv::Mat(g.GetRSize(), g.GetCSize(), cvType, g.GetData()); }
@@ -114,7 +117,7 @@ void CvWarpAffine(benchmark::State& state, int type, int method)
     XWarpCoeff w = BenchWarp();
     cv::Mat m = (cv::Mat_<double>(2, 3) << w.m_CoeffX[0], w.m_CoeffX[1], w.m_CoeffX[2], w.m_CoeffY[0],
                  w.m_CoeffY[1], w.m_CoeffY[2]);
-    const int interp[] = {cv::INTER_NEAREST, cv::INTER_LINEAR, cv::INTER_CUBIC};
+    const int interp[] = {cv::INTER_NEAREST, cv::INTER_LINEAR, cv::INTER_CUBIC, cv::INTER_CUBIC};
     for (auto _ : state)
         cv::warpAffine(s, d, m, cv::Size(kSize, kSize), interp[method] | cv::WARP_INVERSE_MAP, cv::BORDER_CONSTANT);
     state.SetItemsProcessed(state.iterations() * int64_t(kSize) * kSize);
@@ -135,7 +138,7 @@ void CvRemap(benchmark::State& state, int type, int method)
             my.ptr<float>()[i] = float(map.m_pData[i].y);
         }
     }
-    const int interp[] = {cv::INTER_NEAREST, cv::INTER_LINEAR, cv::INTER_CUBIC};
+    const int interp[] = {cv::INTER_NEAREST, cv::INTER_LINEAR, cv::INTER_CUBIC, cv::INTER_CUBIC};
     for (auto _ : state) cv::remap(s, d, mx, my, interp[method], cv::BORDER_CONSTANT);
     state.SetItemsProcessed(state.iterations() * int64_t(kSize) * kSize);
 }
@@ -157,7 +160,7 @@ void RegisterAll()
 {
     for (int type : {XDT_UINT08, XDT_REAL32}) {
         const std::string tname = type == XDT_UINT08 ? "UINT08" : "REAL32";
-        for (int method = 0; method < 3; ++method) {
+        for (int method = 0; method < 4; ++method) {
             const std::string suffix = tname + "/" + kMethodNames[method];
             for (bool all : {false, true}) {
                 const std::string name = "Resample/affine/" + suffix + (all ? "/all_cores" : "/1_thread");

@@ -35,16 +35,20 @@ struct VirtualReader {
 };
 
 /// Writes v[4] to (r, c) exactly as SetValue does. A one-channel type stores
-/// only channel a, so only that channel needs its clamp.
+/// only channel a, so only that channel needs its clamp. With kRound each
+/// channel is first rounded to the nearest integer (RoundForStore), which the
+/// resampler asks for when it stores into integer types.
 /// Vector copy: Store4 in mt/XResampleRowsAvx2.cpp, kept identical by the test
 /// MtResample.RowKernelsMatchTheGeneralPathBitForBit.
-template <class S>
+template <class S, bool kRound = false>
 struct TypedWriter {
     uint8_t* pBase;
     int nCols;
     void operator()(int r, int c, const double* v) const
     {
         double w[4] = {v[0], v[1], v[2], v[3]};
+        if constexpr (kRound)
+            for (int k = 0; k < S::kChannels; ++k) w[k] = RoundForStore(w[k]);
         if constexpr (S::kChannels == 1) {
             constexpr double lo = DATATYPE_TABLE[S::kCode].rangeMin, hi = DATATYPE_TABLE[S::kCode].rangeMax;
             if (w[0] < lo) w[0] = lo;

@@ -13,6 +13,7 @@
 // type and the choice of the type runs once per call, not once per sample.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -52,6 +53,30 @@ inline double UInt64ToDouble(uint64_t v)
 {
     return static_cast<double>(static_cast<int64_t>(v & 0x7FFFFFFFFFFFFFFFull)) +
            ((v >> 63) ? kTwo63 : 0.0);
+}
+
+/// v rounded to the nearest integer, halves away from zero (2.5 gives 3,
+/// -0.5 gives -1). Integral values, the NAN_REAL64 marker among them,
+/// infinities and non-numbers pass unchanged, so rounding before a store
+/// into an integer type changes nothing but the truncation that follows.
+/// Vector copy: Round4 in mt/XResampleRowsAvx2.cpp.
+inline double RoundForStore(double v) { return std::round(v); }
+
+/// True when a type stores its channels as integers (every type but the
+/// real and real complex ones); rounding matters only for these.
+constexpr bool StoresIntegers(int type)
+{
+    return type >= XDT_FIRST && type <= XDT_LAST && type != XDT_REAL32 && type != XDT_REAL64 && type != XDT_REAL32C &&
+           type != XDT_REAL64C;
+}
+
+/// v rounded to single precision and widened back, for comparing values in
+/// the precision of float samples. Magnitudes beyond the float range stay as
+/// they are (no float sample lies there), so nothing is converted out of
+/// range.
+inline double RoundToFloat(double v)
+{
+    return std::fabs(v) <= double(std::numeric_limits<float>::max()) ? double(static_cast<float>(v)) : v;
 }
 
 /// A colour channel: its truncated integer reduced to the low 8 bits.

@@ -538,6 +538,36 @@ const uint8_t* ClampRealRow(const uint8_t* p, int64_t nComponents, std::vector<u
     return scratch.data();
 }
 
+/// The samples of a row of a real type that the statistics options leave
+/// in, copied in order into scratch: without the NaN samples (skipNaN) and
+/// without those equal to the no-data value in the sample's precision
+/// (inPrecision: for float components the value, a complex pair's magnitude,
+/// and nd both rounded to float). Returns the row to read and sets n to its
+/// length; the original row when nothing is left out.
+template <class C, bool kComplex>
+const uint8_t* KeepSamples(const uint8_t* p, int64_t& n, bool skipNaN, bool inPrecision, double nd,
+                           std::vector<uint8_t>& scratch)
+{
+    using E = std::conditional_t<kComplex, ComplexElem<C>, ScalarElem<C>>;
+    constexpr int S = E::kSize;
+    constexpr bool kFloat = std::is_same_v<C, float>;
+    const double key = kFloat ? GridSamples::RoundToFloat(nd) : nd;
+    auto drop = [&](const uint8_t* q) {
+        const double v = E::Value(q);
+        return (skipNaN && v != v) || (inPrecision && (kFloat ? GridSamples::RoundToFloat(v) : v) == key);
+    };
+    int64_t first = 0;
+    while (first < n && !drop(p + first * S)) ++first;
+    if (first == n) return p;
+    scratch.resize(size_t(n) * S);
+    std::memcpy(scratch.data(), p, size_t(first) * S);
+    int64_t kept = first;
+    for (int64_t i = first + 1; i < n; ++i)
+        if (!drop(p + i * S)) std::memcpy(scratch.data() + kept++ * S, p + i * S, S);
+    n = kept;
+    return scratch.data();
+}
+
 } // namespace
 
 namespace Xfn {
@@ -627,6 +657,12 @@ void GetStretchRange2(const uint64_t pBins[256], double dHistLo, double dHistHi,
 void GetStatistics(const XGrid& grid, int R1, int R2, int C1, int C2, double dNoData, uint64_t& nCount,
                    double& dMin, double& dMax, double& dMean, double& dStdDev, uint64_t* pHistogram)
 {
+    GetStatistics(grid, R1, R2, C1, C2, dNoData, XSTAT_DEFAULT, nCount, dMin, dMax, dMean, dStdDev, pHistogram);
+}
+
+void GetStatistics(const XGrid& grid, int R1, int R2, int C1, int C2, double dNoData, int nOptions, uint64_t& nCount,
+                   double& dMin, double& dMax, double& dMean, double& dStdDev, uint64_t* pHistogram)
+{
     const int rows = grid.GetRSize(), cols = grid.GetCSize(), type = grid.GetDataType();
     if (R1 > R2) {
         R1 = 0;
@@ -650,10 +686,35 @@ void GetStatistics(const XGrid& grid, int R1, int R2, int C1, int C2, double dNo
 
     // Unsupported types accumulate nothing, so their rows are not even read.
     if (R1 <= R2 && C1 <= C2 && IsStatisticsType(type) && grid.IsValid()) {
-        const int64_t n = int64_t(C2) - C1 + 1;
-        auto feed = [&](const void* row) {
-            AccumulateRowStatistics(st, n, type, row, dNoData);
-            if (pHist) AccumulateRowHistogram(*pHist, n, type, row, dNoData);
+        const int64_t width = int64_t(C2) - C1 + 1;
+        // The options act on the real types only: their rows first lose the
+        // samples left out (KeepSamples); when that took the no-data samples
+        // out in their own precision, the rest is compared with a NaN, which
+        // equals nothing, so that a sample clamped into the no-data value
+        // afterwards still counts.
+        const bool skipNaN = (nOptions & XSTAT_SKIP_NAN) != 0;
+        const bool inPrecision = (nOptions & XSTAT_NODATA_IN_SAMPLE_PRECISION) != 0;
+        const bool real = type == XDT_REAL32 || type == XDT_REAL64 || type == XDT_REAL32C || type == XDT_REAL64C;
+        const bool keep = real && (skipNaN || inPrecision);
+        const double compareWith = keep && inPrecision ? std::numeric_limits<double>::quiet_NaN() : dNoData;
+        std::vector<uint8_t> kept, clamped;
+        const int size = DATASIZE[type];
+        // A row of n samples, clamped when read in place (see below).
+        auto feed = [&](const uint8_t* row, bool inPlace) {
+            int64_t n = width;
+            switch (keep ? type : XDT_NONE) {
+            case XDT_REAL32: row = KeepSamples<float, false>(row, n, skipNaN, inPrecision, dNoData, kept); break;
+            case XDT_REAL64: row = KeepSamples<double, false>(row, n, skipNaN, inPrecision, dNoData, kept); break;
+            case XDT_REAL32C: row = KeepSamples<float, true>(row, n, skipNaN, inPrecision, dNoData, kept); break;
+            case XDT_REAL64C: row = KeepSamples<double, true>(row, n, skipNaN, inPrecision, dNoData, kept); break;
+            default: break;
+            }
+            if (inPlace && (type == XDT_REAL32 || type == XDT_REAL32C))
+                row = ClampRealRow<float>(row, n * (size / 4), clamped);
+            else if (inPlace && (type == XDT_REAL64 || type == XDT_REAL64C))
+                row = ClampRealRow<double>(row, n * (size / 8), clamped);
+            AccumulateRowStatistics(st, n, type, row, compareWith);
+            if (pHist) AccumulateRowHistogram(*pHist, n, type, row, compareWith);
         };
         if (grid.HasDirectSampleAccess()) {
             // Samples held in memory: read each row in place. A copy through
@@ -661,20 +722,11 @@ void GetStatistics(const XGrid& grid, int R1, int R2, int C1, int C2, double dNo
             // the type's range (infinities, the largest floats) change in
             // such a copy, so those rows are clamped the same way first.
             const uint8_t* const data = grid.GetData();
-            const int size = DATASIZE[type];
-            std::vector<uint8_t> scratch;
-            for (int r = R1; r <= R2; ++r) {
-                const uint8_t* row = data + (int64_t(r) * cols + C1) * size;
-                if (type == XDT_REAL32 || type == XDT_REAL32C)
-                    row = ClampRealRow<float>(row, n * (size / 4), scratch);
-                else if (type == XDT_REAL64 || type == XDT_REAL64C)
-                    row = ClampRealRow<double>(row, n * (size / 8), scratch);
-                feed(row);
-            }
+            for (int r = R1; r <= R2; ++r) feed(data + (int64_t(r) * cols + C1) * size, true);
         } else {
             XGrid row;
             for (int r = R1; r <= R2; ++r)
-                if (grid.GetSubset(&row, r, r, C1, C2)) feed(row.GetData());
+                if (grid.GetSubset(&row, r, r, C1, C2)) feed(row.GetData(), false);
         }
     }
 

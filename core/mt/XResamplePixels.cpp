@@ -11,24 +11,39 @@ using namespace ResampleRows;
 
 namespace {
 
-/// One destination row through the grids' own virtual operations.
-void GeneralRow(const XGrid& src, XGrid& dst, const PixelMapper& map, int method, int r)
+/// One destination row through the grids' own virtual operations:
+/// GetValueInterpolated, or with no-data the same interpolation over the
+/// source's GetValue with the no-data samples screened out, then SetValue.
+/// With rule.round (only set for a destination that stores integers) each
+/// channel is rounded before SetValue clamps and truncates it.
+void GeneralRow(const XGrid& src, XGrid& dst, const PixelMapper& map, int method, const RowRule& rule, int r)
 {
-    const int cols = dst.GetCSize();
+    const int cols = dst.GetCSize(), srcRows = src.GetRSize(), srcCols = src.GetCSize();
+    const GridSamples::NoDataTest valid{rule.noDataKey, Xfn::GetChannelCount(src.GetDataType())};
     for (int c = 0; c < cols; ++c) {
         double x, y;
         map(r, c, x, y);
         if (x == NAN_REAL64 || y == NAN_REAL64) continue;
-        double a, b, cc, d;
-        if (src.GetValueInterpolated(y, x, method, a, b, cc, d)) dst.SetValue(r, c, a, b, cc, d);
+        double v[4] = {NAN_REAL64, NAN_REAL64, NAN_REAL64, NAN_REAL64};
+        if (!rule.noData) {
+            if (!src.GetValueInterpolated(y, x, method, v[0], v[1], v[2], v[3])) continue;
+        } else {
+            if (!GridSamples::InsideForInterpolation(y, x, srcRows, srcCols)) continue;
+            if (!GridSamples::Interpolate(GridSamples::VirtualReader{&src}, srcRows, srcCols, y, x, int(y), int(x),
+                                          method, v, valid))
+                continue;
+        }
+        if (rule.round)
+            for (double& channel : v) channel = GridSamples::RoundForStore(channel);
+        dst.SetValue(r, c, v[0], v[1], v[2], v[3]);
     }
 }
 
 /// One destination row on raw typed samples, pixel by pixel.
-template <class S, class D, int M, class Mapper>
-void TypedRow(const XGrid& src, XGrid& dst, const Mapper& map, int r)
+template <class S, class D, int M, bool kRound, bool kNoData, class Mapper>
+void TypedRow(const XGrid& src, XGrid& dst, const Mapper& map, const RowRule& rule, int r)
 {
-    const TypedPixel<S, D, M> pixel(src, dst);
+    const TypedPixel<S, D, M, kRound, kNoData> pixel(src, dst, rule);
     const int cols = dst.GetCSize();
     for (int c = 0; c < cols; ++c) {
         double x, y;
@@ -43,18 +58,15 @@ void TypedRow(const XGrid& src, XGrid& dst, const Mapper& map, int r)
 /// source's own type, the usual case; other pairs take the general path, which
 /// keeps the number of compiled kernels (and the build) small.
 template <class Mapper>
-RowKernel<Mapper> FindRowKernel(int srcType, int dstType, int method, bool bVector)
+RowKernel<Mapper> FindRowKernel(int srcType, int dstType, int method, const RowRule& rule, bool bVector)
 {
     RowKernel<Mapper> kernel = nullptr;
     if (srcType != dstType) return kernel;
-    if (bVector && (kernel = FindVectorRowKernel<Mapper>(srcType, method))) return kernel;
+    if (bVector && (kernel = FindVectorRowKernel<Mapper>(srcType, method, rule))) return kernel;
     DispatchCommonType(srcType, [&]<class S>() {
-        switch (method) {
-        case XINTERP_NEAREST: kernel = &TypedRow<S, S, XINTERP_NEAREST, Mapper>; break;
-        case XINTERP_BILINEAR: kernel = &TypedRow<S, S, XINTERP_BILINEAR, Mapper>; break;
-        case XINTERP_CUBIC: kernel = &TypedRow<S, S, XINTERP_CUBIC, Mapper>; break;
-        default: break;
-        }
+        DispatchKernelChoice<S>(method, rule, [&]<int M, bool kRound, bool kNoData>() {
+            kernel = &TypedRow<S, S, M, kRound, kNoData, Mapper>;
+        });
     });
     return kernel;
 }
@@ -69,23 +81,27 @@ void ProcessRows(XResamplePixels& job, const Mapper& map, XResamplePixels::eKern
     const XGrid& src = *job.m_pSrc;
     XGrid& dst = *job.m_pDst;
     const PixelMapper general{job.m_pCoordMap, job.m_pProjective, job.m_pWarp};
+    double noData = 0.0;
+    const bool screen = job.GetSourceNoData(noData);
+    const RowRule rule{job.GetRounding() && GridSamples::StoresIntegers(dst.GetDataType()), screen,
+                       GridSamples::NoDataKey(src.GetDataType(), noData)};
     const RowKernel<Mapper> kernel =
         kernels == XResamplePixels::KERNELS_GENERAL
             ? nullptr
-            : FindRowKernel<Mapper>(src.GetDataType(), dst.GetDataType(), job.m_nInterpolation,
+            : FindRowKernel<Mapper>(src.GetDataType(), dst.GetDataType(), job.m_nInterpolation, rule,
                                     kernels == XResamplePixels::KERNELS_VECTOR);
     const int rows = dst.GetRSize();
     const int mine = nIndex < rows ? (rows - nIndex + n - 1) / n : 0;
     int done = 0;
     for (int r = nIndex; r < rows && !job.IsStopping(); r += n) {
-        if (kernel) kernel(src, dst, map, r);
-        else GeneralRow(src, dst, general, job.m_nInterpolation, r);
+        if (kernel) kernel(src, dst, map, rule, r);
+        else GeneralRow(src, dst, general, job.m_nInterpolation, rule, r);
         job.OnMessagePercent(nIndex, 100.0 * ++done / mine);
     }
     if (mine == 0) job.OnMessagePercent(nIndex, 100);
 }
 
-bool IsMethod(int method) { return method >= XINTERP_NEAREST && method <= XINTERP_CUBIC; }
+bool IsMethod(int method) { return method >= XINTERP_NEAREST && method <= XINTERP_CUBIC_SEPARABLE; }
 
 /// Runs fn with a REAL64 grid over the matrix's storage.
 template <class Fn>
@@ -101,7 +117,8 @@ bool WithMatrixGrid(XMatrix* pDst, Fn fn)
 
 XResamplePixels::XResamplePixels()
     : m_pSrc(nullptr), m_pDst(nullptr), m_pCoordMap(nullptr), m_pProjective(nullptr), m_pWarp(nullptr),
-      m_nInterpolation(XINTERP_NEAREST), m_nKernels(KERNELS_VECTOR)
+      m_nInterpolation(XINTERP_NEAREST), m_nKernels(KERNELS_VECTOR), m_bRounding(false), m_bSrcNoData(false),
+      m_dSrcNoData(0.0)
 {
 }
 

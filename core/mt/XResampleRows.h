@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <type_traits>
 
 #include <tivra/mt/XResamplePixels.h>
 
@@ -69,23 +70,41 @@ struct AffineMapper {
     }
 };
 
-/// One destination row of a kernel: source, destination, mapping, row.
+/// What a row kernel is compiled for beyond the types and the method: the
+/// store rule (round to nearest before the store) and whether source
+/// no-data samples are screened out.
+struct RowRule {
+    bool round;
+    bool noData;
+    double noDataKey; ///< GridSamples::NoDataKey of the source, when noData
+};
+
+/// One destination row of a kernel: source, destination, mapping, rule, row.
 template <class Mapper>
-using RowKernel = void (*)(const XGrid&, XGrid&, const Mapper&, int);
+using RowKernel = void (*)(const XGrid&, XGrid&, const Mapper&, const RowRule&, int);
 
 /// One destination pixel on raw typed samples: the same tests, interpolation
-/// and store as the general path through GetValueInterpolated and SetValue,
-/// compiled for source type S, destination type D and method M.
-template <class S, class D, int M>
+/// and store as the general path (GeneralRow in mt/XResamplePixels.cpp),
+/// compiled for source type S, destination type D, method M, the store rule
+/// kRound and the no-data screen kNoData.
+template <class S, class D, int M, bool kRound, bool kNoData>
 struct TypedPixel {
+    using Valid = std::conditional_t<kNoData, GridSamples::NoDataTest, GridSamples::AllValid>;
     GridSamples::TypedReader<S> read;
-    GridSamples::TypedWriter<D> write;
+    GridSamples::TypedWriter<D, kRound> write;
     int rows, cols;
+    Valid valid;
 
-    TypedPixel(const XGrid& src, XGrid& dst)
+    TypedPixel(const XGrid& src, XGrid& dst, const RowRule& rule)
         : read{src.GetData(), src.GetCSize()}, write{dst.GetData(), dst.GetCSize()}, rows(src.GetRSize()),
-          cols(src.GetCSize())
+          cols(src.GetCSize()), valid(MakeValid(rule))
     {
+    }
+
+    static Valid MakeValid(const RowRule& rule)
+    {
+        if constexpr (kNoData) return Valid{rule.noDataKey, S::kChannels};
+        else return Valid{};
     }
 
     /// Destination (r, c) from source position (x, y).
@@ -94,7 +113,7 @@ struct TypedPixel {
         if (x == NAN_REAL64 || y == NAN_REAL64) return;
         if (!GridSamples::InsideForInterpolation(y, x, rows, cols)) return;
         double out[4];
-        if (GridSamples::InterpolateAt<M>(read, rows, cols, y, x, int(y), int(x), out)) write(r, c, out);
+        if (GridSamples::InterpolateAt<M>(read, rows, cols, y, x, int(y), int(x), out, valid)) write(r, c, out);
     }
 };
 
@@ -113,10 +132,37 @@ bool DispatchCommonType(int type, F&& f)
     return GridSamples::DispatchSampleTypeIf<CommonTypes>(type, f);
 }
 
-/// The vector row kernel for a source type (the destination of the same type)
-/// and a method, or null when the processor or the combination has none.
-/// Defined for the four mappers above.
+/// Calls f.template operator()<M, kRound, kNoData>() for a method and a
+/// rule, for source and destination type S. Rounding is compiled in only
+/// where it can change a sample: an integer type and a method that computes
+/// new values (the nearest sample of an integer type is stored as it was
+/// read). Nothing is called for an unknown method.
+template <class S, class F>
+void DispatchKernelChoice(int method, const RowRule& rule, F&& f)
+{
+    auto withNoData = [&]<int M, bool kRound>() {
+        if (rule.noData) f.template operator()<M, kRound, true>();
+        else f.template operator()<M, kRound, false>();
+    };
+    auto withRule = [&]<int M>() {
+        if constexpr (M != XINTERP_NEAREST && GridSamples::StoresIntegers(S::kCode)) {
+            if (rule.round) return withNoData.template operator()<M, true>();
+        }
+        withNoData.template operator()<M, false>();
+    };
+    switch (method) {
+    case XINTERP_NEAREST: withRule.template operator()<XINTERP_NEAREST>(); break;
+    case XINTERP_BILINEAR: withRule.template operator()<XINTERP_BILINEAR>(); break;
+    case XINTERP_CUBIC: withRule.template operator()<XINTERP_CUBIC>(); break;
+    case XINTERP_CUBIC_SEPARABLE: withRule.template operator()<XINTERP_CUBIC_SEPARABLE>(); break;
+    default: break;
+    }
+}
+
+/// The vector row kernel for a source type (the destination of the same
+/// type), a method and a rule, or null when the processor or the
+/// combination has none. Defined for the four mappers above.
 template <class Mapper>
-RowKernel<Mapper> FindVectorRowKernel(int type, int method);
+RowKernel<Mapper> FindVectorRowKernel(int type, int method, const RowRule& rule);
 
 } // namespace Pelmora::Tivra::MT::ResampleRows

@@ -6,8 +6,9 @@
 // multiply-add is fused (the library builds with -ffp-contract=off), so every
 // pixel comes out bit for bit as the general path computes it. A
 // group of four whose interpolation windows do not all lie wholly inside the
-// source (near an edge, outside it or marked) goes through the scalar
-// per-pixel code, which also takes the pixels left over at the end of a row.
+// source (near an edge, outside it or marked), or, with source no-data on,
+// read a no-data sample, goes through the scalar per-pixel code, which also
+// takes the pixels left over at the end of a row.
 // Other processors have no vector kernels and take the scalar ones.
 //
 // The formulas here are lane-by-lane copies of those in
@@ -50,6 +51,27 @@ __m256d Gather4(const uint8_t* p, const int32_t* o, int d)
     else if constexpr (std::is_same_v<C, float>) return _mm256_cvtps_pd(_mm_setr_ps(at(0), at(1), at(2), at(3)));
     else return _mm256_cvtepi32_pd(_mm_setr_epi32(at(0), at(1), at(2), at(3)));
 }
+
+/// Looks at every sample a vector kernel reads. With kNoData it marks the
+/// lanes that read a sample the scalar NoDataTest rejects (equal to the key,
+/// or a non-number); such a group is then computed pixel by pixel by the
+/// scalar code, which applies the no-data rule. Without, it compiles away.
+template <bool kNoData>
+struct Screen4 {
+    __m256d key, bad;
+    explicit Screen4(double k) : key(_mm256_set1_pd(k)), bad(_mm256_setzero_pd()) {}
+    __m256d operator()(__m256d s)
+    {
+        if constexpr (kNoData)
+            bad = _mm256_or_pd(bad, _mm256_or_pd(_mm256_cmp_pd(s, key, _CMP_EQ_OQ), _mm256_cmp_pd(s, s, _CMP_UNORD_Q)));
+        return s;
+    }
+    bool Any() const
+    {
+        if constexpr (kNoData) return _mm256_movemask_pd(bad) != 0;
+        else return false;
+    }
+};
 
 /// Source positions of destination pixels (r, c) .. (r, c + 3): any mapper,
 /// one pixel at a time.
@@ -107,11 +129,11 @@ void Map4(const ProjectiveMapper& map, int r, int c, __m256d& x, __m256d& y)
 /// s00 + (s01 - s00) dx + (s10 - s00) dy + (s00 - s01 - s10 + s11) dx dy,
 /// evaluated left to right as the bilinear case of GridSamples::InterpolateAt
 /// does.
-template <class C>
-__m256d Bilinear4(const uint8_t* p, const int32_t* o, int cols, __m256d dy, __m256d dx)
+template <class C, class Screen>
+__m256d Bilinear4(const uint8_t* p, const int32_t* o, int cols, __m256d dy, __m256d dx, Screen& screen)
 {
-    const __m256d s00 = Gather4<C>(p, o, 0), s01 = Gather4<C>(p, o, 1);
-    const __m256d s10 = Gather4<C>(p, o, cols), s11 = Gather4<C>(p, o, cols + 1);
+    const __m256d s00 = screen(Gather4<C>(p, o, 0)), s01 = screen(Gather4<C>(p, o, 1));
+    const __m256d s10 = screen(Gather4<C>(p, o, cols)), s11 = screen(Gather4<C>(p, o, cols + 1));
     __m256d v = _mm256_add_pd(s00, _mm256_mul_pd(_mm256_sub_pd(s01, s00), dx));
     v = _mm256_add_pd(v, _mm256_mul_pd(_mm256_sub_pd(s10, s00), dy));
     const __m256d cross = _mm256_add_pd(_mm256_sub_pd(_mm256_sub_pd(s00, s01), s10), s11);
@@ -143,8 +165,8 @@ __m256d CubicWeight4(__m256d d)
 
 /// The weighted mean over the 4 x 4 window about (r0, c0), weights and sums
 /// in window order, as the cubic case of GridSamples::InterpolateAt forms it.
-template <class C>
-__m256d Cubic4(const uint8_t* p, const int32_t* o, int cols, __m256d dy, __m256d dx)
+template <class C, class Screen>
+__m256d Cubic4(const uint8_t* p, const int32_t* o, int cols, __m256d dy, __m256d dx, Screen& screen)
 {
     // The squared offsets do not depend on the other axis; each is the same
     // product the scalar loop forms sixteen times.
@@ -161,17 +183,107 @@ __m256d Cubic4(const uint8_t* p, const int32_t* o, int cols, __m256d dy, __m256d
             const bool middle = (i == 1 || i == 2) && (j == 1 || j == 2);
             const __m256d w = middle ? CubicWeight4<true>(d) : CubicWeight4<false>(d);
             wsum = _mm256_add_pd(wsum, w);
-            sum = _mm256_add_pd(sum, _mm256_mul_pd(w, Gather4<C>(p, o, (i - 1) * cols + (j - 1))));
+            sum = _mm256_add_pd(sum, _mm256_mul_pd(w, screen(Gather4<C>(p, o, (i - 1) * cols + (j - 1)))));
         }
     return _mm256_div_pd(sum, wsum);
 }
 
-/// Stores four values at p as GridSamples::TypedWriter does: each clamped to
-/// the type's range, a non-number passing the clamp, then converted (a
-/// non-number to an integer type gives 0).
-template <class S, class C>
+/// GridSamples::RoundForStore in each lane: the truncation t, plus one step
+/// away from zero when the part cut off, v - t (exact), is at least a half.
+/// Non-numbers compare false and pass; an infinity gives inf - inf, a
+/// non-number, and so passes too.
+__m256d Round4(__m256d v)
+{
+    const __m256d t = _mm256_round_pd(v, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+    const __m256d sign = _mm256_and_pd(v, _mm256_set1_pd(-0.0));
+    const __m256d cut = _mm256_andnot_pd(_mm256_set1_pd(-0.0), _mm256_sub_pd(v, t)); // |v - t|
+    const __m256d half = _mm256_cmp_pd(cut, _mm256_set1_pd(0.5), _CMP_GE_OQ);
+    return _mm256_add_pd(t, _mm256_and_pd(half, _mm256_or_pd(sign, _mm256_set1_pd(1.0))));
+}
+
+/// GridSamples::SeparableCubicWeights in each lane for 0 <= t < 1, the
+/// vector path's fractions: w[0], w[2] and w[3], in the same order of
+/// operations.
+void SeparableWeights4(__m256d t, __m256d* w)
+{
+    const __m256d half = _mm256_set1_pd(0.5);
+    w[0] = _mm256_mul_pd(t, _mm256_sub_pd(_mm256_mul_pd(t, _mm256_sub_pd(_mm256_set1_pd(1.0), _mm256_mul_pd(half, t))),
+                                          half));
+    w[2] = _mm256_mul_pd(
+        t, _mm256_add_pd(half, _mm256_mul_pd(t, _mm256_sub_pd(_mm256_set1_pd(2.0),
+                                                              _mm256_mul_pd(_mm256_set1_pd(1.5), t)))));
+    w[3] = _mm256_mul_pd(_mm256_mul_pd(t, t), _mm256_sub_pd(_mm256_mul_pd(half, t), half));
+}
+
+/// GridSamples::SeparableCubicSum in each lane.
+__m256d Combine4(const __m256d* w, __m256d s0, __m256d s1, __m256d s2, __m256d s3)
+{
+    __m256d v = _mm256_add_pd(s1, _mm256_mul_pd(w[0], _mm256_sub_pd(s0, s1)));
+    v = _mm256_add_pd(v, _mm256_mul_pd(w[2], _mm256_sub_pd(s2, s1)));
+    return _mm256_add_pd(v, _mm256_mul_pd(w[3], _mm256_sub_pd(s3, s1)));
+}
+
+/// The four consecutive samples of component type C from element offset
+/// o + d - 1 on, as doubles, converted exactly as the scalar codec converts
+/// them: one load per lane instead of four.
+template <class C>
+__m256d Run4(const uint8_t* p, int32_t o, int d)
+{
+    const uint8_t* q = p + (std::ptrdiff_t(o) + d - 1) * std::ptrdiff_t(sizeof(C));
+    if constexpr (std::is_same_v<C, double>) {
+        return _mm256_loadu_pd(reinterpret_cast<const double*>(q));
+    } else if constexpr (std::is_same_v<C, float>) {
+        return _mm256_cvtps_pd(_mm_loadu_ps(reinterpret_cast<const float*>(q)));
+    } else if constexpr (sizeof(C) == 1) {
+        const __m128i b = _mm_cvtsi32_si128(GridSamples::Load<int32_t>(q));
+        return _mm256_cvtepi32_pd(std::is_signed_v<C> ? _mm_cvtepi8_epi32(b) : _mm_cvtepu8_epi32(b));
+    } else {
+        static_assert(sizeof(C) == 2);
+        const __m128i h = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(q));
+        return _mm256_cvtepi32_pd(std::is_signed_v<C> ? _mm_cvtepi16_epi32(h) : _mm_cvtepu16_epi32(h));
+    }
+}
+
+/// The window row at element offset d from each lane's (r0, c0): taps at
+/// columns c0 - 1 .. c0 + 2, tap k of the four lanes in s[k]. Each lane's run
+/// is loaded whole and the 4 x 4 block transposed.
+template <class C>
+void Taps4(const uint8_t* p, const int32_t* o, int d, __m256d* s)
+{
+    const __m256d l0 = Run4<C>(p, o[0], d), l1 = Run4<C>(p, o[1], d);
+    const __m256d l2 = Run4<C>(p, o[2], d), l3 = Run4<C>(p, o[3], d);
+    const __m256d t0 = _mm256_unpacklo_pd(l0, l1), t1 = _mm256_unpackhi_pd(l0, l1); // 00 10 02 12, 01 11 03 13
+    const __m256d t2 = _mm256_unpacklo_pd(l2, l3), t3 = _mm256_unpackhi_pd(l2, l3); // 20 30 22 32, 21 31 23 33
+    s[0] = _mm256_permute2f128_pd(t0, t2, 0x20);
+    s[1] = _mm256_permute2f128_pd(t1, t3, 0x20);
+    s[2] = _mm256_permute2f128_pd(t0, t2, 0x31);
+    s[3] = _mm256_permute2f128_pd(t1, t3, 0x31);
+}
+
+/// The separable cubic over the 4 x 4 window about (r0, c0), as the
+/// separable case of GridSamples::InterpolateAt forms it: each window row
+/// along x, then the rows along y.
+template <class C, class Screen>
+__m256d Separable4(const uint8_t* p, const int32_t* o, int cols, __m256d dy, __m256d dx, Screen& screen)
+{
+    __m256d wx[4], wy[4], across[4];
+    SeparableWeights4(dx, wx);
+    SeparableWeights4(dy, wy);
+    for (int i = 0; i < 4; ++i) {
+        __m256d s[4];
+        Taps4<C>(p, o, (i - 1) * cols, s);
+        across[i] = Combine4(wx, screen(s[0]), screen(s[1]), screen(s[2]), screen(s[3]));
+    }
+    return Combine4(wy, across[0], across[1], across[2], across[3]);
+}
+
+/// Stores four values at p as GridSamples::TypedWriter does: each rounded
+/// when kRound, clamped to the type's range, a non-number passing the clamp,
+/// then converted (a non-number to an integer type gives 0).
+template <class S, class C, bool kRound>
 void Store4(uint8_t* p, __m256d v)
 {
+    if constexpr (kRound) v = Round4(v);
     // MAXPD and MINPD return their second operand when either is a
     // non-number, so such lanes pass as they pass the scalar comparisons.
     v = _mm256_max_pd(_mm256_set1_pd(DATATYPE_TABLE[S::kCode].rangeMin), v);
@@ -189,18 +301,20 @@ void Store4(uint8_t* p, __m256d v)
     }
 }
 
-/// One destination row for source and destination type S and method M.
-template <class S, int M, class Mapper>
-void VectorRow(const XGrid& src, XGrid& dst, const Mapper& map, int r)
+/// One destination row for source and destination type S, method M, the
+/// store rule kRound and the no-data screen kNoData.
+template <class S, int M, bool kRound, bool kNoData, class Mapper>
+void VectorRow(const XGrid& src, XGrid& dst, const Mapper& map, const RowRule& rule, int r)
 {
     using C = typename S::Element;
-    const TypedPixel<S, S, M> pixel(src, dst);
+    const TypedPixel<S, S, M, kRound, kNoData> pixel(src, dst, rule);
     const uint8_t* base = src.GetData();
     const int rows = pixel.rows, cols = pixel.cols, dstCols = dst.GetCSize();
     // The window reaches rows r0 - before .. r0 + after of the truncated
     // position, likewise columns; a lane is inside when all of them exist.
-    constexpr int before = M == XINTERP_CUBIC ? 1 : 0;
-    constexpr int after = M == XINTERP_CUBIC ? 2 : (M == XINTERP_BILINEAR ? 1 : 0);
+    constexpr bool cubic = M == XINTERP_CUBIC || M == XINTERP_CUBIC_SEPARABLE;
+    constexpr int before = cubic ? 1 : 0;
+    constexpr int after = cubic ? 2 : (M == XINTERP_BILINEAR ? 1 : 0);
     const __m128i rLow = _mm_set1_epi32(before - 1), rHigh = _mm_set1_epi32(rows - after);
     const __m128i cLow = _mm_set1_epi32(before - 1), cHigh = _mm_set1_epi32(cols - after);
     const __m128i stride = _mm_set1_epi32(cols);
@@ -214,11 +328,15 @@ void VectorRow(const XGrid& src, XGrid& dst, const Mapper& map, int r)
         const __m128i r0 = _mm256_cvttpd_epi32(y), c0 = _mm256_cvttpd_epi32(x);
         const __m128i inside = _mm_and_si128(_mm_and_si128(_mm_cmpgt_epi32(r0, rLow), _mm_cmpgt_epi32(rHigh, r0)),
                                              _mm_and_si128(_mm_cmpgt_epi32(c0, cLow), _mm_cmpgt_epi32(cHigh, c0)));
-        if (_mm_movemask_ps(_mm_castsi128_ps(inside)) != 0xF) {
+        // The group pixel by pixel through the scalar code.
+        auto perPixel = [&] {
             alignas(32) double xs[4], ys[4];
             _mm256_store_pd(xs, x);
             _mm256_store_pd(ys, y);
             for (int k = 0; k < 4; ++k) pixel(r, c + k, xs[k], ys[k]);
+        };
+        if (_mm_movemask_ps(_mm_castsi128_ps(inside)) != 0xF) {
+            perPixel();
             continue;
         }
         // Element offsets of the windows' (r0, c0); the grid holds fewer than
@@ -226,20 +344,30 @@ void VectorRow(const XGrid& src, XGrid& dst, const Mapper& map, int r)
         alignas(16) int32_t o[4];
         _mm_store_si128(reinterpret_cast<__m128i*>(o), _mm_add_epi32(_mm_mullo_epi32(r0, stride), c0));
         uint8_t* out = dstRow + std::ptrdiff_t(c) * std::ptrdiff_t(sizeof(C));
+        Screen4<kNoData> screen(rule.noDataKey);
         if constexpr (M == XINTERP_NEAREST && std::is_integral_v<C>) {
             // An integer sample read into a double and stored back as its
             // own type is the sample itself. (Floating samples are not: the
             // store clamps infinities.)
+            if constexpr (kNoData) {
+                screen(Gather4<C>(base, o, 0));
+                if (screen.Any()) {
+                    perPixel();
+                    continue;
+                }
+            }
             for (int k = 0; k < 4; ++k)
                 GridSamples::Store(out + k * sizeof(C), GridSamples::Load<C>(base + std::ptrdiff_t(o[k]) * sizeof(C)));
             continue;
         }
         const __m256d dy = _mm256_sub_pd(y, _mm256_cvtepi32_pd(r0)), dx = _mm256_sub_pd(x, _mm256_cvtepi32_pd(c0));
         __m256d v;
-        if constexpr (M == XINTERP_NEAREST) v = Gather4<C>(base, o, 0);
-        else if constexpr (M == XINTERP_BILINEAR) v = Bilinear4<C>(base, o, cols, dy, dx);
-        else v = Cubic4<C>(base, o, cols, dy, dx);
-        Store4<S, C>(out, v);
+        if constexpr (M == XINTERP_NEAREST) v = screen(Gather4<C>(base, o, 0));
+        else if constexpr (M == XINTERP_BILINEAR) v = Bilinear4<C>(base, o, cols, dy, dx, screen);
+        else if constexpr (M == XINTERP_CUBIC) v = Cubic4<C>(base, o, cols, dy, dx, screen);
+        else v = Separable4<C>(base, o, cols, dy, dx, screen);
+        if (screen.Any()) perPixel();
+        else Store4<S, C, kRound>(out, v);
     }
     for (; c < dstCols; ++c) {
         double x, y;
@@ -253,32 +381,29 @@ void VectorRow(const XGrid& src, XGrid& dst, const Mapper& map, int r)
 } // namespace
 
 template <class Mapper>
-RowKernel<Mapper> FindVectorRowKernel(int type, int method)
+RowKernel<Mapper> FindVectorRowKernel(int type, int method, const RowRule& rule)
 {
     static const bool available = __builtin_cpu_supports("avx2");
     RowKernel<Mapper> kernel = nullptr;
     if (!available) return kernel;
     DispatchCommonType(type, [&]<class S>() {
-        switch (method) {
-        case XINTERP_NEAREST: kernel = &VectorRow<S, XINTERP_NEAREST, Mapper>; break;
-        case XINTERP_BILINEAR: kernel = &VectorRow<S, XINTERP_BILINEAR, Mapper>; break;
-        case XINTERP_CUBIC: kernel = &VectorRow<S, XINTERP_CUBIC, Mapper>; break;
-        default: break;
-        }
+        DispatchKernelChoice<S>(method, rule, [&]<int M, bool kRound, bool kNoData>() {
+            kernel = &VectorRow<S, M, kRound, kNoData, Mapper>;
+        });
     });
     return kernel;
 }
 #else
 template <class Mapper>
-RowKernel<Mapper> FindVectorRowKernel(int, int)
+RowKernel<Mapper> FindVectorRowKernel(int, int, const RowRule&)
 {
     return nullptr;
 }
 #endif
 
-template RowKernel<PixelMapper> FindVectorRowKernel<PixelMapper>(int, int);
-template RowKernel<CoordMapMapper> FindVectorRowKernel<CoordMapMapper>(int, int);
-template RowKernel<ProjectiveMapper> FindVectorRowKernel<ProjectiveMapper>(int, int);
-template RowKernel<AffineMapper> FindVectorRowKernel<AffineMapper>(int, int);
+template RowKernel<PixelMapper> FindVectorRowKernel<PixelMapper>(int, int, const RowRule&);
+template RowKernel<CoordMapMapper> FindVectorRowKernel<CoordMapMapper>(int, int, const RowRule&);
+template RowKernel<ProjectiveMapper> FindVectorRowKernel<ProjectiveMapper>(int, int, const RowRule&);
+template RowKernel<AffineMapper> FindVectorRowKernel<AffineMapper>(int, int, const RowRule&);
 
 } // namespace Pelmora::Tivra::MT::ResampleRows

@@ -426,3 +426,87 @@ TEST(GridStatistics, ByteSumsAgreeOnEveryVectorUnit)
     const auto none = ByteSums::Sum(all200.data(), 5000, 200);
     EXPECT_EQ(std::make_tuple(none.skipped, int(none.min), int(none.max)), std::make_tuple(uint64_t(5000), 255, 0));
 }
+
+TEST(GridStatistics, OptionsSkipNaNAndCompareNoDataInTheSamplesPrecision)
+{
+    // Statistics of a REAL32 row by hand. Without options a NaN sample is
+    // counted (the mean and deviation become NaN) and a no-data of 0.1 or
+    // -3.4e38 misses the float samples nearest it, as the double never
+    // equals them.
+    const float f01 = 0.1f, fMin = -3.4e38f;
+    const float row[] = {1, 2, NAN, f01, 3, fMin, f01, 6};
+    XGrid g(1, 8, XDT_REAL32);
+    std::memcpy(g.GetData(), row, sizeof row);
+    uint64_t n = 0, hist[256];
+    double mn, mx, mean, sd;
+    auto stats = [&](double nd, int options) {
+        Xfn::GetStatistics(g, 1, 0, 1, 0, nd, options, n, mn, mx, mean, sd, hist);
+        uint64_t total = 0;
+        for (uint64_t h : hist) total += h;
+        return total;
+    };
+    stats(0.1, XSTAT_DEFAULT);
+    EXPECT_EQ(n, 8u);
+    EXPECT_TRUE(std::isnan(mean));
+    stats(0.1, XSTAT_SKIP_NAN);
+    EXPECT_EQ(n, 7u); // 0.1f still counted
+    EXPECT_EQ(mn, double(fMin));
+    EXPECT_EQ(stats(0.1, XSTAT_ALL), 5u); // the histogram leaves out the same samples
+    EXPECT_EQ(n, 5u);
+    EXPECT_EQ(mn, double(fMin));
+    EXPECT_EQ(mx, 6);
+    EXPECT_DOUBLE_EQ(mean, (1 + 2 + 3 + double(fMin) + 6) / 5);
+    stats(-3.4e38, XSTAT_ALL); // -3.4e38 excludes the float -3.4e38 (0.1f is counted again)
+    EXPECT_EQ(n, 6u);
+    EXPECT_EQ(mn, double(f01));
+    EXPECT_DOUBLE_EQ(mean, (1 + 2 + 3 + 6 + 2 * double(f01)) / 6);
+    // The lowest float as GDAL writes it, -3.4028234663852886e38, compared
+    // before the in-place read clamps it to -3.4e38. (SetValue would clamp
+    // it too, so it is placed directly.)
+    const float lowest = -FLT_MAX;
+    std::memcpy(g.GetData() + 5 * 4, &lowest, 4);
+    stats(-3.4028234663852886e38, XSTAT_NODATA_IN_SAMPLE_PRECISION);
+    EXPECT_EQ(n, 7u); // NaN counted without XSTAT_SKIP_NAN
+    stats(-3.4028234663852886e38, XSTAT_DEFAULT);
+    EXPECT_EQ(n, 8u); // clamped to -3.4e38 first, which the double no-data misses
+
+    // REAL64: the double 0.1 is the sample's own precision, so the float 0.1
+    // is not no-data there; NaN skipped, the histogram with it.
+    XGrid d(2, 3, XDT_REAL64);
+    const double dv[] = {0.1, double(f01), NAN, 4, 0.1, -2};
+    std::memcpy(d.GetData(), dv, sizeof dv);
+    Xfn::GetStatistics(d, 1, 0, 1, 0, 0.1, XSTAT_ALL, n, mn, mx, mean, sd, hist);
+    EXPECT_EQ(n, 3u);
+    EXPECT_DOUBLE_EQ(mean, (double(f01) + 4 - 2) / 3);
+    // Range [-2, 4] from the kept samples: -2 in bin 0, 4 in bin 255, 0.1f
+    // at 2.1 / (6 / 256) = 89.6 in bin 89; nothing else.
+    EXPECT_EQ((std::vector<uint64_t>{hist[0], hist[89], hist[255]}), (std::vector<uint64_t>{1, 1, 1}));
+    uint64_t total = 0;
+    for (uint64_t h : hist) total += h;
+    EXPECT_EQ(total, 3u);
+
+    // REAL32C contributes magnitudes: a NaN part makes the sample NaN, and
+    // (0.1f, 0) has the magnitude 0.1f, which the float no-data finds.
+    XGrid c(1, 4, XDT_REAL32C);
+    const float cv[] = {3, 4, NAN, 1, f01, 0, 6, 8};
+    std::memcpy(c.GetData(), cv, sizeof cv);
+    Xfn::GetStatistics(c, 1, 0, 1, 0, 0.1, XSTAT_ALL, n, mn, mx, mean, sd);
+    EXPECT_EQ(n, 2u);
+    EXPECT_EQ(mean, 7.5);
+    Xfn::GetStatistics(c, 1, 0, 1, 0, 0.1, XSTAT_DEFAULT, n, mn, mx, mean, sd);
+    EXPECT_EQ(n, 4u);
+
+    // Integer samples are compared exactly whatever the options, and the
+    // options change nothing else: the same figures for every family.
+    for (int type : {XDT_UINT08, XDT_SINT16, XDT_UINT16}) {
+        XGrid ig(3, 5, type);
+        for (int i = 0; i < 15; ++i) ig.SetFromREAL64(i / 5, i % 5, i % 4 == 0 ? 7 : i * 3);
+        double ref[4], got[4];
+        uint64_t nr = 0, ng = 0;
+        Xfn::GetStatistics(ig, 1, 0, 1, 0, 7, nr, ref[0], ref[1], ref[2], ref[3]);
+        Xfn::GetStatistics(ig, 1, 0, 1, 0, 7, XSTAT_ALL, ng, got[0], got[1], got[2], got[3]);
+        EXPECT_EQ(nr, 11u) << type;
+        EXPECT_EQ(ng, nr) << type;
+        for (int k = 0; k < 4; ++k) EXPECT_EQ(got[k], ref[k]) << type;
+    }
+}

@@ -101,7 +101,7 @@ TEST(GridSubclass, GridOperationsGoThroughTheOverrides)
     src.GetWindowMean(0, 1, 0, 1, -1, a, b, c, d);
     EXPECT_EQ(a, 5);
     const XGrid twin = Twin();
-    for (int method : {XINTERP_NEAREST, XINTERP_BILINEAR, XINTERP_CUBIC})
+    for (int method : {XINTERP_NEAREST, XINTERP_BILINEAR, XINTERP_CUBIC, XINTERP_CUBIC_SEPARABLE})
         for (double y : {0.0, 0.25, 1.0})
             for (double x : {0.0, 0.5, 0.75}) {
                 double ta = 0;
@@ -139,7 +139,7 @@ TEST(GridSubclass, ResamplingAndConvolutionGoThroughTheOverrides)
     XWarpCoeff identity;
     identity.m_nMethod = XWARP_NOCHANGE;
     const XGrid twin = Twin();
-    for (int method : {XINTERP_NEAREST, XINTERP_BILINEAR, XINTERP_CUBIC}) {
+    for (int method : {XINTERP_NEAREST, XINTERP_BILINEAR, XINTERP_CUBIC, XINTERP_CUBIC_SEPARABLE}) {
         XGrid plain(2, 2, XDT_REAL64), fromTwin(2, 2, XDT_REAL64);
         ASSERT_TRUE(ResampleByWarp(&src, &plain, &identity, method, 0));
         ASSERT_TRUE(ResampleByWarp(&twin, &fromTwin, &identity, method, 0));

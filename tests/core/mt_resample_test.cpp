@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -98,7 +99,8 @@ TEST(MtResample, BackgroundMarkersAndProjectiveZeroW)
     EXPECT_FALSE(ResampleByCoordMap(&src, &dst, &small, XINTERP_NEAREST, 0));
     EXPECT_FALSE(ResampleByWarp(nullptr, &dst, &w, XINTERP_NEAREST, 0));
     EXPECT_FALSE(ResampleByWarp(&src, &dst, nullptr, XINTERP_NEAREST, 0));
-    EXPECT_FALSE(ResampleByWarp(&src, &dst, &w, 3, 0));
+    EXPECT_FALSE(ResampleByWarp(&src, &dst, &w, 4, 0));
+    EXPECT_FALSE(ResampleByWarp(&src, &dst, &w, -1, 0));
     EXPECT_FALSE(ResampleByWarp(&src, static_cast<XGrid*>(nullptr), &w, XINTERP_NEAREST, 0));
     for (int c = 0; c < 4; ++c) EXPECT_EQ(dst.GetAsREAL64(2, c), src.GetAsREAL64(2, c));
 
@@ -142,47 +144,288 @@ TEST(MtResample, RowKernelsMatchTheGeneralPathBitForBit)
     for (int i = 0; i < 47 * 61; ++i) {
         const double x = jitter(rng) * 16 + 30, y = jitter(rng) * 14 + 25;
         cells[i] = XVertex2<double>(i % 3 == 0 ? xs[pick(rng)] : x, i % 5 == 0 ? ys[pick(rng)] : y);
+        // Half-way positions, where interpolated integers end in exactly .5
+        // and rounding has to break the tie.
+        if (i % 7 == 1) cells[i] = XVertex2<double>(std::floor(x) + 0.5, std::floor(y) + (i % 2 ? 0.5 : 0.0));
     }
     const XCoordMap map{cells.data(), 47, 61};
 
-    // Each faster engine against the general path.
+    // Each faster engine against the general path, truncating and rounding.
     XResamplePixels general, scalar, vector;
     general.SetKernels(XResamplePixels::KERNELS_GENERAL);
     scalar.SetKernels(XResamplePixels::KERNELS_SCALAR);
-    for (int st : types)
-        for (int dt : {st, st == XDT_REAL64 ? int(XDT_UINT08) : int(XDT_REAL64)}) {  // kernel pair and a general one
-            XGrid src = RandomGrid(50, 60, st, unsigned(st * 40 + dt));
-            // Floating sources also hold infinities and non-numbers, which
-            // the stores clamp or pass.
-            for (int i = 0; i < 60 && (st == XDT_REAL32 || st == XDT_REAL64); ++i) {
-                const double v = i % 3 == 0 ? INFINITY : i % 3 == 1 ? -INFINITY : NAN;
-                uint8_t* p = src.GetData() + size_t(i * 47 % 3000) * src.GetDataSize();
-                if (st == XDT_REAL32) {
-                    const float f = float(v);
-                    std::memcpy(p, &f, sizeof f);
-                } else {
-                    std::memcpy(p, &v, sizeof v);
+    for (bool noData : {false, true})
+        for (bool round : {false, true})
+            for (int st : types)
+                for (int dt :
+                     {st, st == XDT_REAL64 ? int(XDT_UINT08) : int(XDT_REAL64)}) { // kernel pair and a general one
+                    XGrid src = RandomGrid(50, 60, st, unsigned(st * 40 + dt));
+                    // Floating sources also hold infinities and non-numbers, which
+                    // the stores clamp or pass.
+                    for (int i = 0; i < 60 && (st == XDT_REAL32 || st == XDT_REAL64); ++i) {
+                        const double v = i % 3 == 0 ? INFINITY : i % 3 == 1 ? -INFINITY : NAN;
+                        uint8_t* p = src.GetData() + size_t(i * 47 % 3000) * src.GetDataSize();
+                        if (st == XDT_REAL32) {
+                            const float f = float(v);
+                            std::memcpy(p, &f, sizeof f);
+                        } else {
+                            std::memcpy(p, &v, sizeof v);
+                        }
+                    }
+                    // With no-data on, one sample in nine holds the no-data value
+                    // (whole blocks too, so that windows fall wholly inside holes).
+                    for (int i = 0; i < 3000 && noData; ++i)
+                        if (i % 9 == 4 || (i / 60 % 20 < 3 && i % 60 < 5)) src.SetFromREAL64(i / 60, i % 60, 77);
+                    for (XResamplePixels* engine : {&general, &scalar, &vector}) engine->SetSourceNoData(noData, 77);
+                    for (int method = XINTERP_NEAREST; method <= XINTERP_CUBIC_SEPARABLE; ++method) {
+                        // Each mapping through one engine, with its own background.
+                        auto run = [&](XResamplePixels& engine, XGrid& dst, int mapping) {
+                            switch (mapping) {
+                            case 0: return engine.ResampleByWarp(&src, &dst, &piecewise, method, 3);
+                            case 1: return engine.ResampleByWarp(&src, &dst, &rotation, method, 0);
+                            case 2: return engine.ResampleByProjective(&src, &dst, &proj, method, 1);
+                            default: return engine.ResampleByCoordMap(&src, &dst, &map, method, 2);
+                            }
+                        };
+                        XGrid ref(47, 61, dt), out(47, 61, dt);
+                        for (XResamplePixels* engine : {&general, &scalar, &vector}) engine->SetRounding(round);
+                        for (int mapping = 0; mapping < 4; ++mapping) {
+                            ASSERT_TRUE(run(general, ref, mapping));
+                            for (XResamplePixels* fast : {&scalar, &vector}) {
+                                ASSERT_TRUE(run(*fast, out, mapping));
+                                EXPECT_TRUE(SameBytes(out, ref))
+                                    << (fast == &scalar ? "scalar " : "vector ") << st << " -> " << dt << " method "
+                                    << method << " mapping " << mapping << (round ? " rounding" : "")
+                                    << (noData ? " no-data" : "");
+                            }
+                        }
+                    }
                 }
+}
+
+TEST(MtResample, RoundingStoresTheNearestIntegerHalvesAwayFromZero)
+{
+    // Bilinear half-way between two samples gives their mean; the source
+    // holds pairs whose means end in .5, just below and above it, and pairs
+    // that leave the destination's range. A shift of half a column puts each
+    // destination pixel c at source column c + 0.5.
+    XWarpCoeff half;
+    half.m_nMethod = XWARP_AFFINE;
+    const double cx[3] = {1, 0, 0.5}, cy[3] = {0, 1, 0};
+    std::copy(cx, cx + 3, half.m_CoeffX);
+    std::copy(cy, cy + 3, half.m_CoeffY);
+    struct Case {
+        int type;
+        std::vector<double> src;   // a row; pixel c reads the mean of columns c and c + 1
+        std::vector<double> trunc; // what the truncating store gives
+        std::vector<double> round; // what the rounding store gives
+    };
+    const Case cases[] = {
+        {XDT_UINT08, {0, 1, 2, 255, 254, 0}, {0, 1, 128, 254, 127}, {1, 2, 129, 255, 127}},
+        {XDT_SINT16, {-1, 0, -3, -32768, 32767, 2}, {0, -1, -16385, 0, 16384}, {-1, -2, -16386, -1, 16385}},
+        {XDT_UINT16, {65535, 65534, 1, 2, 9, 10}, {65534, 32767, 1, 5, 9}, {65535, 32768, 2, 6, 10}},
+        {XDT_REAL32, {0, 1, 2, 255, 254, 0}, {0.5, 1.5, 128.5, 254.5, 127}, {0.5, 1.5, 128.5, 254.5, 127}},
+        {XDT_REAL64, {-1, 0, -3, 5, 6, 2}, {-0.5, -1.5, 1, 5.5, 4}, {-0.5, -1.5, 1, 5.5, 4}},
+    };
+    for (const Case& t : cases)
+        for (auto kernels :
+             {XResamplePixels::KERNELS_GENERAL, XResamplePixels::KERNELS_SCALAR, XResamplePixels::KERNELS_VECTOR})
+            for (bool round : {false, true}) {
+                // Three equal rows, so that the vector kernels have whole windows.
+                XGrid src(3, 6, t.type), dst(1, 5, t.type);
+                for (int i = 0; i < 18; ++i) src.SetFromREAL64(i / 6, i % 6, t.src[i % 6]);
+                XResamplePixels engine;
+                engine.SetKernels(kernels);
+                engine.SetRounding(round);
+                ASSERT_TRUE(engine.ResampleByWarp(&src, &dst, &half, XINTERP_BILINEAR, 0));
+                for (int c = 0; c < 5; ++c)
+                    EXPECT_EQ(dst.GetAsREAL64(0, c), (round ? t.round : t.trunc)[c])
+                        << "type " << t.type << " kernels " << kernels << " column " << c;
             }
-            for (int method = XINTERP_NEAREST; method <= XINTERP_CUBIC; ++method) {
-                // Each mapping through one engine, with its own background.
-                auto run = [&](XResamplePixels& engine, XGrid& dst, int mapping) {
-                    switch (mapping) {
-                    case 0: return engine.ResampleByWarp(&src, &dst, &piecewise, method, 3);
-                    case 1: return engine.ResampleByWarp(&src, &dst, &rotation, method, 0);
-                    case 2: return engine.ResampleByProjective(&src, &dst, &proj, method, 1);
-                    default: return engine.ResampleByCoordMap(&src, &dst, &map, method, 2);
-                    }
-                };
-                XGrid ref(47, 61, dt), out(47, 61, dt);
-                for (int mapping = 0; mapping < 4; ++mapping) {
-                    ASSERT_TRUE(run(general, ref, mapping));
-                    for (XResamplePixels* fast : {&scalar, &vector}) {
-                        ASSERT_TRUE(run(*fast, out, mapping));
-                        EXPECT_TRUE(SameBytes(out, ref)) << (fast == &scalar ? "scalar " : "vector ") << st << " -> "
-                                                         << dt << " method " << method << " mapping " << mapping;
-                    }
+
+    // Rounding then clamping into another type; a real destination keeps the
+    // fraction; -0.4 becomes 0 in an unsigned type, -0.6 becomes -1 and then 0.
+    XGrid reals(1, 4, XDT_REAL64), bytes(1, 3, XDT_UINT08), rgb(1, 3, XDT_RGB);
+    const double v[4] = {-0.8, 0, 255.4, 256.2};
+    for (int c = 0; c < 4; ++c) reals.SetFromREAL64(0, c, v[c]);
+    XResamplePixels engine;
+    engine.SetRounding(true);
+    ASSERT_TRUE(engine.ResampleByWarp(&reals, &bytes, &half, XINTERP_BILINEAR, 9));
+    EXPECT_EQ(bytes.GetAsREAL64(0, 0), 0);   // -0.4
+    EXPECT_EQ(bytes.GetAsREAL64(0, 1), 128); // 127.7
+    EXPECT_EQ(bytes.GetAsREAL64(0, 2), 255); // 255.8 rounds to 256, clamped
+    ASSERT_TRUE(engine.ResampleByWarp(&reals, &rgb, &half, XINTERP_BILINEAR, 9));
+    double a, b, c, d;
+    ASSERT_TRUE(rgb.GetValue(0, 1, a, b, c, d));
+    EXPECT_EQ(a, 128); // colour channels round too
+    EXPECT_EQ(c, 128);
+
+    // Every method that reproduces a flat area stores its value rounded:
+    // -2.5 becomes -3 (truncated, -2) in a SINT16 destination.
+    XGrid minus(6, 6, XDT_REAL64), ints(6, 6, XDT_SINT16);
+    minus.Fill(-2.5, NAN_REAL64, NAN_REAL64, NAN_REAL64);
+    for (int method : {XINTERP_NEAREST, XINTERP_BILINEAR, XINTERP_CUBIC_SEPARABLE})
+        for (bool round : {false, true}) {
+            engine.SetRounding(round);
+            ASSERT_TRUE(engine.ResampleByWarp(&minus, &ints, &half, method, 0));
+            EXPECT_EQ(ints.GetAsREAL64(3, 2), round ? -3 : -2) << method;
+        }
+
+    // A flat integer image through the cubic kernel: truncation turns some
+    // pixels into 99 where the weighted sums fall just below 100; rounding
+    // keeps every one.
+    XGrid flat(40, 40, XDT_UINT08), out(40, 40, XDT_UINT08);
+    flat.Fill(100, NAN_REAL64, NAN_REAL64, NAN_REAL64);
+    XWarpCoeff turn = Rotation(13, 0.93, 20, 20);
+    for (bool round : {false, true}) {
+        engine.SetRounding(round);
+        ASSERT_TRUE(engine.ResampleByWarp(&flat, &out, &turn, XINTERP_CUBIC, 100));
+        int below = 0;
+        for (int i = 0; i < 1600; ++i) below += out.GetData()[i] != 100;
+        if (round) EXPECT_EQ(below, 0);
+        else EXPECT_GT(below, 0);
+    }
+}
+
+namespace {
+
+/// Runs one method over a 1 x 4 coordinate map through each engine and
+/// returns what each stored, row after row (general, scalar, vector).
+std::vector<std::vector<double>> RunFour(const XGrid& src, const XVertex2<double>* cells, int method, double noData,
+                                         double background, int dstType = 0)
+{
+    std::vector<std::vector<double>> got;
+    const XCoordMap map{cells, 1, 4};
+    for (auto kernels :
+         {XResamplePixels::KERNELS_GENERAL, XResamplePixels::KERNELS_SCALAR, XResamplePixels::KERNELS_VECTOR}) {
+        XGrid dst(1, 4, dstType ? dstType : src.GetDataType());
+        XResamplePixels engine;
+        engine.SetKernels(kernels);
+        engine.SetSourceNoData(true, noData);
+        EXPECT_TRUE(engine.ResampleByCoordMap(&src, &dst, &map, method, background));
+        got.emplace_back();
+        for (int c = 0; c < 4; ++c) got.back().push_back(dst.GetAsREAL64(0, c));
+    }
+    return got;
+}
+
+} // namespace
+
+TEST(MtResample, NoDataNeverContributesOnEveryTypeAndMethod)
+{
+    // A quadratic surface r^2 + c^2 on 8 x 8 with one no-data sample at
+    // (5, 5) (and, for the floating types, a NaN at (2, 2)). Hand values at
+    // the four positions, none of them on the bilinear lattice's centres:
+    //   (3.5, 3.5) window rows/cols 2..5 holds both: cubic falls back to
+    //              bilinear over (3,3) (3,4) (4,3) (4,4) = 18 25 25 32 -> 25;
+    //   (4.5, 4.5) bilinear over 32 41 41 [no-data]: the three valid ones with
+    //              weight 1/4 each, renormalised -> 38;
+    //   (5.0, 5.0) on the no-data sample: no value, the background 9 stays;
+    //   (1.5, 5.5) away from both: the plain formulas, bilinear the mean of
+    //              26 37 29 40 = 33, separable cubic the quadratic's 32.5 (to
+    //              rounding), nearest 26.
+    const XVertex2<double> cells[4] = {{3.5, 3.5}, {4.5, 4.5}, {5.0, 5.0}, {5.5, 1.5}};
+    for (int type : {XDT_UINT08, XDT_SINT16, XDT_UINT16, XDT_REAL32, XDT_REAL64}) {
+        const bool real = type == XDT_REAL32 || type == XDT_REAL64;
+        XGrid src(8, 8, type);
+        for (int i = 0; i < 64; ++i) src.SetFromREAL64(i / 8, i % 8, (i / 8) * (i / 8) + (i % 8) * (i % 8));
+        src.SetFromREAL64(5, 5, 200);
+        if (real) src.SetFromREAL64(2, 2, NAN);
+        const auto stored = [&](double v) { return type == XDT_REAL32 ? double(float(v)) : real ? v : std::trunc(v); };
+        const double nearestBg = 9; // the no-data sample itself
+        struct Want {
+            int method;
+            double v[4];
+        };
+        const Want wants[] = {
+            {XINTERP_NEAREST, {18, 32, nearestBg, 26}},
+            {XINTERP_BILINEAR, {25, 38, 9, 33}},
+            {XINTERP_CUBIC, {25, 38, 9, -1}}, // -1: checked against GetValueInterpolated below
+            {XINTERP_CUBIC_SEPARABLE, {25, 38, 9, -1}},
+        };
+        for (const Want& w : wants) {
+            const auto got = RunFour(src, cells, w.method, 200, 9);
+            for (int c = 0; c < 4; ++c) {
+                if (w.v[c] >= 0) {
+                    EXPECT_EQ(got[0][c], stored(w.v[c])) << type << " method " << w.method << " " << c;
                 }
+                EXPECT_EQ(got[1][c], got[0][c]) << "scalar " << type << " method " << w.method << " " << c;
+                EXPECT_EQ(got[2][c], got[0][c]) << "vector " << type << " method " << w.method << " " << c;
+            }
+            // Away from no-data the option changes nothing.
+            double a, b, cc, d;
+            ASSERT_TRUE(src.GetValueInterpolated(1.5, 5.5, w.method, a, b, cc, d));
+            EXPECT_EQ(got[0][3], stored(a)) << type << " method " << w.method;
+            if (w.method == XINTERP_CUBIC_SEPARABLE) {
+                EXPECT_NEAR(a, 32.5, 1e-12);
+            }
+        }
+    }
+
+    // Four no-data samples around the position: nothing valid, background.
+    // A single valid one of the four takes the whole weight.
+    XGrid holes(6, 6, XDT_REAL32);
+    holes.Fill(0.1, NAN_REAL64, NAN_REAL64, NAN_REAL64); // stored as the float nearest 0.1
+    holes.SetFromREAL64(3, 3, 40);
+    const XVertex2<double> around[4] = {{2.5, 2.5}, {2.2, 2.7}, {3.0, 3.0}, {1.5, 1.5}};
+    for (int method : {XINTERP_BILINEAR, XINTERP_CUBIC, XINTERP_CUBIC_SEPARABLE}) {
+        const auto got = RunFour(holes, around, method, 0.1, -5); // 0.1 compared as a float
+        for (int e = 0; e < 3; ++e) EXPECT_EQ(got[e], (std::vector<double>{40, 40, 40, -5})) << method << " " << e;
+    }
+    // The double 0.1 as no-data of a REAL64 source does not match the float.
+    XGrid wide(6, 6, XDT_REAL64);
+    wide.Fill(double(0.1f), NAN_REAL64, NAN_REAL64, NAN_REAL64);
+    EXPECT_NEAR(RunFour(wide, around, XINTERP_BILINEAR, 0.1, -5)[0][3], 0.1, 1e-8);
+
+    // A colour sample is no-data when all its channels are: (200, 200, 200)
+    // is left out, (200, 10, 200) is not. The general path, rounding.
+    XGrid rgb(2, 2, XDT_RGB), rgbOut(1, 4, XDT_RGB);
+    rgb.SetValue(0, 0, 200, 200, 200, NAN_REAL64);
+    rgb.SetValue(0, 1, 200, 10, 200, NAN_REAL64);
+    rgb.SetValue(1, 0, 30, 60, 90, NAN_REAL64);
+    rgb.SetValue(1, 1, 60, 90, 120, NAN_REAL64);
+    std::vector<XVertex2<double>> rgbCells(4, XVertex2<double>(0.5, 0.5));
+    rgbCells[3] = XVertex2<double>(0, 0);
+    const XCoordMap rgbMap{rgbCells.data(), 1, 4};
+    XResamplePixels colour;
+    colour.SetRounding(true);
+    colour.SetSourceNoData(true, 200);
+    ASSERT_TRUE(colour.ResampleByCoordMap(&rgb, &rgbOut, &rgbMap, XINTERP_BILINEAR, 1));
+    double ch[4];
+    ASSERT_TRUE(rgbOut.GetValue(0, 0, ch[0], ch[1], ch[2], ch[3]));
+    EXPECT_EQ(std::vector<double>(ch, ch + 3), (std::vector<double>{97, 53, 137})); // 290/3, 160/3, 410/3
+    ASSERT_TRUE(rgbOut.GetValue(0, 3, ch[0], ch[1], ch[2], ch[3]));
+    EXPECT_EQ(std::vector<double>(ch, ch + 3), (std::vector<double>{1, 1, 1})); // on the no-data sample
+
+    // The Int16 elevation model with a -9999 hole, warped with a small shift:
+    // without the option the hole bleeds into its neighbours; with it every
+    // pixel is either the background or within the valid range.
+    XGrid dem(30, 30, XDT_SINT16);
+    for (int i = 0; i < 900; ++i) dem.SetFromREAL64(i / 30, i % 30, 500 + (i % 30) * 3 + (i / 30));
+    for (int r = 10; r < 16; ++r)
+        for (int c = 12; c < 17; ++c) dem.SetFromREAL64(r, c, -9999);
+    XWarpCoeff shift;
+    shift.m_nMethod = XWARP_AFFINE;
+    const double sx[3] = {1, 0, 0.3}, sy[3] = {0, 1, 0.4};
+    std::copy(sx, sx + 3, shift.m_CoeffX);
+    std::copy(sy, sy + 3, shift.m_CoeffY);
+    for (int method : {XINTERP_BILINEAR, XINTERP_CUBIC, XINTERP_CUBIC_SEPARABLE})
+        for (bool option : {false, true}) {
+            XGrid out(30, 30, XDT_SINT16);
+            XResamplePixels engine;
+            engine.SetSourceNoData(option, -9999);
+            ASSERT_TRUE(engine.ResampleByWarp(&dem, &out, &shift, method, -9999));
+            int bogus = 0, holes = 0;
+            for (int i = 0; i < 900; ++i) {
+                const double v = out.GetAsREAL64(i / 30, i % 30);
+                holes += v == -9999;
+                bogus += v != -9999 && (v < 490 || v > 620);
+            }
+            if (option) {
+                EXPECT_EQ(bogus, 0) << method;
+                EXPECT_GE(holes, 20) << method; // the hole stays, up to a pixel smaller
+            } else {
+                EXPECT_GT(bogus, 0) << method;
             }
         }
 }

@@ -9,10 +9,27 @@
 namespace Pelmora::Tivra {
 
 /// Interpolation methods of GetValueInterpolated.
+///
+/// XINTERP_CUBIC is a radial kernel: each of the 4 x 4 samples about the
+/// position is weighted by the cubic w(d) of its Euclidean distance d, and
+/// the weighted sum is divided by the sum of the weights.
+///
+/// XINTERP_CUBIC_SEPARABLE is the separable cubic convolution with a = -0.5
+/// (the Catmull-Rom spline, what most imaging tools call "cubic"): the same
+/// 4 x 4 samples weighted by w(dx - j) * w(dy - i), one cubic per axis, with
+/// w(s) = 1.5|s|^3 - 2.5|s|^2 + 1 below 1, -0.5|s|^3 + 2.5|s|^2 - 4|s| + 2
+/// below 2, else 0, and the edge samples repeated outward (before the first
+/// row or column, -1 < y < 0, the kernel reaches one sample further out,
+/// which is the edge sample again). The weights of each axis sum to one, so
+/// the sum needs no division: flat areas and samples at whole positions come
+/// back exactly, and quadratic surfaces are reproduced. A single bright
+/// sample keeps its value at its own position, where the radial kernel
+/// blends in the diagonal neighbours and gives about 1.397 times it.
 enum _XINTERPOLATION : int32_t {
     XINTERP_NEAREST = 0,
     XINTERP_BILINEAR = 1,
     XINTERP_CUBIC = 2,
+    XINTERP_CUBIC_SEPARABLE = 3,
 };
 
 /// A raster grid. Every sample is seen through GetValue and SetValue as up to

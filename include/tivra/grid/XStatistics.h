@@ -40,6 +40,24 @@ struct XHistAccum {
     double lo, hi;
 };
 
+/// Options of GetStatistics, combined with |.
+enum _XSTATOPTION : int32_t {
+    XSTAT_DEFAULT = 0,
+    /// Leave out the samples that hold a non-number (NaN); a complex sample
+    /// whose magnitude is NaN (a NaN part) too. Without it a NaN sample is
+    /// counted and makes the mean and deviation NaN.
+    XSTAT_SKIP_NAN = 1,
+    /// Compare each sample with the no-data value in the sample's own
+    /// precision, before anything else happens to it: REAL32 samples (and the
+    /// magnitudes of REAL32C ones) as floats, so a no-data of 0.1 or -3.4e38
+    /// leaves out the samples holding the float nearest it; other types as
+    /// their decoded values, exactly. Without it the double value is
+    /// compared, which such a float never equals.
+    XSTAT_NODATA_IN_SAMPLE_PRECISION = 2,
+    /// Every option; other bits are ignored.
+    XSTAT_ALL = XSTAT_SKIP_NAN | XSTAT_NODATA_IN_SAMPLE_PRECISION,
+};
+
 namespace Xfn {
 
 /// True when the statistics and histogram functions accept the type code.
@@ -109,6 +127,15 @@ void GetStretchRange2(const uint64_t pBins[256], double dHistLo, double dHistHi,
 /// with direct sample access (XGrid::HasDirectSampleAccess) in place and goes
 /// through GetSubset, and so the grid's own GetValue, for any other grid.
 void GetStatistics(const XGrid& grid, int R1, int R2, int C1, int C2, double dNoData, uint64_t& nCount,
+                   double& dMin, double& dMax, double& dMean, double& dStdDev, uint64_t* pHistogram = nullptr);
+
+/// GetStatistics with _XSTATOPTION options. With XSTAT_DEFAULT it is the
+/// operation above. The options concern the real types (REAL32, REAL64 and
+/// their complex pairs), whose samples can be NaN or lie between two
+/// doubles; integer samples are compared exactly either way. The samples an
+/// option leaves out count nowhere: neither in the statistics nor in the
+/// histogram or its range.
+void GetStatistics(const XGrid& grid, int R1, int R2, int C1, int C2, double dNoData, int nOptions, uint64_t& nCount,
                    double& dMin, double& dMax, double& dMean, double& dStdDev, uint64_t* pHistogram = nullptr);
 
 } // namespace Xfn

@@ -22,8 +22,8 @@ struct XCoordMap {
 };
 
 /// Fills a destination grid by mapping each destination pixel (c, r) to a
-/// source position and interpolating the source there (nearest, bilinear or
-/// cubic, as XGrid::GetValueInterpolated does). The mapping is a coordinate
+/// source position and interpolating the source there (nearest, bilinear,
+/// radial or separable cubic, as XGrid::GetValueInterpolated does). The mapping is a coordinate
 /// map, a projective warp or a polynomial warp (an XWarp2D maps piecewise);
 /// it maps destination pixel coordinates to source pixel coordinates.
 ///
@@ -39,9 +39,11 @@ struct XCoordMap {
 ///
 /// In-memory grids of one of the common one-channel types (UINT08, UINT16,
 /// SINT16, REAL32, REAL64), the same on both sides, take row kernels compiled
-/// per type, method and mapping (four pixels at a time on processors with
-/// AVX2); they compute the very same values as the general path through
-/// GetValueInterpolated and SetValue, which every other grid takes. None of the pointers is owned; the source, destination and
+/// per type, method, mapping, store rule and no-data screen (four pixels at
+/// a time on processors with AVX2); they compute the very same values as the
+/// general path through GetValueInterpolated (or, with source no-data, the
+/// same interpolation over GetValue) and SetValue, which every other grid
+/// takes. None of the pointers is owned; the source, destination and
 /// mapping must not change during a run.
 class XResamplePixels : public XParallelProcess {
 public:
@@ -51,7 +53,7 @@ public:
     void Process(int nIndex) override;
 
     // One run each on this object's pool. False, with nothing written, when
-    // a pointer is null, the method is not one of the three, or a coordinate
+    // a pointer is null, the method is not one of the four, or a coordinate
     // map does not have the destination's shape.
     bool ResampleByCoordMap(const XGrid* pSrc, XGrid* pDst, const XCoordMap* pMap, int nInterpolation,
                             double dBackground);
@@ -68,6 +70,54 @@ public:
     enum eKernels { KERNELS_GENERAL, KERNELS_SCALAR, KERNELS_VECTOR };
     void SetKernels(eKernels nKernels) { m_nKernels = nKernels; }
 
+    /// How interpolated values are stored into a destination of an integer
+    /// type (the integer scalars, their complex pairs and the colour types).
+    /// Off (the default), SetValue's own rule: clamp to the type's range and
+    /// truncate toward zero, so 254.9 becomes 254. On, each channel is first
+    /// rounded to the nearest integer, halves away from zero (2.5 gives 3,
+    /// -2.5 gives -3), and then clamped as before, so 254.9 becomes 255 and a
+    /// flat area keeps its value where rounding errors of the interpolation
+    /// fall just below it. Real destinations are stored as they are either
+    /// way. Every kernel choice applies the same rule.
+    void SetRounding(bool bRound) { m_bRounding = bRound; }
+    bool GetRounding() const { return m_bRounding; }
+
+    /// Source no-data. Off (the default), every source sample takes part in
+    /// the interpolation. On, the source samples equal to dValue and the
+    /// samples holding a non-number (NaN) never contribute to a destination
+    /// pixel. A sample equals dValue when each of its channels does, compared
+    /// in the source's own precision: for REAL32 sources as floats, so a
+    /// no-data of 0.1 matches the samples that hold the float nearest 0.1;
+    /// every other type compares the decoded sample with dValue exactly. A
+    /// dValue of NaN screens out the non-numbers alone.
+    ///
+    /// The rule, as gdalwarp applies it: a destination pixel whose kernel
+    /// touches no-data is computed from the valid samples, or keeps the
+    /// background when there are too few.
+    ///  - nearest: a no-data sample leaves the background;
+    ///  - bilinear: the bilinear weights of the valid samples among the four,
+    ///    divided by their sum; when that sum is below 1e-6 (the position lies
+    ///    on a no-data sample) the background stays;
+    ///  - both cubics: a 4 x 4 window of valid samples is interpolated as
+    ///    usual; a window holding any no-data sample falls back to the
+    ///    bilinear rule above over its middle four samples, since spreading a
+    ///    cubic's negative weights over a few valid samples can amplify them
+    ///    without bound.
+    /// A pixel whose window holds no no-data sample comes out exactly as
+    /// without the option. Give the background the destination's own no-data
+    /// value to keep the holes recognisable.
+    void SetSourceNoData(bool bEnable, double dValue)
+    {
+        m_bSrcNoData = bEnable;
+        m_dSrcNoData = dValue;
+    }
+    /// True when source no-data is on; dValue then receives its value.
+    bool GetSourceNoData(double& dValue) const
+    {
+        if (m_bSrcNoData) dValue = m_dSrcNoData;
+        return m_bSrcNoData;
+    }
+
     const XGrid* m_pSrc;
     XGrid* m_pDst;
     const XCoordMap* m_pCoordMap;
@@ -81,6 +131,9 @@ private:
                XWarpCoeff* pWarp, int nInterpolation, double dBackground);
     bool Start(double dBackground);
     eKernels m_nKernels;
+    bool m_bRounding;
+    bool m_bSrcNoData;
+    double m_dSrcNoData;
 };
 
 // Entry functions that build a pool for the call. A matrix destination is

@@ -164,6 +164,58 @@ public class XGridTests
     }
 
     [Fact]
+    public void StatisticsOptionsSkipNaNAndCompareNoDataAsTheSamplesHoldIt()
+    {
+        // A Float32 raster with NaN holes and two samples of the float nearest 0.1.
+        using var f = Row(eDataType.REAL32, 1, double.NaN, 0.1, 2, double.NaN, 0.1, 6);
+        f.GetStatistics(1, 0, 1, 0, double.NaN, out ulong n, out _, out _, out double mean, out double sd);
+        Assert.Equal(7ul, n);  // without options NaN counts, and spoils the figures
+        Assert.True(double.IsNaN(mean));
+        f.GetStatistics(1, 0, 1, 0, double.NaN, eStatisticsOptions.SkipNaN, out n, out double min, out double max,
+                        out mean, out sd);
+        Assert.Equal((5ul, (double)0.1f, 6.0), (n, min, max));
+        Assert.Equal((1 + 2 + 6 + 2 * (double)0.1f) / 5, mean, 1e-12);
+        f.GetStatistics(1, 0, 1, 0, 0.1, eStatisticsOptions.SkipNaN, out n, out _, out _, out _, out _);
+        Assert.Equal(5ul, n);  // the double 0.1 is not the float sample
+        var hist = new ulong[256];
+        f.GetStatistics(1, 0, 1, 0, 0.1, eStatisticsOptions.SkipNaN | eStatisticsOptions.NoDataInSamplePrecision,
+                        out n, out min, out max, out mean, out sd, hist);
+        Assert.Equal((3ul, 1.0, 6.0, 3.0), (n, min, max, mean));
+        Assert.Equal(Math.Sqrt(7), sd, 1e-12);
+        Assert.Equal((1ul, 1ul, 1ul, 3ul), (hist[0], hist[51], hist[255], hist.Aggregate(0ul, (a, b) => a + b)));
+
+        // -3.4e38, as rasters mark Float32 no-data, is found in float precision only.
+        using var low = Row(eDataType.REAL32, -3.4e38, 5, 7);
+        low.GetStatistics(1, 0, 1, 0, -3.4e38, eStatisticsOptions.None, out n, out _, out _, out _, out _);
+        Assert.Equal(3ul, n);
+        low.GetStatistics(1, 0, 1, 0, -3.4e38, eStatisticsOptions.NoDataInSamplePrecision, out n, out _, out _,
+                          out mean, out _);
+        Assert.Equal((2ul, 6.0), (n, mean));
+
+        // Integer and Float64 samples are their own precision: the options change nothing but NaN.
+        foreach (var type in new[] { eDataType.UINT08, eDataType.SINT16, eDataType.UINT16, eDataType.REAL64 })
+        {
+            using var g = Row(type, 3, 9, 0, 12, 9);
+            g.GetStatistics(1, 0, 1, 0, 9, out ulong n0, out double mn0, out double mx0, out double m0, out double s0);
+            g.GetStatistics(1, 0, 1, 0, 9, eStatisticsOptions.SkipNaN | eStatisticsOptions.NoDataInSamplePrecision,
+                            out ulong n1, out double mn1, out double mx1, out double m1, out double s1);
+            Assert.Equal((3ul, 0.0, 12.0, 5.0), (n0, mn0, mx0, m0));
+            Assert.Equal((n0, mn0, mx0, m0, s0), (n1, mn1, mx1, m1, s1));
+        }
+
+        // Bits that are no option are refused before anything is read.
+        foreach (var bad in new[] { (eStatisticsOptions)4, (eStatisticsOptions)(-1), (eStatisticsOptions)0x103 })
+        {
+            Assert.Equal("options", Assert.Throws<ArgumentOutOfRangeException>(
+                () => f.GetStatistics(1, 0, 1, 0, 0, bad, out _, out _, out _, out _, out _)).ParamName);
+            Assert.Throws<ArgumentOutOfRangeException>(
+                () => f.GetStatistics(1, 0, 1, 0, 0, bad, out _, out _, out _, out _, out _, hist));
+        }
+        Assert.Throws<ArgumentNullException>(
+            () => f.GetStatistics(1, 0, 1, 0, 0, eStatisticsOptions.SkipNaN, out _, out _, out _, out _, out _, null!));
+    }
+
+    [Fact]
     public void BadInputThrowsInsteadOfCrashing()
     {
         var g = new XGrid(2, 2, eDataType.REAL32);
