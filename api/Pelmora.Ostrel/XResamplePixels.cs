@@ -13,8 +13,8 @@ namespace Pelmora.Ostrel;
 /// <remarks>
 /// <para>Every run first fills the destination with the background value, then maps each
 /// destination pixel (column c, row r) to a source position (x = column, y = row) and stores the
-/// source's value interpolated there (<see cref="Nearest"/>, <see cref="Bilinear"/> or
-/// <see cref="Cubic"/>). Pixels whose source position falls outside the source keep the
+/// source's value interpolated there (<see cref="Nearest"/>, <see cref="Bilinear"/>,
+/// <see cref="Cubic"/> or <see cref="CubicSeparable"/>). Pixels whose source position falls outside the source keep the
 /// background; a mapping that does not map a pixel (a Null polynomial, a projective w of 0)
 /// leaves it at its own position. The mapping goes from destination pixels to source pixels. The destination keeps
 /// its shape and type; allocate it before the run. The whole run happens in native code; only
@@ -37,8 +37,14 @@ public class XResamplePixels : IDisposable
     /// <summary>Interpolation method: bilinear over the 2 × 2 neighbourhood.</summary>
     public const int Bilinear = 1;
 
-    /// <summary>Interpolation method: cubic convolution over the 4 × 4 neighbourhood.</summary>
+    /// <summary>Interpolation method: a radial cubic kernel over the 4 × 4 neighbourhood (each
+    /// sample weighted by its distance from the position).</summary>
     public const int Cubic = 2;
+
+    /// <summary>Interpolation method: the separable cubic convolution (a = −0.5) over the 4 × 4
+    /// neighbourhood, one cubic along each axis; it reproduces planes and quadratics
+    /// exactly.</summary>
+    public const int CubicSeparable = 3;
 
     private IntPtr m_pRP;
     private readonly object m_lock = new();
@@ -112,14 +118,71 @@ public class XResamplePixels : IDisposable
         }
     }
 
+    /// <summary>How interpolated values are stored into a destination of an integer type (the
+    /// integer scalars, their complex pairs and the colour types). False (the default): clamped to
+    /// the type's range and truncated toward zero, so 254.9 becomes 254. True: each channel is
+    /// first rounded to the nearest integer, halves away from zero (2.5 gives 3, −2.5 gives −3),
+    /// so a flat area keeps its value where the interpolation's rounding errors fall just below
+    /// it. Real destinations are stored as computed either way.</summary>
+    /// <exception cref="ObjectDisposedException">The resampler has been disposed.</exception>
+    public bool Rounding
+    {
+        get
+        {
+            lock (m_lock)
+            {
+                bool round = Native.Resample.Rounding(Handle) != 0;
+                GC.KeepAlive(this);
+                return round;
+            }
+        }
+        set
+        {
+            lock (m_lock)
+            {
+                Native.Resample.SetRounding(Handle, value ? 1 : 0);
+                GC.KeepAlive(this);
+            }
+        }
+    }
+
+    /// <summary>The source's no-data value, or null (the default) when every source sample takes
+    /// part. When set, source samples equal to it (each channel compared in the source's own
+    /// precision: as floats for REAL32 sources) and NaN samples never contribute: nearest leaves
+    /// the background where it would take one; bilinear renormalises its weights over the valid
+    /// samples (the background stays when they weigh almost nothing); the cubics fall back to that
+    /// bilinear rule where their window holds one. <see cref="double.NaN"/> screens out the
+    /// non-numbers alone.</summary>
+    /// <exception cref="ObjectDisposedException">The resampler has been disposed.</exception>
+    public double? SourceNoData
+    {
+        get
+        {
+            lock (m_lock)
+            {
+                bool on = Native.Resample.SourceNoData(Handle, out double value) != 0;
+                GC.KeepAlive(this);
+                return on ? value : null;
+            }
+        }
+        set
+        {
+            lock (m_lock)
+            {
+                Native.Resample.SetSourceNoData(Handle, value.HasValue ? 1 : 0, value ?? 0);
+                GC.KeepAlive(this);
+            }
+        }
+    }
+
     /// <summary>Resamples <paramref name="src"/> into <paramref name="dst"/> through a polynomial
     /// mapping from destination pixels to source pixels (an <see cref="XWarp2D"/> maps through
     /// its cells).</summary>
     /// <param name="src">The source grid.</param>
     /// <param name="dst">The destination grid, allocated with the wanted shape and type.</param>
     /// <param name="warp">Destination pixel → source pixel.</param>
-    /// <param name="method"><see cref="Nearest"/>, <see cref="Bilinear"/> or
-    /// <see cref="Cubic"/>.</param>
+    /// <param name="method"><see cref="Nearest"/>, <see cref="Bilinear"/>, <see cref="Cubic"/> or
+    /// <see cref="CubicSeparable"/>.</param>
     /// <param name="background">Value of destination pixels without a source sample.</param>
     /// <param name="progress">Receives the percent of rows done; may be null.</param>
     /// <param name="cancel">Stops the run between rows.</param>
@@ -153,8 +216,8 @@ public class XResamplePixels : IDisposable
     /// <param name="dst">The destination grid, allocated with the wanted shape and type.</param>
     /// <param name="warp">Destination pixel → source pixel. Where it maps nothing (an unfitted
     /// mapping, or w = 0) the pixel takes the source at its own position.</param>
-    /// <param name="method"><see cref="Nearest"/>, <see cref="Bilinear"/> or
-    /// <see cref="Cubic"/>.</param>
+    /// <param name="method"><see cref="Nearest"/>, <see cref="Bilinear"/>, <see cref="Cubic"/> or
+    /// <see cref="CubicSeparable"/>.</param>
     /// <param name="background">Value of destination pixels without a source sample.</param>
     /// <param name="progress">Receives the percent of rows done; may be null.</param>
     /// <param name="cancel">Stops the run between rows.</param>
@@ -188,8 +251,8 @@ public class XResamplePixels : IDisposable
     /// <param name="src">The source grid.</param>
     /// <param name="dst">The destination grid, allocated with the wanted shape and type.</param>
     /// <param name="map">Rows × columns of the destination source positions.</param>
-    /// <param name="method"><see cref="Nearest"/>, <see cref="Bilinear"/> or
-    /// <see cref="Cubic"/>.</param>
+    /// <param name="method"><see cref="Nearest"/>, <see cref="Bilinear"/>, <see cref="Cubic"/> or
+    /// <see cref="CubicSeparable"/>.</param>
     /// <param name="background">Value of destination pixels without a source sample.</param>
     /// <param name="progress">Receives the percent of rows done; may be null.</param>
     /// <param name="cancel">Stops the run between rows.</param>
@@ -229,7 +292,7 @@ public class XResamplePixels : IDisposable
         ArgumentNullException.ThrowIfNull(dst);
         if (ReferenceEquals(src, dst) || src.Handle == dst.Handle)
             throw new ArgumentException("The source and the destination must be different grids.", nameof(dst));
-        if (method < Nearest || method > Cubic)
+        if (method < Nearest || method > CubicSeparable)
             throw new ArgumentOutOfRangeException(nameof(method), method, "Not an interpolation method.");
     }
 

@@ -116,6 +116,26 @@ int32_t ostrel_resampler_set_threads(ostrel_resampler* resampler, int32_t n)
 
 int32_t ostrel_resampler_threads(const ostrel_resampler* resampler) { return R(resampler)->GetNumberOfThreads(); }
 
+void ostrel_resampler_set_rounding(ostrel_resampler* resampler, int32_t round)
+{
+    R(resampler)->SetRounding(round != 0);
+}
+
+int32_t ostrel_resampler_rounding(const ostrel_resampler* resampler) { return R(resampler)->GetRounding() ? 1 : 0; }
+
+void ostrel_resampler_set_source_nodata(ostrel_resampler* resampler, int32_t enable, double value)
+{
+    R(resampler)->SetSourceNoData(enable != 0, value);
+}
+
+int32_t ostrel_resampler_source_nodata(const ostrel_resampler* resampler, double* value)
+{
+    double v = 0;
+    const bool on = R(resampler)->GetSourceNoData(v);
+    if (on && value) *value = v;
+    return on ? 1 : 0;
+}
+
 void ostrel_resampler_cancel(ostrel_resampler* resampler, int32_t cancel) { R(resampler)->SetCancel(cancel != 0); }
 
 int32_t ostrel_resampler_by_warp(ostrel_resampler* resampler, const ostrel_grid* src, ostrel_grid* dst,

@@ -26,6 +26,18 @@ OSTREL_API void ostrel_resampler_delete(ostrel_resampler* resampler);
 OSTREL_API int32_t ostrel_resampler_set_threads(ostrel_resampler* resampler, int32_t n);
 OSTREL_API int32_t ostrel_resampler_threads(const ostrel_resampler* resampler);
 
+/* The store rule for integer destinations: 0 truncates toward zero (the
+ * default), 1 rounds to the nearest integer, halves away from zero. */
+OSTREL_API void ostrel_resampler_set_rounding(ostrel_resampler* resampler, int32_t round);
+OSTREL_API int32_t ostrel_resampler_rounding(const ostrel_resampler* resampler);
+
+/* Source no-data: with enable 1, source samples equal to value (compared in
+ * the source's precision) and NaN samples take no part in any interpolated
+ * value; with 0 every sample does (the default). */
+OSTREL_API void ostrel_resampler_set_source_nodata(ostrel_resampler* resampler, int32_t enable, double value);
+/* 1 and the value in *value when source no-data is on, else 0. */
+OSTREL_API int32_t ostrel_resampler_source_nodata(const ostrel_resampler* resampler, double* value);
+
 /* Sets (1) or clears (0) the cancel request. May be called from any thread
  * while a run is going on: each worker stops after its current row and the
  * run returns 0. A request made before a run makes that run stop before its
@@ -35,7 +47,7 @@ OSTREL_API void ostrel_resampler_cancel(ostrel_resampler* resampler, int32_t can
 /* Each run fills dst with the background first, then every destination pixel
  * (c, r) maps to a source position through the mapping (destination pixels
  * to source pixels) and takes the source's interpolated value there (method
- * 0 nearest, 1 bilinear, 2 cubic). Returns 1; 0 when an argument is NULL,
+ * 0 nearest, 1 bilinear, 2 radial cubic, 3 separable cubic). Returns 1; 0 when an argument is NULL,
  * the method is unknown, the coordinate map does not have the destination's
  * shape, or the run was cancelled (rows not done keep the background).
  * progress may be NULL. */

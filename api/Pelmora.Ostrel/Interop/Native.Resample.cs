@@ -23,6 +23,18 @@ internal static partial class Native
         [LibraryImport(Library, EntryPoint = "ostrel_resampler_threads")]
         internal static partial int Threads(IntPtr resampler);
 
+        [LibraryImport(Library, EntryPoint = "ostrel_resampler_set_rounding")]
+        internal static partial void SetRounding(IntPtr resampler, int round);
+
+        [LibraryImport(Library, EntryPoint = "ostrel_resampler_rounding")]
+        internal static partial int Rounding(IntPtr resampler);
+
+        [LibraryImport(Library, EntryPoint = "ostrel_resampler_set_source_nodata")]
+        internal static partial void SetSourceNoData(IntPtr resampler, int enable, double value);
+
+        [LibraryImport(Library, EntryPoint = "ostrel_resampler_source_nodata")]
+        internal static partial int SourceNoData(IntPtr resampler, out double value);
+
         [LibraryImport(Library, EntryPoint = "ostrel_resampler_cancel")]
         internal static partial void Cancel(IntPtr resampler, int cancel);
 

@@ -62,7 +62,8 @@ public class XResamplePixelsTests
         map[5] = new XVertex2d.Unmanaged(XGrid.NAN_REAL64, 1);
 
         using var rp = new XResamplePixels();
-        foreach (int method in new[] { XResamplePixels.Nearest, XResamplePixels.Bilinear, XResamplePixels.Cubic })
+        foreach (int method in new[] { XResamplePixels.Nearest, XResamplePixels.Bilinear, XResamplePixels.Cubic,
+                                       XResamplePixels.CubicSeparable })
         {
             using var byWarp = new XGrid(n, n, eDataType.REAL64);
             using var byProj = new XGrid(n, n, eDataType.REAL64);
@@ -75,8 +76,9 @@ public class XResamplePixelsTests
                 {
                     var (x, y) = DstToSrc(c, r);
                     // Nearest takes the sample whose cell holds the position (the floor);
-                    // bilinear is exact on a plane inside the source. The cubic kernel does not
-                    // reproduce a plane, so it is only compared across the three mappings.
+                    // bilinear and the separable cubic are exact on a plane inside the source.
+                    // The radial cubic does not reproduce a plane, so it is only compared across
+                    // the three mappings.
                     double expected = method == XResamplePixels.Nearest
                         ? 2 * Math.Floor(x) + 3 * Math.Floor(y) + 1
                         : 2 * x + 3 * y + 1;
@@ -89,6 +91,45 @@ public class XResamplePixelsTests
                     Assert.Equal(r * n + c == 5 ? -5 : w, byMap.GetAsReal64(r, c), 1e-9);
                 }
         }
+    }
+
+    [Fact]
+    public void RoundingAndSourceNoDataChangeTheStoredValues()
+    {
+        // Columns 10 + c; half a column to the right of each sample lies 10.5 + c.
+        using var src = new XGrid(4, 4, eDataType.SINT16);
+        for (int r = 0; r < 4; ++r)
+            for (int c = 0; c < 4; ++c) src.SetValue(r, c, r == 3 ? -3 + c : 10 + c);
+        var map = new XVertex2d.Unmanaged[2 * 3];
+        for (int r = 0; r < 2; ++r)
+            for (int c = 0; c < 3; ++c) map[r * 3 + c] = new XVertex2d.Unmanaged(c + 0.5, r == 0 ? 1 : 3);
+        using var dst = new XGrid(2, 3, eDataType.SINT16);
+        using var rp = new XResamplePixels();
+        Assert.False(rp.Rounding);
+        Assert.True(rp.ResampleByCoordMap(src, dst, map, XResamplePixels.Bilinear, 0));
+        Assert.Equal(new double[] { 10, 11, 12, -2, -1, 0 }, Values(dst));
+        rp.Rounding = true;
+        Assert.True(rp.Rounding);
+        Assert.True(rp.ResampleByCoordMap(src, dst, map, XResamplePixels.Bilinear, 0));
+        Assert.Equal(new double[] { 11, 12, 13, -3, -2, -1 }, Values(dst));
+        rp.Rounding = false;
+
+        // Sample (1, 1) is no data: bilinear between it and (1, 2) takes (1, 2) alone, nearest
+        // leaves the background.
+        src.SetValue(1, 1, -999);
+        Assert.Null(rp.SourceNoData);
+        rp.SourceNoData = -999;
+        Assert.Equal(-999, rp.SourceNoData);
+        Assert.True(rp.ResampleByCoordMap(src, dst, map, XResamplePixels.Bilinear, 77));
+        Assert.Equal(12, dst.GetAsReal64(0, 1));
+        Assert.True(rp.ResampleByCoordMap(src, dst, map, XResamplePixels.Nearest, 77));
+        Assert.Equal(77, dst.GetAsReal64(0, 1));
+        rp.SourceNoData = null;
+        Assert.True(rp.ResampleByCoordMap(src, dst, map, XResamplePixels.Nearest, 77));
+        Assert.Equal(-999, dst.GetAsReal64(0, 1));
+        rp.Dispose();
+        Assert.Throws<ObjectDisposedException>(() => rp.Rounding);
+        Assert.Throws<ObjectDisposedException>(() => rp.SourceNoData = 1);
     }
 
     [Fact]
@@ -184,7 +225,7 @@ public class XResamplePixelsTests
         Assert.Throws<ArgumentNullException>(() => rp.ResampleByWarp(src, dst, null!, 0, 0));
         Assert.Throws<ArgumentNullException>(() => rp.ResampleByProjective(src, dst, null!, 0, 0));
         Assert.Throws<ArgumentException>(() => rp.ResampleByWarp(src, src, warp, 0, 0));
-        Assert.Throws<ArgumentOutOfRangeException>(() => rp.ResampleByWarp(src, dst, warp, 3, 0));
+        Assert.Throws<ArgumentOutOfRangeException>(() => rp.ResampleByWarp(src, dst, warp, 4, 0));
         Assert.Throws<ArgumentOutOfRangeException>(() => rp.ResampleByProjective(src, dst, proj, -1, 0));
         Assert.Throws<ArgumentException>(() => rp.ResampleByCoordMap(src, dst, map.AsSpan(1), 0, 0));
         // An unfitted projective mapping maps nothing: each pixel takes the source at its own place.
