@@ -15,6 +15,7 @@
 #include <tivra/runtime/XMap.h>
 #include <tivra/runtime/XObList.h>
 #include <tivra/runtime/XException.h>
+#include <tivra/runtime/XAtomicFile.h>
 #include <tivra/runtime/XFile.h>
 #include <tivra/runtime/XArchive.h>
 #include <tivra/platform/XPlatformTypes.h>

@@ -15,3 +15,6 @@ run_step(${CMAKE_COMMAND} -S ${TIVRA_CONSUMER_SOURCE} -B ${TIVRA_SCRATCH}/build
          "-DCMAKE_CXX_FLAGS=${TIVRA_CONSUMER_FLAGS}" "-DCMAKE_EXE_LINKER_FLAGS=${TIVRA_CONSUMER_FLAGS}")
 run_step(${CMAKE_COMMAND} --build ${TIVRA_SCRATCH}/build)
 run_step(${TIVRA_SCRATCH}/build/consumer)
+if(EXISTS ${TIVRA_SCRATCH}/build/consumer_io)
+  run_step(${TIVRA_SCRATCH}/build/consumer_io)
+endif()

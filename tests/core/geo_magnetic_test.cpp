@@ -11,6 +11,9 @@
 #include <tivra/env/XPaths.h>
 #include <tivra/geo/XGeomagnetism.h>
 
+#include "FuzzReplay.h"
+#include "MagneticFuzzInput.h"
+
 #include <algorithm>
 #include <atomic>
 #include <clocale>
@@ -535,4 +538,11 @@ TEST(GeoMagnetic, ConcurrentCallsMatchSequential)
     toucher.join();
     EXPECT_EQ(nFailures.load(), 0);
     EXPECT_EQ(nMismatches.load(), 0);
+}
+
+TEST(GeoMagnetic, FuzzFindingsReplay)
+{
+    // The magnetic fuzz target's seeds and findings: each file gives a field
+    // or a clean failure, the same whether parsed on every call or kept.
+    EXPECT_GE(TivraTest::ReplayFuzzInputs("magnetic", TivraFuzz::ReadMagneticInput), 4);
 }

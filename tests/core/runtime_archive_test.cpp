@@ -21,6 +21,7 @@
 #include <tivra/runtime/XObList.h>
 
 #include "ArchiveFuzzInput.h"
+#include "FuzzReplay.h"
 
 using namespace Pelmora::Tivra;
 namespace fs = std::filesystem;
@@ -430,23 +431,15 @@ TEST(RuntimeArchive, NestingIsBoundedForWriterAndReader)
 
 TEST(RuntimeArchive, FuzzFindingsReplay)
 {
-    // Every input the fuzz target once failed on (fuzz/regressions), and its
-    // seeds, must read or throw one of the core's exceptions, freeing what
-    // they read (the sanitizer build checks the freeing).
+    // Every input the fuzz target once failed on, and its seeds, must read
+    // or throw one of the core's exceptions, freeing what they read (the
+    // sanitizer build checks the freeing).
     TivraFuzz::RegisterClasses();
-    int nInputs = 0;
-    const fs::path fuzz = fs::path(TIVRA_SOURCE_DIR) / "fuzz";
-    for (const fs::path& dir : {fuzz / "regressions", fuzz / "corpus" / "archive"}) {
-        for (const auto& entry : fs::directory_iterator(dir)) {
-            std::ostringstream out;
-            out << std::ifstream(entry.path(), std::ios::binary).rdbuf();
-            const std::string bytes = out.str();
-            try {
-                TivraFuzz::ReadInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-            } catch (const XException&) {
-            }
-            ++nInputs;
+    const int nInputs = TivraTest::ReplayFuzzInputs("archive", [](const uint8_t* pData, size_t nSize) {
+        try {
+            TivraFuzz::ReadInput(pData, nSize);
+        } catch (const XException&) {
         }
-    }
+    });
     EXPECT_GT(nInputs, 8);
 }

@@ -2,6 +2,9 @@
 
 #include <tivra/runtime/XString.h>
 
+#include "FormatFuzzInput.h"
+#include "FuzzReplay.h"
+
 #include <cfloat>
 #include <clocale>
 #include <cstdarg>
@@ -469,4 +472,11 @@ TEST(RuntimeString, FormatEstimateNeverBelowTheOutput)
         }
         ASSERT_GE(nEst, s.GetLength()) << f;
     }
+}
+
+TEST(RuntimeString, FormatFuzzFindingsReplay)
+{
+    // The format fuzz target's seeds and findings: the output never exceeds
+    // the estimate (the input reader aborts if it does).
+    EXPECT_GE(TivraTest::ReplayFuzzInputs("format", TivraFuzz::ReadFormatInput), 5);
 }

@@ -2,7 +2,7 @@
 // the space and a few punctuation marks. Other characters draw as a box.
 #pragma once
 
-#include "PngWriter.h"
+#include "RgbImage.h"
 
 #include <string>
 

@@ -17,8 +17,6 @@ namespace Pelmora::Tivra::Tool {
 
 namespace {
 
-constexpr const char* kCameraUsage = "usage: tivra camera GCPS.csv [--max-iterations N] [--quiet]\n";
-
 /// The DLT has 11 unknowns and each point gives two equations.
 constexpr int kMinPoints = 6;
 /// The refinement runs until no step lowers chi-square; with noise that
@@ -27,11 +25,7 @@ constexpr int kMinPoints = 6;
 constexpr int kDefaultIterations = 500;
 constexpr double kRadToDeg = 57.29577951308232;
 
-int UsageError(const std::string& message)
-{
-    std::fprintf(stderr, "tivra camera: %s\n%s", message.c_str(), kCameraUsage);
-    return 2;
-}
+int UsageError(const std::string& message) { return Tool::UsageError("camera", message); }
 
 struct ParameterRow {
     const char* name;

@@ -1,8 +1,8 @@
 #include "Cli.h"
 
-#include "AtomicFile.h"
-
+#include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -15,15 +15,34 @@ int Fail(const std::string& message)
     return 1;
 }
 
+int UsageError(const std::string& command, const std::string& message)
+{
+    std::fprintf(stderr, "tivra %s: %s\n%s", command.c_str(), message.c_str(), CommandUsage(command));
+    return 2;
+}
+
 bool ParseDouble(const std::string& text, double& value)
 {
     if (text.empty()) return false;
     char* end = nullptr;
     errno = 0;
     const double v = std::strtod(text.c_str(), &end);
-    if (*end != '\0' || errno == ERANGE || !std::isfinite(v)) return false;
+    // strtod sets ERANGE on underflow as well, with a result of at most the
+    // smallest normal magnitude: that result is kept.
+    const bool overflow = errno == ERANGE && std::fabs(v) > 1.0;
+    if (*end != '\0' || overflow || !std::isfinite(v)) return false;
     value = v;
     return true;
+}
+
+bool ParseNumberOrNan(const std::string& text, double& value)
+{
+    if (text.size() == 3 && std::tolower(static_cast<unsigned char>(text[0])) == 'n' &&
+        std::tolower(static_cast<unsigned char>(text[1])) == 'a' && std::tolower(static_cast<unsigned char>(text[2])) == 'n') {
+        value = std::nan("");
+        return true;
+    }
+    return ParseDouble(text, value);
 }
 
 bool ParseInt(const std::string& text, int& value)
@@ -49,17 +68,28 @@ bool ParseDoublePair(const std::string& text, double& a, double& b)
     return at != std::string::npos && ParseDouble(text.substr(0, at), a) && ParseDouble(text.substr(at + 1), b);
 }
 
-bool WriteRasterAtomic(const std::string& path, const Raster& raster, std::string& error)
+std::string FormatNumber(double v)
 {
-    if (!IsWritableFormat(path, error)) return false;
-    AtomicFile file(path);
-    if (!WriteRaster(file.TempPath(), path, raster, error)) {
-        // Name the file the user asked for, not the temporary.
-        for (size_t at; (at = error.find(file.TempPath())) != std::string::npos;)
-            error.replace(at, file.TempPath().size(), path);
-        return false;
+    if (std::isnan(v)) return "nan";
+    if (std::isinf(v)) return v > 0 ? "inf" : "-inf";
+    char buf[32];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, r.ptr);
+}
+
+bool TakeWriteOption(int argc, char** argv, int& i, WriteOptions& options, std::string& message)
+{
+    const std::string arg = argv[i];
+    if (arg != "--of" && arg != "--co") return false;
+    if (i + 1 >= argc) {
+        message = arg == "--of" ? "--of needs a GDAL format name, e.g. GTiff" : "--co needs NAME=VALUE";
+        return true;
     }
-    return file.Commit(error);
+    const std::string v = argv[++i];
+    if (arg == "--of") options.format = v;
+    else if (v.find('=') == std::string::npos || v[0] == '=') message = "--co takes NAME=VALUE, not '" + v + "'";
+    else options.creationOptions.push_back(v);
+    return true;
 }
 
 } // namespace Pelmora::Tivra::Tool

@@ -1,5 +1,6 @@
-// Small helpers shared by the subcommands: strict number parsing, the error
-// line, and writing a raster through a temporary file.
+// Small helpers shared by the subcommands: strict number parsing, number
+// formatting, the error line and the usage error, and the options every
+// command that writes a raster takes.
 #pragma once
 
 #include "RasterIO.h"
@@ -8,18 +9,34 @@
 
 namespace Pelmora::Tivra::Tool {
 
-/// Prints "tivra: MESSAGE" on standard error and returns exit status 1.
+/// Prints "tivra: MESSAGE" on standard error and returns exit status 1, the
+/// status of every run-time failure.
 int Fail(const std::string& message);
 
-/// Whole-string parses; false on empty text, trailing characters or overflow.
+/// Prints "tivra COMMAND: MESSAGE" and the command's usage on standard error
+/// and returns exit status 2, the status of every wrong command line.
+int UsageError(const std::string& command, const std::string& message);
+
+/// The usage text of a subcommand (main's command table).
+const char* CommandUsage(const std::string& command);
+
+/// Whole-string parses; false on empty text, trailing characters or a value
+/// out of range. ParseDouble takes a result that underflows toward zero (it
+/// is the nearest double to what was written) but not one that overflows.
 bool ParseDouble(const std::string& text, double& value);
 bool ParseInt(const std::string& text, int& value);
+/// ParseDouble, or "nan" (any case) for a NaN: a no-data value may be one.
+bool ParseNumberOrNan(const std::string& text, double& value);
 /// "AxB" or "A,B" forms: two integers or two reals.
 bool ParseIntPair(const std::string& text, char separator, int& a, int& b);
 bool ParseDoublePair(const std::string& text, double& a, double& b);
 
-/// Writes the raster to path through a temporary name that is renamed only
-/// when the file is complete.
-bool WriteRasterAtomic(const std::string& path, const Raster& raster, std::string& error);
+/// The shortest text that reads back as exactly v ("0.1", "1e+308", "nan").
+std::string FormatNumber(double v);
+
+/// Takes --of FORMAT and --co NAME=VALUE at argv[i] (advancing i past the
+/// value). True when argv[i] was one of them; on a missing value, message
+/// is set.
+bool TakeWriteOption(int argc, char** argv, int& i, WriteOptions& options, std::string& message);
 
 } // namespace Pelmora::Tivra::Tool

@@ -97,7 +97,7 @@ struct Distortion {
 
 bool Save(const fs::path& path, const Raster& raster, std::vector<std::string>& written, std::string& error)
 {
-    if (!WriteRasterAtomic(path.string(), raster, error)) return false;
+    if (!WriteRaster(path.string(), raster, WriteOptions(), error)) return false;
     written.push_back(path.string());
     return true;
 }
@@ -106,10 +106,8 @@ bool Save(const fs::path& path, const Raster& raster, std::vector<std::string>& 
 
 int RunDemo(int argc, char** argv)
 {
-    if (argc > 1 || (argc == 1 && argv[0][0] == '-')) {
-        std::fprintf(stderr, "usage: tivra demo [OUTDIR]   (default ./tivra-demo)\n");
-        return 2;
-    }
+    if (argc > 1) return UsageError("demo", "one output folder at most");
+    if (argc == 1 && argv[0][0] == '-') return UsageError("demo", std::string("unknown option ") + argv[0]);
     const fs::path outDir = argc == 1 ? fs::path(argv[0]) : fs::path("tivra-demo");
     const std::string dataDir = FindDataDir();
     if (dataDir.empty())
@@ -130,9 +128,9 @@ int RunDemo(int argc, char** argv)
     if (!ReadRaster((data / kLandsat).string(), original, error)) return Fail(error);
     if (!ReadGcps((data / kLandsatGcps).string(), gcps, error)) return Fail(error);
     std::printf("1. Rectification from control points\n");
-    std::printf("   %s: %d x %d, %zu bands %s, pixel %.3f x %.3f m, EPSG:%d, %zu control points\n", kLandsat,
-                original.Cols(), original.Rows(), original.bands.size(), SampleTypeName(original.DataType()),
-                original.colSpacing, original.rowSpacing, original.epsg, gcps.size());
+    std::printf("   %s: %d x %d, %d bands %s, pixel %.3f x %.3f m, %s, %zu control points\n", kLandsat,
+                original.Cols(), original.Rows(), original.BandCount(), SampleTypeName(original.DataType()),
+                original.colSpacing, original.rowSpacing, original.CrsName().c_str(), gcps.size());
 
     // 2. Distort a copy: every distorted pixel looks up its original position.
     Distortion dist;
@@ -155,6 +153,7 @@ int RunDemo(int argc, char** argv)
     Raster distorted;
     distorted.bands.resize(original.bands.size());
     MT::XResamplePixels resampler;
+    resampler.SetRounding(true);
     for (size_t b = 0; b < original.bands.size(); ++b) {
         distorted.bands[b].AllocExact(dRows, dCols, original.DataType());
         resampler.ResampleByCoordMap(&original.bands[b], &distorted.bands[b], &map, XINTERP_BILINEAR, 0.0);
@@ -197,11 +196,11 @@ int RunDemo(int argc, char** argv)
     options.ymin = original.top - original.Rows() * original.rowSpacing;
     options.width = original.Cols();
     options.height = original.Rows();
-    distorted.epsg = original.epsg;
+    distorted.crs = original.crs;
     Raster rectified;
     WarpResult result;
     ProgressBar bar("rectifying");
-    if (!WarpRaster(distorted, distortedGcps, options, rectified, result, error, &bar)) return Fail(error);
+    if (!WarpRaster(distorted, distortedGcps, options, rectified, result, error, bar.All())) return Fail(error);
     bar.Finish();
     if (!Save(outDir / "rectified.tif", rectified, written, error) ||
         !Save(outDir / "rectified.png", rectified, written, error))
@@ -255,14 +254,14 @@ int RunDemo(int argc, char** argv)
         Raster dem;
         if (!ReadRaster((data / d.file).string(), dem, error)) return Fail(error);
         BandStats stats;
-        if (!ComputeBandStats(dem.bands[0], dem.hasNoData ? dem.noData : NAN_REAL64, stats))
+        if (!ComputeBandStats(dem.bands[0], dem.NoData(0).value_or(NAN_REAL64), stats))
             return Fail(std::string(d.file) + ": no valid samples");
         Raster rgb;
         if (!Colorize(dem, d.palette, stats.stretchLow, stats.stretchHigh, rgb, error) ||
             !Save(outDir / d.out, rgb, written, error))
             return Fail(error);
-        std::printf("   %s: %d x %d %s, pixel %.0f m, EPSG:%d\n", d.file, dem.Cols(), dem.Rows(),
-                    SampleTypeName(dem.DataType()), dem.colSpacing, dem.epsg);
+        std::printf("   %s: %d x %d %s, pixel %.0f m, %s\n", d.file, dem.Cols(), dem.Rows(),
+                    SampleTypeName(dem.DataType()), dem.colSpacing, dem.CrsName().c_str());
         PrintBandStats(stats, false, "     ");
         std::printf("   -> %s, palette %s, stretch %.1f to %.1f m\n", d.out,
                     static_cast<const char*>(Xfn::GetPaletteName(d.palette)), stats.stretchLow, stats.stretchHigh);
@@ -270,9 +269,16 @@ int RunDemo(int argc, char** argv)
 
     std::printf("\nwrote into %s:\n", outDir.string().c_str());
     for (const std::string& f : written) std::printf("   %s\n", f.c_str());
-    std::printf("\nto repeat the rectification by hand:\n"
-                "   tivra warp %s/distorted.png rectified2.tif --gcps %s/distorted.gcps.csv --method second\n",
-                outDir.string().c_str(), outDir.string().c_str());
+    // The command gives the same grid, reference system and method as step 3,
+    // so its output equals rectified.tif sample for sample.
+    const std::string crs = original.CrsName();
+    std::printf("\nto repeat the rectification by hand (the result equals rectified.tif):\n"
+                "   tivra warp %s/distorted.png rectified2.tif --gcps %s/distorted.gcps.csv --method second \\\n"
+                "       --extent %s,%s,%s,%s --size %dx%d%s%s\n",
+                outDir.string().c_str(), outDir.string().c_str(), FormatNumber(options.xmin).c_str(),
+                FormatNumber(options.ymin).c_str(), FormatNumber(options.xmax).c_str(),
+                FormatNumber(options.ymax).c_str(), options.width, options.height, crs.empty() ? "" : " --a-srs ",
+                crs.c_str());
     return 0;
 }
 

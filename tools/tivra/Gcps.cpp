@@ -39,6 +39,15 @@ bool ParseUsed(const std::string& text, bool& used)
     return true;
 }
 
+/// Characters of a bad field quoted in a message: enough to recognise it,
+/// and a field of megabytes does not flood the terminal.
+constexpr size_t kQuotedField = 40;
+
+std::string Quote(const std::string& field)
+{
+    return "'" + (field.size() <= kQuotedField ? field : field.substr(0, kQuotedField) + "...") + "'";
+}
+
 } // namespace
 
 bool ReadGcps(const std::string& path, std::vector<tagXGCP>& points, std::string& error)
@@ -77,18 +86,18 @@ bool ReadGcps(const std::string& path, std::vector<tagXGCP>& points, std::string
         tagXGCP p;
         double z = 0;
         if (!ParseInt(f[0], p.ID)) {
-            error = where + "id '" + f[0] + "' is not an integer";
+            error = where + "id " + Quote(f[0]) + " is not an integer";
             return false;
         }
         if (!ParseUsed(f[1], p.Used)) {
-            error = where + "used '" + f[1] + "' is not 1 or 0";
+            error = where + "used " + Quote(f[1]) + " is not 1 or 0";
             return false;
         }
         const char* names[] = {"img_x", "img_y", "ref_x", "ref_y", "ref_z"};
         double* targets[] = {&p.imgCoord.x, &p.imgCoord.y, &p.refCoord.x, &p.refCoord.y, &z};
         for (size_t k = 2; k < want; ++k)
             if (!ParseDouble(f[k], *targets[k - 2])) {
-                error = where + names[k - 2] + " '" + f[k] + "' is not a number";
+                error = where + names[k - 2] + " " + Quote(f[k]) + " is not a number";
                 return false;
             }
         p.refCoord.z = z;
@@ -117,9 +126,11 @@ bool WriteGcps(const std::string& path, const std::vector<tagXGCP>& points, std:
     }
     std::fprintf(f, "id,used,img_x,img_y,ref_x,ref_y%s\n", withZ ? ",ref_z" : "");
     for (const tagXGCP& p : points) {
-        std::fprintf(f, "%d,%d,%.4f,%.4f,%.4f,%.4f", p.ID, p.Used ? 1 : 0, p.imgCoord.x, p.imgCoord.y, p.refCoord.x,
-                     p.refCoord.y);
-        if (withZ) std::fprintf(f, ",%.4f", p.refCoord.z);
+        // Full precision, so a fit to the written points is the fit to these.
+        std::fprintf(f, "%d,%d,%s,%s,%s,%s", p.ID, p.Used ? 1 : 0, FormatNumber(p.imgCoord.x).c_str(),
+                     FormatNumber(p.imgCoord.y).c_str(), FormatNumber(p.refCoord.x).c_str(),
+                     FormatNumber(p.refCoord.y).c_str());
+        if (withZ) std::fprintf(f, ",%s", FormatNumber(p.refCoord.z).c_str());
         std::fputc('\n', f);
     }
     if (std::fclose(f) != 0) {

@@ -17,15 +17,7 @@ namespace Pelmora::Tivra::Tool {
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: tivra magdec LAT LON HEIGHT_M DATE [--json]\n"
-    "(decimal degrees, metres above the WGS 84 ellipsoid, DATE as YYYY-MM-DD or a decimal year)\n";
-
-int UsageError(const std::string& message)
-{
-    std::fprintf(stderr, "tivra magdec: %s\n%s", message.c_str(), kUsage);
-    return 2;
-}
+int UsageError(const std::string& message) { return Tool::UsageError("magdec", message); }
 
 bool IsLeap(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
 

@@ -1,10 +1,11 @@
-// tivra palettes OUT.png: a swatch sheet of the built-in colour palettes, two
+// tivra palettes OUT [--of FORMAT] [--co NAME=VALUE]: a swatch sheet of the built-in colour palettes, two
 // columns of labelled strips. Each strip shows entries 0..255 of one palette
 // left to right, one pixel per entry and 12 pixels high, inside a thin grey
 // frame so that white and black ends stay visible.
 #include "BitmapFont.h"
+#include "Cli.h"
 #include "Commands.h"
-#include "PngWriter.h"
+#include "RgbImage.h"
 
 #include <tivra/grid/XPalette.h>
 
@@ -38,10 +39,23 @@ void DrawStrip(RgbImage& image, int x, int y, const unsigned char* r, const unsi
 
 int RunPalettes(int argc, char** argv)
 {
-    if (argc != 1) {
-        std::fprintf(stderr, "usage: tivra palettes OUT.png\n");
-        return 2;
+    std::string outPath, message;
+    WriteOptions write;
+    for (int i = 0; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (TakeWriteOption(argc, argv, i, write, message)) {
+            if (!message.empty()) return UsageError("palettes", message);
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return UsageError("palettes", "unknown option " + arg);
+        } else if (outPath.empty()) {
+            outPath = arg;
+        } else {
+            return UsageError("palettes", "one output only");
+        }
     }
+    if (outPath.empty()) return UsageError("palettes", "expected OUT");
+    std::string error;
+    if (!CheckOutput(outPath, write, XDT_UINT08, error)) return Fail(error);
     const int count = Xfn::GetNumberOfPalette();
     const int perColumn = (count + 1) / 2;
     const int width = 2 * kMargin + 2 * kColumnWidth + kColumnGap;
@@ -55,10 +69,7 @@ int RunPalettes(int argc, char** argv)
         const int y = kMargin + kTitleHeight + row * kRowHeight;
         const _XCOLORTABLE index = static_cast<_XCOLORTABLE>(k);
         unsigned char r[256], g[256], b[256];
-        if (!Xfn::GetPalette(index, r, g, b)) {
-            std::fprintf(stderr, "tivra: palette %d has no table\n", k);
-            return 1;
-        }
+        if (!Xfn::GetPalette(index, r, g, b)) return Fail("palette " + std::to_string(k) + " has no table");
         char number[16];
         std::snprintf(number, sizeof number, "%2d ", k);
         const std::string label = number + std::string(static_cast<const char*>(Xfn::GetPaletteName(index)));
@@ -66,12 +77,8 @@ int RunPalettes(int argc, char** argv)
         DrawStrip(image, x + kLabelWidth + kFrame, y + kFrame, r, g, b);
     }
 
-    std::string error;
-    if (!WritePng(argv[0], image, error)) {
-        std::fprintf(stderr, "tivra: %s\n", error.c_str());
-        return 1;
-    }
-    std::printf("wrote %s: %d palettes, %d x %d pixels\n", argv[0], count, width, height);
+    if (!WriteRaster(outPath, image.ToRaster(), write, error)) return Fail(error);
+    std::printf("wrote %s: %d palettes, %d x %d pixels\n", outPath.c_str(), count, width, height);
     return 0;
 }
 

@@ -2,9 +2,11 @@
 
 #include <tivra/runtime/XParallelProcess.h>
 
-#include <future>
 #include <chrono>
 #include <cstdio>
+#include <algorithm>
+#include <cstdlib>
+#include <future>
 #include <thread>
 #include <unistd.h>
 
@@ -21,7 +23,7 @@ void ProgressBar::Update(double fraction)
 {
     if (!m_enabled || m_finished) return;
     const int percent = fraction <= 0 ? 0 : fraction >= 1 ? 100 : static_cast<int>(fraction * 100);
-    if (percent == m_last) return;
+    if (percent <= m_last) return;
     m_last = percent;
     constexpr int kWidth = 40;
     const int filled = percent * kWidth / 100;
@@ -40,18 +42,18 @@ void ProgressBar::Finish()
     m_finished = true;
 }
 
-bool RunWithProgress(XParallelProcess& pool, const std::function<bool()>& job, ProgressBar& bar, double base,
-                     double span)
+bool RunWithProgress(XParallelProcess& pool, const std::function<bool()>& job, const ProgressSpan& span)
 {
-    if (!bar.Enabled()) return job();
+    if (!span.bar || !span.bar->Enabled()) return job();
+    for (int i = 0; i < std::max(1, pool.GetNumberOfThreads()); ++i) pool.OnMessagePercent(i, 0);
     std::packaged_task<bool()> task(job);
     std::future<bool> done = task.get_future();
     std::thread worker(std::move(task));
     // Wakes as soon as the job ends, else every 50 ms to redraw.
     while (done.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready)
-        bar.Update(base + span * pool.GetPercent() / 100.0);
+        span.Update(pool.GetPercent() / 100.0);
     worker.join();
-    bar.Update(base + span);
+    span.Update(1.0);
     return done.get();
 }
 

@@ -1,48 +1,98 @@
-// Reading and writing rasters for the tivra program: TIFF and GeoTIFF through
-// libtiff and libgeotiff, PNG through libpng and JPEG through libjpeg. The
-// format follows the file name's extension (.tif/.tiff, .png, .jpg/.jpeg).
+// Reading and writing rasters for the tivra program, through GDAL and the
+// Tivra::io module: every format GDAL reads; the output format from --of or
+// the output name's extension, with creation options.
 #pragma once
 
 #include <tivra/grid/XGrid.h>
+#include <tivra/io/XGdalGrid.h>
 
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+class GDALDataset;
+
 namespace Pelmora::Tivra::Tool {
 
-/// A raster of one or three bands, each a grid of the same shape and sample
-/// type, with an optional geo-reference (north up, no rotation) and no-data
-/// value. The geo-reference is also set on every band grid.
+class ProgressBar;
+
+/// A part of the progress bar: fractions 0..1 of a phase land on
+/// base..base+span of the bar. A null bar shows nothing.
+struct ProgressSpan {
+    ProgressBar* bar = nullptr;
+    double base = 0, span = 0;
+    void Update(double fraction) const;
+    ProgressSpan Part(double from, double to) const { return {bar, base + span * from, span * (to - from)}; }
+};
+
+/// A raster: bands of the same shape and sample type, an optional north-up
+/// geo-reference, a coordinate reference system and a no-data value per band.
+/// The header fields are set before the bands are read; the geo-reference is
+/// also set on every band grid.
 struct Raster {
     std::vector<XGrid> bands;
+    int width = 0, height = 0, dataType = XDT_NONE, bandCount = 0;
     bool hasGeo = false;
     double top = 0, left = 0;              ///< map position of the outer upper-left corner
     double rowSpacing = 1, colSpacing = 1; ///< pixel height and width in map units
-    int epsg = 0;                          ///< projected or geographic EPSG code; 0 when unknown
-    bool geographic = false;               ///< the EPSG code names a geographic system
-    bool hasNoData = false;
-    double noData = 0;
+    std::string crs;                       ///< WKT of the reference system; empty when unknown
+    std::vector<std::optional<double>> noData; ///< per band
 
-    int Rows() const { return bands.empty() ? 0 : bands[0].GetRSize(); }
-    int Cols() const { return bands.empty() ? 0 : bands[0].GetCSize(); }
-    int DataType() const { return bands.empty() ? 0 : bands[0].GetDataType(); }
+    int Rows() const { return bands.empty() ? height : bands[0].GetRSize(); }
+    int Cols() const { return bands.empty() ? width : bands[0].GetCSize(); }
+    int DataType() const { return bands.empty() ? dataType : bands[0].GetDataType(); }
+    int BandCount() const { return bands.empty() ? bandCount : static_cast<int>(bands.size()); }
+    /// The no-data value of band b (0-based), if it has one.
+    std::optional<double> NoData(int b) const { return b < static_cast<int>(noData.size()) ? noData[b] : std::nullopt; }
+    /// "EPSG:32618" when the system has an EPSG code, else its name; empty when unknown.
+    std::string CrsName() const;
     /// Copies the geo-reference fields onto every band grid.
     void ApplyGeo();
 };
 
-/// Reads a raster. False with a one-line message when the file is missing or
-/// unreadable, its format or sample type is not supported.
-bool ReadRaster(const std::string& path, Raster& raster, std::string& error);
+/// An open raster file whose bands, or a window of them, are read on demand.
+class RasterReader {
+public:
+    RasterReader();
+    ~RasterReader();
+    /// Opens the file and reads its header. False with GDAL's message.
+    bool Open(const std::string& path, std::string& error);
+    const Raster& Header() const { return m_header; }
+    /// Reads every band, or the window of every band, into raster (the header
+    /// with the window's geo-reference). False with a message.
+    bool Read(Raster& raster, std::string& error, const IO::XWindow* window = nullptr,
+              const ProgressSpan& progress = {}) const;
 
-/// Writes a raster to exactly this path (the caller handles temporary names).
-/// The format follows formatName's extension, so a temporary file can carry
-/// the format of its final name. PNG and JPEG take 8-bit images only.
-bool WriteRaster(const std::string& path, const std::string& formatName, const Raster& raster, std::string& error);
+private:
+    std::string m_path;
+    std::unique_ptr<GDALDataset, void (*)(GDALDataset*)> m_dataset;
+    Raster m_header;
+};
 
-/// True when the name's extension is one WriteRaster knows.
-bool IsWritableFormat(const std::string& name, std::string& error);
+/// Opens and reads a whole raster.
+bool ReadRaster(const std::string& path, Raster& raster, std::string& error, const ProgressSpan& progress = {});
+
+/// How an output is written: a GDAL driver name (empty: from the extension)
+/// and creation options NAME=VALUE.
+struct WriteOptions {
+    std::string format;
+    std::vector<std::string> creationOptions;
+};
+
+/// Checks, before any work, that the output can be written: the format is
+/// known and writable, and holds the sample type (XDT_NONE: not checked).
+bool CheckOutput(const std::string& path, const WriteOptions& options, int dataType, std::string& error);
+
+/// Writes the raster to path through a temporary name that is renamed, with
+/// any side files GDAL wrote, only when the file is complete.
+bool WriteRaster(const std::string& path, const Raster& raster, const WriteOptions& options, std::string& error,
+                 const ProgressSpan& progress = {});
 
 /// Short text for a sample type: "UInt8", "Int16", "Float32", ...
 const char* SampleTypeName(int dataType);
+
+/// Text of the version of GDAL in use, e.g. "GDAL 3.6.2".
+std::string GdalVersion();
 
 } // namespace Pelmora::Tivra::Tool

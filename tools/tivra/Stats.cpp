@@ -1,5 +1,6 @@
 #include "Stats.h"
 
+#include "Cli.h"
 #include "Progress.h"
 
 #include <tivra/grid/XStatistics.h>
@@ -9,30 +10,63 @@
 #include <cstdlib>
 #include <cmath>
 #include <cstdio>
+#include <limits>
+#include <vector>
 
 namespace Pelmora::Tivra::Tool {
 
-bool ComputeBandStats(const XGrid& band, double noData, BandStats& stats, ProgressBar* bar, double base, double span)
+namespace {
+
+/// The samples of a row of a real band that the statistics leave in (no
+/// NaN, no sample equal to the no-data value in the band's precision),
+/// copied into scratch; the row itself when nothing is left out. n becomes
+/// the count kept.
+template <class T>
+const uint8_t* ValidSamples(const uint8_t* row, int& n, double noData, std::vector<T>& scratch)
+{
+    const T* p = reinterpret_cast<const T*>(row);
+    // The no-data value as a sample of this type holds it; NAN_REAL64 (none)
+    // and values beyond the type's range match nothing.
+    const bool hasKey = noData != NAN_REAL64 && std::fabs(noData) <= std::numeric_limits<T>::max();
+    const T key = hasKey ? static_cast<T>(noData) : T(0);
+    scratch.clear();
+    for (int i = 0; i < n; ++i)
+        if (!std::isnan(p[i]) && !(hasKey && p[i] == key)) scratch.push_back(p[i]);
+    if (static_cast<int>(scratch.size()) == n) return row;
+    n = static_cast<int>(scratch.size());
+    return reinterpret_cast<const uint8_t*>(scratch.data());
+}
+
+} // namespace
+
+bool ComputeBandStats(const XGrid& band, double noData, BandStats& stats, const ProgressSpan& progress)
 {
     const int rows = band.GetRSize(), cols = band.GetCSize(), type = band.GetDataType();
     const size_t rowBytes = static_cast<size_t>(cols) * DATASIZE[type];
-    XStatAccum acc{};
-    for (int r = 0; r < rows; ++r) {
-        Xfn::AccumulateRowStatistics(acc, cols, type, band.GetData() + r * rowBytes, noData);
-        if (bar && (r & 63) == 0) bar->Update(base + span * 0.5 * r / rows);
-    }
+    // The library's figures, with NaN samples left out and the no-data value
+    // compared in the band's own precision (a Float32 band's 0.1 is the float
+    // nearest 0.1): the numbers GetStatistics gives every caller.
     stats = BandStats();
-    stats.count = acc.count;
-    if (acc.count == 0) return false;
-    Xfn::FinishStatistics(acc, stats.max, stats.min, stats.mean, stats.stdDev);
-    if (acc.count == 1) stats.stdDev = 0;
+    uint64_t count = 0;
+    Xfn::GetStatistics(band, 1, 0, 1, 0, noData, XSTAT_ALL, count, stats.min, stats.max, stats.mean, stats.stdDev);
+    stats.count = count;
+    progress.Update(0.5);
+    if (count == 0) return false;
+    if (count == 1) stats.stdDev = 0;
 
-    // The histogram over the data's own range, one row at a time.
+    // The histogram over the data's own range, one row at a time, of the
+    // same samples.
     XHistAccum hist{};
     const double hi = stats.max > stats.min ? stats.max : stats.min + 1;
+    std::vector<float> floats;
+    std::vector<double> doubles;
     for (int r = 0; r < rows; ++r) {
-        Xfn::AccumulateHistogram(band.GetData() + r * rowBytes, cols, hist, type, noData, stats.min, hi);
-        if (bar && (r & 63) == 0) bar->Update(base + span * (0.5 + 0.5 * r / rows));
+        const uint8_t* row = band.GetData() + r * rowBytes;
+        int n = cols;
+        if (type == XDT_REAL32) row = ValidSamples(row, n, noData, floats);
+        else if (type == XDT_REAL64) row = ValidSamples(row, n, noData, doubles);
+        if (n > 0) Xfn::AccumulateHistogram(row, n, hist, type, noData, stats.min, hi);
+        if ((r & 63) == 0) progress.Update(0.5 + 0.5 * r / rows);
     }
     std::copy(hist.bins, hist.bins + 256, stats.bins);
     Xfn::GetStretchRange(stats.bins, stats.min, hi, stats.mean, stats.stdDev, stats.stretchLow, stats.stretchHigh);
@@ -48,9 +82,9 @@ bool ComputeBandStats(const XGrid& band, double noData, BandStats& stats, Progre
 void PrintBandStats(const BandStats& s, bool histogram, const char* in)
 {
     std::printf("%scount    %llu\n", in, static_cast<unsigned long long>(s.count));
-    std::printf("%sminimum  %.6g\n%smaximum  %.6g\n", in, s.min, in, s.max);
-    std::printf("%smean     %.6g\n%sstd dev  %.6g\n", in, s.mean, in, s.stdDev);
-    std::printf("%sstretch  %.6g to %.6g\n", in, s.stretchLow, s.stretchHigh);
+    std::printf("%sminimum  %s\n%smaximum  %s\n", in, FormatNumber(s.min).c_str(), in, FormatNumber(s.max).c_str());
+    std::printf("%smean     %s\n%sstd dev  %s\n", in, FormatNumber(s.mean).c_str(), in, FormatNumber(s.stdDev).c_str());
+    std::printf("%sstretch  %s to %s\n", in, FormatNumber(s.stretchLow).c_str(), FormatNumber(s.stretchHigh).c_str());
     if (!histogram) return;
     // 16 lines of 16 bins each, bars scaled to the fullest line.
     uint64_t lines[16] = {}, most = 0;
@@ -103,7 +137,7 @@ bool FindPalette(const std::string& text, _XCOLORTABLE& palette)
 
 bool Colorize(const Raster& in, _XCOLORTABLE palette, double low, double high, Raster& out, std::string& error)
 {
-    if (in.bands.size() != 1) {
+    if (in.BandCount() != 1) {
         error = "colorize takes a single-band raster; this one has " + std::to_string(in.bands.size()) + " bands";
         return false;
     }
@@ -120,17 +154,22 @@ bool Colorize(const Raster& in, _XCOLORTABLE palette, double low, double high, R
     out.left = in.left;
     out.rowSpacing = in.rowSpacing;
     out.colSpacing = in.colSpacing;
-    out.epsg = in.epsg;
-    out.geographic = in.geographic;
+    out.crs = in.crs;
     out.bands.resize(3);
+    out.noData.resize(3);
     for (auto& b : out.bands) b.AllocExact(rows, cols, XDT_UINT08);
     out.ApplyGeo();
     const double scale = high > low ? 255.0 / (high - low) : 0.0;
+    // No-data is compared in the band's own precision: a Float32 band holds
+    // the float nearest the value its file names (0.1, -3.4e38), which the
+    // double itself never equals.
+    std::optional<double> noData = in.NoData(0);
+    if (noData && band.GetDataType() == XDT_REAL32) noData = static_cast<double>(static_cast<float>(*noData));
     for (int r = 0; r < rows; ++r)
         for (int c = 0; c < cols; ++c) {
             const double v = band.GetAsREAL64(r, c);
             const size_t at = static_cast<size_t>(r) * cols + c;
-            if ((in.hasNoData && v == in.noData) || std::isnan(v)) {
+            if ((noData && v == *noData) || std::isnan(v)) {
                 for (auto& b : out.bands) b.GetData()[at] = 0;
                 continue;
             }

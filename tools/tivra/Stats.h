@@ -11,8 +11,6 @@
 
 namespace Pelmora::Tivra::Tool {
 
-class ProgressBar;
-
 struct BandStats {
     uint64_t count = 0;
     double min = 0, max = 0, mean = 0, stdDev = 0;
@@ -20,13 +18,13 @@ struct BandStats {
     uint64_t bins[256] = {};                 ///< histogram over [min, max]
 };
 
-/// Statistics of one band, leaving out samples equal to noData (pass
-/// NAN_REAL64 for none). Rows are fed one at a time, so a bar can follow
-/// large rasters (base..base+span of it). False when no sample is valid.
-bool ComputeBandStats(const XGrid& band, double noData, BandStats& stats, ProgressBar* bar = nullptr,
-                      double base = 0, double span = 1);
+/// Statistics of one band, leaving out NaN samples and those equal to noData
+/// in the band's precision (pass NAN_REAL64 for none). Rows are fed one at a time, so a bar can follow
+/// large rasters. False when no sample is valid.
+bool ComputeBandStats(const XGrid& band, double noData, BandStats& stats, const ProgressSpan& progress = {});
 
-/// Prints the figures (and with histogram the 16-line text histogram).
+/// Prints the figures, each in the shortest text that reads back as the
+/// same double (and with histogram the 16-line text histogram).
 void PrintBandStats(const BandStats& stats, bool histogram, const char* indent = "  ");
 
 /// A palette by 1-based index or by name, ignoring case, spaces and

@@ -1,12 +1,15 @@
 #include "Warp.h"
 
+#include "Cli.h"
 #include "Progress.h"
 
 #include <tivra/mt/XProjectiveWarp.h>
 #include <tivra/mt/XResamplePixels.h>
 #include <tivra/mt/XWarp2D.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <memory>
 
 namespace Pelmora::Tivra::Tool {
@@ -41,7 +44,10 @@ constexpr Named kWarpMethods[] = {
     {XWARP_LINEAR, "linear"},      {XWARP_AFFINE, "affine"},    {XWARP_PSEUDOAFFINE, "pseudoaffine"},
     {XWARP_SECONDORDER, "second"}, {XWARP_THIRDORDER, "third"}, {kWarpProjective, "projective"}};
 constexpr Named kInterpolations[] = {
-    {XINTERP_NEAREST, "nearest"}, {XINTERP_BILINEAR, "bilinear"}, {XINTERP_CUBIC, "cubic"}};
+    {XINTERP_NEAREST, "nearest"},
+    {XINTERP_BILINEAR, "bilinear"},
+    {XINTERP_CUBIC_SEPARABLE, "cubic"},
+    {XINTERP_CUBIC, "radial"}};
 
 template <size_t N>
 bool ParseName(const Named (&table)[N], const std::string& name, int& code)
@@ -62,8 +68,10 @@ const char* NameOf(const Named (&table)[N], int code)
     return "unknown";
 }
 
+} // namespace
+
 // A fitted mapping of either kind behind one call.
-struct Mapping {
+struct WarpMapping {
     bool projective = false;
     MT::XWarp2D poly;
     MT::XProjectiveWarp proj;
@@ -72,6 +80,40 @@ struct Mapping {
     {
         return projective ? proj.WarpPoint(x, y) : poly.WarpPoint(x, y);
     }
+};
+
+namespace {
+
+using Mapping = WarpMapping;
+
+/// The whole mapping seen from a window: output window pixel (c, r) is
+/// mapped as the whole grid's pixel (c + xOff, r + yOff), and the source
+/// position found is shifted into the source window. Both shifts are exact
+/// in double arithmetic (integers added to integers; an integer subtracted
+/// from a position at least as large), so every sample is interpolated from
+/// exactly the weights of the whole-image run, and windows mosaic into the
+/// whole image bit for bit.
+class WindowWarp : public XWarpCoeff {
+public:
+    WindowWarp(WarpMapping& mapping, const IO::XWindow& out, const IO::XWindow& src)
+        : m_mapping(mapping), m_out(out), m_src(src)
+    {
+        m_nMethod = XWARP_AFFINE;  // anything but Null: the resampler maps through WarpPoint
+    }
+    using XWarpCoeff::WarpPoint;
+    bool WarpPoint(double& x, double& y) override
+    {
+        x += m_out.xOff;
+        y += m_out.yOff;
+        const bool ok = m_mapping.Map(x, y);
+        x -= m_src.xOff;
+        y -= m_src.yOff;
+        return ok;
+    }
+
+private:
+    WarpMapping& m_mapping;
+    IO::XWindow m_out, m_src;
 };
 
 bool FitMapping(Mapping& m, int method, const std::vector<XVertex2<double>>& src,
@@ -188,8 +230,21 @@ bool PlanOutputGrid(const Raster& in, const Extent& e, const WarpOptions& option
     }
     if (!(g.width >= 1 && g.height >= 1 && g.width <= kMaxOutputSide && g.height <= kMaxOutputSide &&
           g.width * g.height <= kMaxOutputPixels)) {
-        error = "output grid of " + std::to_string(g.width) + " x " + std::to_string(g.height) +
-                " pixels is out of range; give --size or --pixel-size";
+        char size[96];
+        std::snprintf(size, sizeof size, "%.6g x %.6g", g.width, g.height);
+        char limits[128];
+        std::snprintf(limits, sizeof limits, "(at least 1 and at most %.0f pixels a side, %.0e in all)", kMaxOutputSide,
+                      kMaxOutputPixels);
+        if (options.width > 0)
+            error = std::string("--size gives an output grid of ") + size + " pixels " + limits;
+        else if (options.pixelSize > 0)
+            error = std::string("--pixel-size ") + FormatNumber(options.pixelSize) + " gives an output grid of " +
+                    size + " pixels over an extent of " + FormatNumber(w) + " x " + FormatNumber(h) + " " + limits +
+                    "; choose a pixel size " + (g.width < 1 || g.height < 1 ? "smaller" : "larger") +
+                    " than that, in the units of the reference system";
+        else
+            error = std::string("the derived output grid of ") + size + " pixels is out of range " + limits +
+                    "; give --size or --pixel-size";
         return false;
     }
     return true;
@@ -238,43 +293,52 @@ bool FitOutputToSource(const std::vector<tagXGCP>& gcps, const Points& pts, cons
     return true;
 }
 
-/// Step 5: the output raster, filled band by band on every core.
-bool ResampleBands(const Raster& in, Mapping& mapping, const Extent& e, const OutputGrid& g, const WarpOptions& options,
-                   Raster& out, std::string& error, ProgressBar* bar)
+/// Spacing in output pixels of the interior positions mapped to find the
+/// source window of an output window (every border pixel is mapped too).
+/// The mappings are smooth (at most third-order polynomials, or projective
+/// away from their horizon), so between positions 4 pixels apart the source
+/// position strays from the straight line between them by far less than
+/// the margin below.
+constexpr int kWindowProbeStep = 4;
+
+/// Source samples added on each side of the mapped positions' bounds: the
+/// cubic kernels read from floor(x) - 1 to floor(x) + 2, and one more sample
+/// covers positions between the probes.
+constexpr int kWindowMargin = 3;
+
+/// The source window the output window reads: the bounds of the mapped
+/// positions of its border and of an interior lattice, widened by the
+/// kernel's reach and clipped to the source. False when no position falls
+/// near the source.
+bool FindSourceWindow(Mapping& mapping, const IO::XWindow& out, int srcCols, int srcRows, IO::XWindow& src)
 {
-    out = Raster();
-    out.hasGeo = true;
-    out.left = e.xmin;
-    out.top = e.ymax;
-    out.colSpacing = g.colSpacing;
-    out.rowSpacing = g.rowSpacing;
-    out.epsg = in.epsg;
-    out.geographic = in.geographic;
-    const double background = options.hasBackground ? options.background : in.hasNoData ? in.noData : 0.0;
-    out.hasNoData = true;
-    out.noData = background;
-    const int nb = static_cast<int>(in.bands.size());
-    out.bands.resize(nb);
-    for (auto& band : out.bands)
-        if (!band.AllocExact(static_cast<int>(g.height), static_cast<int>(g.width), in.DataType())) {
-            error = "out of memory for the output grid";
-            return false;
-        }
-    out.ApplyGeo();
-    MT::XResamplePixels resampler;
-    for (int b = 0; b < nb; ++b) {
-        auto job = [&] {
-            return mapping.projective ? resampler.ResampleByProjective(&in.bands[b], &out.bands[b], &mapping.proj,
-                                                                       options.interpolation, background)
-                                      : resampler.ResampleByWarp(&in.bands[b], &out.bands[b], &mapping.poly,
-                                                                 options.interpolation, background);
-        };
-        const bool ok = bar ? RunWithProgress(resampler, job, *bar, static_cast<double>(b) / nb, 1.0 / nb) : job();
-        if (!ok) {
-            error = "resampling failed";
-            return false;
-        }
+    double xmin = HUGE_VAL, ymin = HUGE_VAL, xmax = -HUGE_VAL, ymax = -HUGE_VAL;
+    auto probe = [&](int c, int r) {
+        double x = c, y = r;
+        if (!mapping.Map(x, y) || !std::isfinite(x) || !std::isfinite(y)) return;
+        xmin = std::min(xmin, x);
+        xmax = std::max(xmax, x);
+        ymin = std::min(ymin, y);
+        ymax = std::max(ymax, y);
+    };
+    const int c0 = out.xOff, r0 = out.yOff, c1 = out.xOff + out.xSize - 1, r1 = out.yOff + out.ySize - 1;
+    for (int c = c0; c <= c1; ++c) {
+        probe(c, r0);
+        probe(c, r1);
     }
+    for (int r = r0; r <= r1; ++r) {
+        probe(c0, r);
+        probe(c1, r);
+    }
+    for (int r = r0; r <= r1; r += kWindowProbeStep)
+        for (int c = c0; c <= c1; c += kWindowProbeStep) probe(c, r);
+    if (!(xmax >= xmin)) return false;
+    const double x0 = std::max(0.0, std::floor(xmin) - kWindowMargin);
+    const double y0 = std::max(0.0, std::floor(ymin) - kWindowMargin);
+    const double x1 = std::min(static_cast<double>(srcCols), std::floor(xmax) + kWindowMargin + 1);
+    const double y1 = std::min(static_cast<double>(srcRows), std::floor(ymax) + kWindowMargin + 1);
+    if (!(x1 > x0 && y1 > y0)) return false;
+    src = {static_cast<int>(x0), static_cast<int>(y0), static_cast<int>(x1 - x0), static_cast<int>(y1 - y0)};
     return true;
 }
 
@@ -291,10 +355,30 @@ bool ParseInterpolation(const std::string& name, int& interpolation)
 
 const char* InterpolationName(int interpolation) { return NameOf(kInterpolations, interpolation); }
 
+bool IsRealSampleType(int type)
+{
+    return type == XDT_REAL32 || type == XDT_REAL64 || type == XDT_REAL32C || type == XDT_REAL64C;
+}
+
+std::optional<double> SourceNoData(const Raster& in, const WarpOptions& options, int b)
+{
+    return options.hasSrcNoData ? std::optional<double>(options.srcNoData) : in.NoData(b);
+}
+
+double Background(const Raster& in, const WarpOptions& options, int b)
+{
+    if (options.hasBackground) return options.background;
+    const std::optional<double> v = SourceNoData(in, options, b);
+    return v && (!std::isnan(*v) || IsRealSampleType(in.DataType())) ? *v : 0.0;
+}
+
 int WarpPointsNeeded(int method) { return method == kWarpProjective ? 4 : GetWarpTermCount(method); }
 
-bool WarpRaster(const Raster& in, const std::vector<tagXGCP>& gcps, const WarpOptions& options, Raster& out,
-                WarpResult& result, std::string& error, ProgressBar* bar)
+WarpPlan::WarpPlan() = default;
+WarpPlan::~WarpPlan() = default;
+
+bool PlanWarp(const Raster& header, const std::vector<tagXGCP>& gcps, const WarpOptions& options, WarpPlan& plan,
+              WarpResult& result, std::string& error)
 {
     const Stopwatch fitTime;
     Points pts;
@@ -303,15 +387,97 @@ bool WarpRaster(const Raster& in, const std::vector<tagXGCP>& gcps, const WarpOp
     if (!taken) return false;
     Extent extent;
     OutputGrid grid;
-    if (!FindExtent(in, pts, options, extent, error) || !PlanOutputGrid(in, extent, options, grid, error)) return false;
-    auto mapping = std::make_unique<Mapping>();
-    if (!FitOutputToSource(gcps, pts, extent, grid, options, *mapping, result, error)) return false;
+    if (!FindExtent(header, pts, options, extent, error) || !PlanOutputGrid(header, extent, options, grid, error))
+        return false;
+    plan.mapping = std::make_unique<Mapping>();
+    if (!FitOutputToSource(gcps, pts, extent, grid, options, *plan.mapping, result, error)) return false;
+    plan.width = static_cast<int>(grid.width);
+    plan.height = static_cast<int>(grid.height);
+    plan.left = extent.xmin;
+    plan.top = extent.ymax;
+    plan.colSpacing = grid.colSpacing;
+    plan.rowSpacing = grid.rowSpacing;
+    plan.outWindow = {0, 0, plan.width, plan.height};
+    plan.srcWindow = {0, 0, header.Cols(), header.Rows()};
+    plan.touchesSource = true;
+    if (options.hasWindow) {
+        const IO::XWindow& w = options.window;
+        if (w.xOff < 0 || w.yOff < 0 || w.xSize < 1 || w.ySize < 1 || w.xOff + w.xSize > plan.width ||
+            w.yOff + w.ySize > plan.height) {
+            error = "--window " + std::to_string(w.xOff) + "," + std::to_string(w.yOff) + "," +
+                    std::to_string(w.xSize) + "," + std::to_string(w.ySize) + " is not inside the output grid of " +
+                    std::to_string(plan.width) + " x " + std::to_string(plan.height) + " pixels";
+            return false;
+        }
+        plan.outWindow = w;
+        plan.touchesSource = FindSourceWindow(*plan.mapping, w, header.Cols(), header.Rows(), plan.srcWindow);
+        if (!plan.touchesSource) plan.srcWindow = {0, 0, 1, 1};
+    }
     result.fitSeconds = fitTime.Seconds();
+    return true;
+}
 
+bool ResampleWarp(const Raster& in, const WarpPlan& plan, const WarpOptions& options, Raster& out,
+                  WarpResult& result, std::string& error, const ProgressSpan& progress)
+{
     const Stopwatch resampleTime;
-    if (!ResampleBands(in, *mapping, extent, grid, options, out, error, bar)) return false;
+    const IO::XWindow& w = plan.outWindow;
+    out = Raster();
+    out.hasGeo = true;
+    out.left = plan.left + w.xOff * plan.colSpacing;
+    out.top = plan.top - w.yOff * plan.rowSpacing;
+    out.colSpacing = plan.colSpacing;
+    out.rowSpacing = plan.rowSpacing;
+    out.crs = in.crs;
+    const int nb = in.BandCount();
+    out.bands.resize(nb);
+    for (int b = 0; b < nb; ++b) {
+        out.noData.push_back(Background(in, options, b));
+        if (!out.bands[b].AllocExact(w.ySize, w.xSize, in.DataType())) {
+            error = "out of memory for the output grid";
+            return false;
+        }
+    }
+    out.ApplyGeo();
+    MT::XResamplePixels resampler;
+    resampler.SetRounding(options.rounding);
+    WindowWarp window(*plan.mapping, w, plan.srcWindow);
+    const bool whole = w.xOff == 0 && w.yOff == 0 && w.xSize == plan.width && w.ySize == plan.height &&
+                       plan.srcWindow.xOff == 0 && plan.srcWindow.yOff == 0;
+    WarpMapping& mapping = *plan.mapping;
+    for (int b = 0; b < nb; ++b) {
+        const double background = *out.noData[b];
+        // Source no-data never enters an interpolated value; in a real band
+        // without one, NaN samples are kept out all the same.
+        const std::optional<double> srcNoData = SourceNoData(in, options, b);
+        if (srcNoData) resampler.SetSourceNoData(true, *srcNoData);
+        else resampler.SetSourceNoData(IsRealSampleType(in.DataType()), NAN_REAL64);
+        auto job = [&] {
+            // The whole grid maps directly, so the resampler can take its
+            // mapping-specific kernels; a window maps through the shift.
+            if (!whole) return resampler.ResampleByWarp(&in.bands[b], &out.bands[b], &window, options.interpolation,
+                                                        background);
+            return mapping.projective ? resampler.ResampleByProjective(&in.bands[b], &out.bands[b], &mapping.proj,
+                                                                       options.interpolation, background)
+                                      : resampler.ResampleByWarp(&in.bands[b], &out.bands[b], &mapping.poly,
+                                                                 options.interpolation, background);
+        };
+        const ProgressSpan part = progress.Part(static_cast<double>(b) / nb, static_cast<double>(b + 1) / nb);
+        if (!RunWithProgress(resampler, job, part)) {
+            error = "resampling failed";
+            return false;
+        }
+    }
     result.resampleSeconds = resampleTime.Seconds();
     return true;
+}
+
+bool WarpRaster(const Raster& in, const std::vector<tagXGCP>& gcps, const WarpOptions& options, Raster& out,
+                WarpResult& result, std::string& error, const ProgressSpan& progress)
+{
+    WarpPlan plan;
+    if (!PlanWarp(in, gcps, options, plan, result, error)) return false;
+    return ResampleWarp(in, plan, options, out, result, error, progress);
 }
 
 } // namespace Pelmora::Tivra::Tool

@@ -11,12 +11,12 @@
 #include <tivra/mt/XWarpCoeff.h>
 
 #include <chrono>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace Pelmora::Tivra::Tool {
-
-class ProgressBar;
 
 /// Seconds since construction on the monotonic clock: the timer of every
 /// phase of a warp run.
@@ -37,11 +37,16 @@ struct WarpOptions {
     int cellCols = 1, cellRows = 1;
     int interpolation = XINTERP_BILINEAR;
     bool hasBackground = false;
-    double background = 0;
+    double background = 0;      ///< default: the source no-data value, else 0
+    bool hasSrcNoData = false;  ///< otherwise each source band's own no-data value
+    double srcNoData = 0;       ///< may be NaN
+    bool rounding = true;       ///< integer outputs rounded to nearest; false truncates
     int width = 0, height = 0;  ///< output size; 0 derives it
     double pixelSize = 0;       ///< output pixel size; 0 derives it
     bool hasExtent = false;     ///< otherwise the extent of the mapped image
     double xmin = 0, ymin = 0, xmax = 0, ymax = 0;
+    bool hasWindow = false;     ///< compute only this window of the output grid
+    IO::XWindow window;
 };
 
 /// One control point's residual: the fitted mapping's source position minus
@@ -63,16 +68,54 @@ struct WarpResult {
 /// projective); false for any other.
 bool ParseWarpMethod(const std::string& name, int& method);
 const char* WarpMethodName(int method);
-/// Parses an interpolation name (nearest, bilinear, cubic) into an
-/// _XINTERPOLATION value; false for any other.
+/// Parses an interpolation name into an _XINTERPOLATION value: nearest,
+/// bilinear, cubic (the separable cubic convolution, a = -0.5) or radial
+/// (the radial cubic kernel); false for any other.
 bool ParseInterpolation(const std::string& name, int& interpolation);
 const char* InterpolationName(int interpolation);
+/// True for the sample types that can hold NaN (the real types and their
+/// complex pairs); the others are integers, stored by the rounding rule.
+bool IsRealSampleType(int type);
+/// The no-data value of source band b: the one given for all bands, else
+/// the band's own.
+std::optional<double> SourceNoData(const Raster& in, const WarpOptions& options, int b);
+/// The value written where no valid source sample reaches, and declared the
+/// output's no-data: the one given, else the source no-data, else 0 (also
+/// for a NaN source no-data on an integer output, which cannot hold NaN).
+double Background(const Raster& in, const WarpOptions& options, int b);
+
 /// Used control points the method needs at least.
 int WarpPointsNeeded(int method);
 
-/// Rectifies in onto a north-up grid. gcps give image positions (pixel
-/// edges, (0, 0) the outer upper-left corner) and reference positions.
+struct WarpMapping;
+
+/// Everything a warp decides before it reads a pixel: the fitted mapping,
+/// the output grid, the window of it to compute and the source window that
+/// window needs.
+struct WarpPlan {
+    WarpPlan();
+    ~WarpPlan();
+    std::unique_ptr<WarpMapping> mapping;
+    int width = 0, height = 0;          ///< the whole output grid
+    double left = 0, top = 0, colSpacing = 1, rowSpacing = 1;
+    IO::XWindow outWindow;              ///< the part computed (the whole grid by default)
+    IO::XWindow srcWindow;              ///< the source samples it reads
+    bool touchesSource = true;          ///< false when no output pixel maps into the source
+};
+
+/// Fits the mapping and plans the output grid from the source's header (no
+/// pixels needed). gcps give image positions (pixel edges, (0, 0) the outer
+/// upper-left corner) and reference positions.
+bool PlanWarp(const Raster& header, const std::vector<tagXGCP>& gcps, const WarpOptions& options, WarpPlan& plan,
+              WarpResult& result, std::string& error);
+
+/// Resamples every band of in (the plan's source window of the source) into
+/// out, the plan's output window, band by band on every core.
+bool ResampleWarp(const Raster& in, const WarpPlan& plan, const WarpOptions& options, Raster& out,
+                  WarpResult& result, std::string& error, const ProgressSpan& progress = {});
+
+/// PlanWarp, then ResampleWarp of the whole of in.
 bool WarpRaster(const Raster& in, const std::vector<tagXGCP>& gcps, const WarpOptions& options, Raster& out,
-                WarpResult& result, std::string& error, ProgressBar* bar);
+                WarpResult& result, std::string& error, const ProgressSpan& progress = {});
 
 } // namespace Pelmora::Tivra::Tool

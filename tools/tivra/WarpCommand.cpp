@@ -1,23 +1,23 @@
 // tivra warp IN OUT --gcps FILE [options]: rectifies a raster onto a north-up
 // grid in the control points' reference system and prints the fit's
-// residuals.
+// residuals. The summary (input, fit, output grid) is printed from the
+// header and the control points alone, before any pixel is read; one
+// progress bar then follows the read, the resampling and the write.
 #include "Cli.h"
 #include "Commands.h"
 #include "Gcps.h"
 #include "Progress.h"
 #include "Warp.h"
 
+#include <ogr_spatialref.h>
+
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
 namespace Pelmora::Tivra::Tool {
 
 namespace {
-
-constexpr const char* kWarpUsage =
-    "usage: tivra warp IN OUT --gcps FILE [--method linear|affine|pseudoaffine|second|third|projective]\n"
-    "                  [--cells CxR] [--interp nearest|bilinear|cubic] [--background V]\n"
-    "                  [--size WxH | --pixel-size S] [--extent XMIN,YMIN,XMAX,YMAX] [--quiet]\n";
 
 /// Most cells of local fits along each axis. A cell has a fit of its own
 /// only with as many used points inside as the method has terms (3 for
@@ -26,16 +26,17 @@ constexpr const char* kWarpUsage =
 /// only fall back to the global fit.
 constexpr int kMaxCellsPerAxis = 64;
 
-int UsageError(const std::string& message)
-{
-    std::fprintf(stderr, "tivra warp: %s\n%s", message.c_str(), kWarpUsage);
-    return 2;
-}
+/// Shares of the progress bar: reading and writing move every byte once
+/// each, resampling computes every output sample; on the bundled data and on
+/// large rasters the three take time in about these proportions.
+constexpr double kReadShare = 0.25, kResampleShare = 0.5;
 
 /// What the command line asks for.
 struct WarpArguments {
     std::string inPath, outPath, gcpPath;
+    std::string assignedSrs;  ///< --a-srs, as the user gave it
     WarpOptions options;
+    WriteOptions write;
     bool quiet = false;
 };
 
@@ -45,6 +46,7 @@ bool ParseArguments(int argc, char** argv, WarpArguments& args, std::string& mes
 {
     std::vector<std::string> positional;
     WarpOptions& options = args.options;
+    message.clear();
     auto refuse = [&](const std::string& text) {
         message = text;
         return false;
@@ -69,8 +71,13 @@ bool ParseArguments(int argc, char** argv, WarpArguments& args, std::string& mes
             if (!value(v)) return refuse("--interp needs a method");
             if (!ParseInterpolation(v, options.interpolation)) return refuse("unknown interpolation '" + v + "'");
         } else if (arg == "--background") {
-            if (!value(v) || !ParseDouble(v, options.background)) return refuse("--background takes a number");
+            if (!value(v) || !ParseNumberOrNan(v, options.background)) return refuse("--background takes a number");
             options.hasBackground = true;
+        } else if (arg == "--srcnodata") {
+            if (!value(v) || !ParseNumberOrNan(v, options.srcNoData)) return refuse("--srcnodata takes a number or nan");
+            options.hasSrcNoData = true;
+        } else if (arg == "--truncate") {
+            options.rounding = false;
         } else if (arg == "--size") {
             if (!value(v) || !ParseIntPair(v, 'x', options.width, options.height) || options.width < 1 ||
                 options.height < 1)
@@ -90,6 +97,19 @@ bool ParseArguments(int argc, char** argv, WarpArguments& args, std::string& mes
             options.ymin = b;
             options.xmax = c;
             options.ymax = d;
+        } else if (arg == "--window") {
+            // Two pairs: XOFF,YOFF and XSIZE,YSIZE around the second comma.
+            const size_t at = value(v) ? v.find(',', v.find(',') + 1) : std::string::npos;
+            IO::XWindow& w = options.window;
+            if (at == std::string::npos || !ParseIntPair(v.substr(0, at), ',', w.xOff, w.yOff) ||
+                !ParseIntPair(v.substr(at + 1), ',', w.xSize, w.ySize) || w.xOff < 0 || w.yOff < 0 || w.xSize < 1 ||
+                w.ySize < 1)
+                return refuse("--window takes XOFF,YOFF,XSIZE,YSIZE (offsets from 0, sizes from 1)");
+            options.hasWindow = true;
+        } else if (arg == "--a-srs") {
+            if (!value(args.assignedSrs)) return refuse("--a-srs needs a reference system, e.g. EPSG:32618");
+        } else if (TakeWriteOption(argc, argv, i, args.write, message)) {
+            if (!message.empty()) return false;
         } else if (arg == "--quiet" || arg == "-q") {
             args.quiet = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
@@ -106,33 +126,42 @@ bool ParseArguments(int argc, char** argv, WarpArguments& args, std::string& mes
     return true;
 }
 
-/// Seconds of the phases that the command times itself.
-struct CommandTimes {
-    double read = 0, write = 0;
-};
-
-void PrintReport(const WarpArguments& args, const Raster& in, size_t nGcps, const Raster& out, const WarpResult& result,
-                 const CommandTimes& times)
+/// The summary: input, fit, residuals and the output grid, all known before
+/// the first pixel is read.
+void PrintSummary(const WarpArguments& args, const Raster& in, size_t nGcps, const WarpPlan& plan,
+                  const WarpResult& result)
 {
     const WarpOptions& options = args.options;
-    std::printf("%s: %d x %d, %zu band(s) %s -> %s\n", args.inPath.c_str(), in.Cols(), in.Rows(), in.bands.size(),
+    std::printf("%s: %d x %d, %d band(s) %s -> %s\n", args.inPath.c_str(), in.Cols(), in.Rows(), in.BandCount(),
                 SampleTypeName(in.DataType()), args.outPath.c_str());
     std::printf("method %s, %d of %zu control points used, cells %d x %d, %s interpolation\n",
                 WarpMethodName(options.method), result.used, nGcps, options.cellCols, options.cellRows,
                 InterpolationName(options.interpolation));
-    std::printf("output %d x %d pixels of %.6g x %.6g, upper left (%.6f, %.6f)", out.Cols(), out.Rows(),
-                out.colSpacing, out.rowSpacing, out.left, out.top);
-    if (out.epsg) std::printf(", EPSG:%d", out.epsg);
-    std::printf(", background %g\n", out.noData);
+    std::printf("output %d x %d pixels of %.6g x %.6g, upper left (%.6f, %.6f)", plan.width, plan.height,
+                plan.colSpacing, plan.rowSpacing, plan.left, plan.top);
+    const std::string crs = in.CrsName();
+    if (!crs.empty()) std::printf(", %s", crs.c_str());
+    std::printf(", background %s", FormatNumber(Background(in, options, 0)).c_str());
+    if (!options.hasBackground && SourceNoData(in, options, 0)) std::printf(" (the source no-data)");
+    std::printf("\n");
+    if (const auto v = SourceNoData(in, options, 0))
+        std::printf("source no-data %s: left out of every interpolated value\n", FormatNumber(*v).c_str());
+    if (!IsRealSampleType(in.DataType()))
+        std::printf("integer samples %s\n", options.rounding ? "rounded to nearest" : "truncated toward zero");
+    if (options.hasWindow) {
+        const IO::XWindow &w = plan.outWindow, &s = plan.srcWindow;
+        std::printf("window %d,%d,%d,%d of the output", w.xOff, w.yOff, w.xSize, w.ySize);
+        if (plan.touchesSource) std::printf(", reading source window %d,%d,%d,%d\n", s.xOff, s.yOff, s.xSize, s.ySize);
+        else std::printf(", outside the source: all background\n");
+    }
     std::printf("RMS residual: x %.4f px, y %.4f px (source pixels, used points)\n", result.rmsX, result.rmsY);
     if (!args.quiet) {
         std::printf("%6s %5s %10s %10s\n", "id", "used", "dx px", "dy px");
         for (const PointResidual& r : result.residuals)
             std::printf("%6d %5s %10.4f %10.4f\n", r.id, r.used ? "yes" : "check", r.dx, r.dy);
     }
-    const double total = times.read + result.fitSeconds + result.resampleSeconds + times.write;
-    std::printf("time %.3f s: read %.3f, fit %.3f, resample %.3f, write %.3f\n", total, times.read, result.fitSeconds,
-                result.resampleSeconds, times.write);
+    // Shown now, before the long phases, even when standard output is a file.
+    std::fflush(stdout);
 }
 
 } // namespace
@@ -141,28 +170,53 @@ int RunWarp(int argc, char** argv)
 {
     WarpArguments args;
     std::string error;
-    if (!ParseArguments(argc, argv, args, error)) return UsageError(error);
-    if (!IsWritableFormat(args.outPath, error)) return Fail(error);
+    if (!ParseArguments(argc, argv, args, error)) return UsageError("warp", error);
+    if (!CheckOutput(args.outPath, args.write, XDT_NONE, error)) return Fail(error);
 
-    CommandTimes times;
-    const Stopwatch readTime;
-    Raster in;
-    if (!ReadRaster(args.inPath, in, error)) return Fail(error);
+    const Stopwatch openTime;
+    RasterReader reader;
+    if (!reader.Open(args.inPath, error)) return Fail(error);
+    Raster header = reader.Header();
+    if (!args.assignedSrs.empty()) {
+        OGRSpatialReference srs;
+        char* wkt = nullptr;
+        const char* options[] = {"FORMAT=WKT2", nullptr};
+        if (srs.SetFromUserInput(args.assignedSrs.c_str()) != OGRERR_NONE || srs.exportToWkt(&wkt, options) != OGRERR_NONE)
+            return UsageError("warp", "--a-srs: '" + args.assignedSrs + "' is not a reference system GDAL knows (" +
+                                          IO::LastGdalError("no reason given") + ")");
+        header.crs = wkt;
+        CPLFree(wkt);
+    }
+    if (!CheckOutput(args.outPath, args.write, header.DataType(), error)) return Fail(error);
+    if (args.options.hasBackground && std::isnan(args.options.background) && !IsRealSampleType(header.DataType()))
+        return UsageError("warp", std::string("--background nan: ") + SampleTypeName(header.DataType()) +
+                                      " samples cannot hold NaN");
     std::vector<tagXGCP> gcps;
     if (!ReadGcps(args.gcpPath, gcps, error)) return Fail(error);
-    times.read = readTime.Seconds();
-
-    ProgressBar bar("resampling");
-    Raster out;
+    WarpPlan plan;
     WarpResult result;
-    if (!WarpRaster(in, gcps, args.options, out, result, error, &bar)) return Fail(error);
+    if (!PlanWarp(header, gcps, args.options, plan, result, error)) return Fail(error);
+    const double openSeconds = openTime.Seconds();
+    PrintSummary(args, header, gcps.size(), plan, result);
+
+    ProgressBar bar("warp");
+    const ProgressSpan all = bar.All();
+    const Stopwatch readTime;
+    Raster in;
+    if (!reader.Read(in, error, &plan.srcWindow, all.Part(0, kReadShare))) return Fail(error);
+    in.crs = header.crs;
+    const double readSeconds = openSeconds - result.fitSeconds + readTime.Seconds();
+    Raster out;
+    if (!ResampleWarp(in, plan, args.options, out, result, error, all.Part(kReadShare, kReadShare + kResampleShare)))
+        return Fail(error);
+    const Stopwatch writeTime;
+    if (!WriteRaster(args.outPath, out, args.write, error, all.Part(kReadShare + kResampleShare, 1.0))) return Fail(error);
+    const double writeSeconds = writeTime.Seconds();
     bar.Finish();
 
-    const Stopwatch writeTime;
-    if (!WriteRasterAtomic(args.outPath, out, error)) return Fail(error);
-    times.write = writeTime.Seconds();
-
-    PrintReport(args, in, gcps.size(), out, result, times);
+    const double total = readSeconds + result.fitSeconds + result.resampleSeconds + writeSeconds;
+    std::printf("time %.3f s: read %.3f, fit %.3f, resample %.3f, write %.3f\n", total, readSeconds, result.fitSeconds,
+                result.resampleSeconds, writeSeconds);
     return 0;
 }
 

@@ -1,30 +1,44 @@
 // tivra_test_data: makes inputs for the tivra program's end-to-end tests and
-// reads results back, independently of the program's own subcommands.
+// reads results back through GDAL directly, independently of the program's
+// own code.
 //
-//   pattern OUT.tif COLS ROWS TYPE   a raster with v(c, r) = 100 + 3c + 2r
-//                                    (Float32) or (7c + 3r) mod 251 (UInt8)
-//   rawtiff OUT.tif BANDS BITS       a TIFF of a layout the program refuses
+//   pattern OUT COLS ROWS TYPE [BANDS [OPTION=VALUE...]]
+//                                    a GeoTIFF (creation options after the
+//                                    band count, e.g. TILED=YES) with
+//                                    v(b, c, r) = 100 + 3c + 2r + 10b, or
+//                                    (7c + 3r + 40b) mod 251 for Byte;
+//                                    upper left (0, 0), pixels of 1, EPSG:32611
+//   spike OUT N VALUE                an N x N Float32 raster of zeros with VALUE
+//                                    (a number or nan) at the centre
+//   dem OUT                          a 60 x 50 Int16 ramp 500 + c + r with a
+//                                    6 x 6 hole of -9999, its no-data value
 //   info FILE                        cols rows bands type left top dx dy epsg
+//   nodata FILE                      each band's no-data value, or "none"
 //   probe FILE ROW COL               the band values and the pixel centre X Y
 //   libstats FILE                    Xfn::GetStatistics of every band
+//   diff A B                         samples differing, samples compared, the
+//                                    largest difference, and the samples differing
+//                                    where neither is A's no-data value (exit 2
+//                                    if the shapes differ)
 //   cameragcps OUT.csv N SIGMA SEED  N control points of a known aerial frame
 //                                    camera, image noise SIGMA px; prints
 //                                    the camera's nine parameters
-#include "../RasterIO.h"
-
+#include <tivra/grid/XGrid.h>
 #include <tivra/grid/XStatistics.h>
 
-#include <tiffio.h>
+#include <gdal_priv.h>
+#include <ogr_spatialref.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
 using namespace Pelmora::Tivra;
-using namespace Pelmora::Tivra::Tool;
 
 namespace {
 
@@ -34,12 +48,105 @@ int Die(const std::string& message)
     return 1;
 }
 
-bool Read(const char* path, Raster& raster)
+using Dataset = std::unique_ptr<GDALDataset, void (*)(GDALDataset*)>;
+
+void Close(GDALDataset* d)
 {
-    std::string error;
-    if (ReadRaster(path, raster, error)) return true;
-    Die(error);
-    return false;
+    if (d) GDALClose(d);
+}
+
+Dataset Open(const char* path)
+{
+    Dataset d(GDALDataset::Open(path, GDAL_OF_RASTER | GDAL_OF_READONLY), Close);
+    if (!d) Die(std::string("cannot open ") + path + ": " + CPLGetLastErrorMsg());
+    return d;
+}
+
+/// One band as doubles, row after row.
+std::vector<double> Samples(GDALDataset& d, int band)
+{
+    const int cols = d.GetRasterXSize(), rows = d.GetRasterYSize();
+    std::vector<double> v(static_cast<size_t>(cols) * rows);
+    if (d.GetRasterBand(band)->RasterIO(GF_Read, 0, 0, cols, rows, v.data(), cols, rows, GDT_Float64, 0, 0) != CE_None)
+        v.clear();
+    return v;
+}
+
+const char* TypeName(GDALDataType t) { return t == GDT_Byte ? "UInt8" : GDALGetDataTypeName(t); }
+
+int Pattern(int argc, char** argv)
+{
+    const int cols = std::atoi(argv[3]), rows = std::atoi(argv[4]);
+    const std::string typeName = std::string(argv[5]) == "UInt8" ? "Byte" : argv[5];
+    const GDALDataType type = GDALGetDataTypeByName(typeName.c_str());
+    const int bands = argc > 6 ? std::atoi(argv[6]) : 1;
+    CPLStringList options;
+    for (int i = 7; i < argc; ++i) options.AddString(argv[i]);
+    GDALDriver* gtiff = GetGDALDriverManager()->GetDriverByName("GTiff");
+    Dataset d(gtiff->Create(argv[2], cols, rows, bands, type, options.List()), Close);
+    if (!d) return Die(std::string("cannot create ") + argv[2] + ": " + CPLGetLastErrorMsg());
+    double t[6] = {0, 1, 0, 0, 0, -1};
+    d->SetGeoTransform(t);
+    OGRSpatialReference srs;
+    srs.importFromEPSG(32611);
+    d->SetSpatialRef(&srs);
+    std::vector<double> v(static_cast<size_t>(cols) * rows);
+    for (int b = 0; b < bands; ++b) {
+        for (int r = 0; r < rows; ++r)
+            for (int c = 0; c < cols; ++c)
+                v[static_cast<size_t>(r) * cols + c] =
+                    type == GDT_Byte ? double((7 * c + 3 * r + 40 * b) % 251) : 100.0 + 3.0 * c + 2.0 * r + 10.0 * b;
+        if (d->GetRasterBand(b + 1)->RasterIO(GF_Write, 0, 0, cols, rows, v.data(), cols, rows, GDT_Float64, 0, 0) !=
+            CE_None)
+            return Die(CPLGetLastErrorMsg());
+    }
+    return 0;
+}
+
+/// A GeoTIFF of the given samples: upper left (0, 0), pixels of 1, EPSG:32611.
+int Write(const char* path, int cols, int rows, GDALDataType type, const std::vector<double>& v, const double* noData)
+{
+    GDALDriver* gtiff = GetGDALDriverManager()->GetDriverByName("GTiff");
+    Dataset d(gtiff->Create(path, cols, rows, 1, type, nullptr), Close);
+    if (!d) return Die(std::string("cannot create ") + path + ": " + CPLGetLastErrorMsg());
+    double t[6] = {0, 1, 0, 0, 0, -1};
+    d->SetGeoTransform(t);
+    OGRSpatialReference srs;
+    srs.importFromEPSG(32611);
+    d->SetSpatialRef(&srs);
+    if (noData) d->GetRasterBand(1)->SetNoDataValue(*noData);
+    std::vector<double> copy = v;
+    if (d->GetRasterBand(1)->RasterIO(GF_Write, 0, 0, cols, rows, copy.data(), cols, rows, GDT_Float64, 0, 0) != CE_None)
+        return Die(CPLGetLastErrorMsg());
+    return 0;
+}
+
+int Diff(const char* a, const char* b)
+{
+    Dataset da = Open(a), db = Open(b);
+    if (!da || !db) return 1;
+    if (da->GetRasterXSize() != db->GetRasterXSize() || da->GetRasterYSize() != db->GetRasterYSize() ||
+        da->GetRasterCount() != db->GetRasterCount()) {
+        std::printf("shapes differ\n");
+        return 2;
+    }
+    unsigned long long differing = 0, compared = 0, differingValid = 0;
+    double largest = 0;
+    for (int band = 1; band <= da->GetRasterCount(); ++band) {
+        const std::vector<double> x = Samples(*da, band), y = Samples(*db, band);
+        int has = 0;
+        const double noData = da->GetRasterBand(band)->GetNoDataValue(&has);
+        for (size_t i = 0; i < x.size(); ++i) {
+            ++compared;
+            // Bit-equal samples, and NaN against NaN, are the same.
+            if (x[i] == y[i] || (std::isnan(x[i]) && std::isnan(y[i]))) continue;
+            ++differing;
+            largest = std::max(largest, std::fabs(x[i] - y[i]));
+            if (!has || (x[i] != noData && y[i] != noData)) ++differingValid;
+        }
+    }
+    std::printf("%llu %llu %.9g %llu\n", differing, compared, largest, differingValid);
+    return 0;
 }
 
 /// A uniform double in (0, 1) from one 32-bit draw of the generator, whose
@@ -104,63 +211,77 @@ int CameraGcps(const char* path, int n, double sigma, unsigned seed)
 
 int main(int argc, char** argv)
 {
-    if (argc < 3) return Die("usage: pattern|rawtiff|info|probe|libstats|cameragcps ...");
+    GDALAllRegister();
+    CPLSetErrorHandler(CPLQuietErrorHandler);
+    if (argc < 3) return Die("usage: pattern|info|nodata|probe|libstats|diff|cameragcps ...");
     const std::string cmd = argv[1];
-    std::string error;
-    if (cmd == "pattern" && argc == 6) {
-        const int cols = std::atoi(argv[3]), rows = std::atoi(argv[4]);
-        const bool real = std::string(argv[5]) == "Float32";
-        Raster r;
-        r.bands.resize(1);
-        r.bands[0].AllocExact(rows, cols, real ? XDT_REAL32 : XDT_UINT08);
-        for (int y = 0; y < rows; ++y)
-            for (int x = 0; x < cols; ++x)
-                r.bands[0].SetFromREAL64(y, x, real ? 100.0 + 3.0 * x + 2.0 * y : double((7 * x + 3 * y) % 251));
-        r.hasGeo = true;
-        r.left = 0;
-        r.top = 0;
-        r.epsg = 32611;
-        r.ApplyGeo();
-        return WriteRaster(argv[2], argv[2], r, error) ? 0 : Die(error);
+    if (cmd == "pattern" && argc >= 6) return Pattern(argc, argv);
+    if (cmd == "diff" && argc == 4) return Diff(argv[2], argv[3]);
+    if (cmd == "spike" && argc == 5) {
+        const int n = std::atoi(argv[3]);
+        std::vector<double> v(static_cast<size_t>(n) * n, 0.0);
+        v[static_cast<size_t>(n / 2) * n + n / 2] = std::string(argv[4]) == "nan" ? std::nan("") : std::atof(argv[4]);
+        return Write(argv[2], n, n, GDT_Float32, v, nullptr);
     }
-    if (cmd == "rawtiff" && argc == 5) {
-        const int bands = std::atoi(argv[3]), bits = std::atoi(argv[4]);
-        TIFF* t = TIFFOpen(argv[2], "w");
-        if (!t) return Die("cannot create file");
-        TIFFSetField(t, TIFFTAG_IMAGEWIDTH, 16u);
-        TIFFSetField(t, TIFFTAG_IMAGELENGTH, 16u);
-        TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, static_cast<uint16_t>(bands));
-        TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, static_cast<uint16_t>(bits));
-        TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-        TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
-        std::vector<uint8_t> line(TIFFScanlineSize(t));
-        for (uint32_t y = 0; y < 16; ++y) TIFFWriteScanline(t, line.data(), y, 0);
-        TIFFClose(t);
-        return 0;
+    if (cmd == "dem" && argc == 3) {
+        const int cols = 60, rows = 50;
+        const double hole = -9999;
+        std::vector<double> v(static_cast<size_t>(cols) * rows);
+        for (int r = 0; r < rows; ++r)
+            for (int c = 0; c < cols; ++c)
+                v[static_cast<size_t>(r) * cols + c] = r >= 20 && r < 26 && c >= 30 && c < 36 ? hole : 500 + c + r;
+        return Write(argv[2], cols, rows, GDT_Int16, v, &hole);
     }
     if (cmd == "cameragcps" && argc == 6)
         return CameraGcps(argv[2], std::atoi(argv[3]), std::atof(argv[4]), unsigned(std::atoi(argv[5])));
-    Raster r;
-    if (!Read(argv[2], r)) return 1;
+    Dataset d = Open(argv[2]);
+    if (!d) return 1;
+    const int cols = d->GetRasterXSize(), rows = d->GetRasterYSize(), bands = d->GetRasterCount();
+    double t[6] = {0, 1, 0, 0, 0, 1};
+    d->GetGeoTransform(t);
     if (cmd == "info") {
-        std::printf("%d %d %zu %s %.6f %.6f %.6f %.6f %d\n", r.Cols(), r.Rows(), r.bands.size(),
-                    SampleTypeName(r.DataType()), r.left, r.top, r.colSpacing, r.rowSpacing, r.epsg);
+        int epsg = 0;
+        if (const OGRSpatialReference* srs = d->GetSpatialRef()) {
+            OGRSpatialReference copy(*srs);
+            copy.AutoIdentifyEPSG();
+            const char* code = copy.GetAuthorityCode(nullptr);
+            epsg = code ? std::atoi(code) : 0;
+        }
+        std::printf("%d %d %d %s %.6f %.6f %.6f %.6f %d\n", cols, rows, bands,
+                    TypeName(d->GetRasterBand(1)->GetRasterDataType()), t[0], t[3], t[1], -t[5], epsg);
+        return 0;
+    }
+    if (cmd == "nodata") {
+        for (int b = 1; b <= bands; ++b) {
+            int has = 0;
+            const double v = d->GetRasterBand(b)->GetNoDataValue(&has);
+            if (has) std::printf("%.17g%s", v, b < bands ? " " : "\n");
+            else std::printf("none%s", b < bands ? " " : "\n");
+        }
         return 0;
     }
     if (cmd == "probe" && argc == 5) {
         const int row = std::atoi(argv[3]), col = std::atoi(argv[4]);
-        if (row < 0 || col < 0 || row >= r.Rows() || col >= r.Cols()) return Die("outside the raster");
-        for (const XGrid& b : r.bands) std::printf("%.9g ", b.GetAsREAL64(row, col));
-        std::printf("%.9f %.9f\n", r.left + (col + 0.5) * r.colSpacing, r.top - (row + 0.5) * r.rowSpacing);
+        if (row < 0 || col < 0 || row >= rows || col >= cols) return Die("outside the raster");
+        for (int b = 1; b <= bands; ++b) {
+            double v = 0;
+            if (d->GetRasterBand(b)->RasterIO(GF_Read, col, row, 1, 1, &v, 1, 1, GDT_Float64, 0, 0) != CE_None)
+                return Die(CPLGetLastErrorMsg());
+            std::printf("%.9g ", v);
+        }
+        std::printf("%.9f %.9f\n", t[0] + (col + 0.5) * t[1], t[3] + (row + 0.5) * t[5]);
         return 0;
     }
     if (cmd == "libstats") {
-        const double noData = r.hasNoData ? r.noData : NAN_REAL64;
-        for (size_t b = 0; b < r.bands.size(); ++b) {
+        for (int b = 1; b <= bands; ++b) {
+            std::vector<double> v = Samples(*d, b);
+            XGrid grid(v.data(), rows, cols, XDT_REAL64, false);
+            int has = 0;
+            const double noData = d->GetRasterBand(b)->GetNoDataValue(&has);
             uint64_t n = 0;
             double mn, mx, mean, sd;
-            Xfn::GetStatistics(r.bands[b], 1, 0, 1, 0, noData, n, mn, mx, mean, sd);
-            std::printf("band %zu count %llu min %.6g max %.6g mean %.6g std %.6g\n", b + 1,
+            Xfn::GetStatistics(grid, 1, 0, 1, 0, has ? noData : NAN_REAL64, n, mn, mx, mean, sd);
+            std::printf("band %d count %llu min %.17g max %.17g mean %.17g std %.17g\n", b,
                         static_cast<unsigned long long>(n), mn, mx, mean, sd);
         }
         return 0;

@@ -22,4 +22,10 @@ done
 "$TIVRA" colorize "$dem" geo.tif --palette Nature || fail "GeoTIFF output"
 set -- $("$HELPER" info geo.tif)
 [ "$5 $6 $9" = "386573.655454 3805967.827628 32611" ] || fail "geo.tif geo-reference '$5 $6 $9'"
+# --nodata 0.1 on a Float32 band means the float nearest 0.1 the samples
+# hold: those pixels are no-data (black), not a dark grey on a 0..1 stretch.
+gdal_create -q -of GTiff -outsize 4 3 -bands 1 -ot Float32 -burn 0.1 tenth.tif || fail "gdal_create"
+"$TIVRA" colorize tenth.tif tenth.png --palette Grey --stretch 0,1 --nodata 0.1 > /dev/null || fail "colorize of 0.1"
+set -- $("$HELPER" probe tenth.png 1 2)
+[ "$1 $2 $3" = "0 0 0" ] || fail "Float32 no-data 0.1 coloured '$1 $2 $3'"
 finish

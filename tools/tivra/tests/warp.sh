@@ -74,4 +74,43 @@ for p in "360 400" "100 650" "600 120"; do
   b=$("$HELPER" probe landsat.tif $p | cut -d' ' -f1-3)
   [ "$a" = "$b" ] || fail "landsat pixel ($p): '$b', original '$a'"
 done
+
+# The output carries its no-data value: the background given, else the
+# input's own.
+[ "$("$HELPER" nodata affine.tif)" = "-1" ] || fail "affine.tif no-data '$("$HELPER" nodata affine.tif)', expected -1"
+gdal_translate -q -a_nodata 5 ramp.tif ramp_nd.tif || fail "gdal_translate -a_nodata"
+"$TIVRA" warp ramp_nd.tif nd.tif --gcps ramp.gcps.csv --pixel-size 5 > nd.txt || fail "warp of ramp_nd.tif"
+[ "$("$HELPER" nodata nd.tif)" = 5 ] || fail "nd.tif no-data '$("$HELPER" nodata nd.tif)', expected the input's 5"
+grep -q "background 5 (the source no-data)" nd.txt || fail "nd: summary does not name the background"
+
+# Any band count: 2 bands, and RGBA with its alpha band.
+for layout in "2 Int16" "4 UInt8 PHOTOMETRIC=RGB ALPHA=YES"; do
+  set -- $layout
+  "$HELPER" pattern "b$1.tif" 60 40 "$2" "$1" ${3:-} ${4:-} || fail "making a $1-band raster"
+  "$TIVRA" warp "b$1.tif" "w$1.tif" --gcps ramp.gcps.csv --pixel-size 5 > "b$1.txt" 2>&1 || fail "$1 bands: $(cat "b$1.txt")"
+  set -- $("$HELPER" info "w$1.tif")
+  [ "$3" = "${layout%% *}" ] || fail "w${layout%% *}.tif has $3 bands"
+done
+
+# Other input formats: the same ramp as an ERDAS Imagine file warps to the
+# same samples.
+gdal_translate -q -of HFA ramp.tif ramp.img || fail "gdal_translate -of HFA"
+"$TIVRA" warp ramp.img hfa.tif --gcps ramp.gcps.csv --method affine --pixel-size 5 --background -1 > hfa.txt ||
+  fail "warp of an HFA file"
+set -- $("$HELPER" diff hfa.tif affine.tif)
+[ "${1:-}" = 0 ] || fail "HFA input: $* samples differ"
+
+# Reference systems: carried from the input, or assigned with --a-srs.
+[ "$("$HELPER" info affine.tif | cut -d' ' -f9)" = 32611 ] || fail "affine.tif lost the input's EPSG:32611"
+"$TIVRA" warp ramp.tif srs.tif --gcps ramp.gcps.csv --pixel-size 5 --a-srs EPSG:32610 > srs.txt || fail "--a-srs"
+[ "$("$HELPER" info srs.tif | cut -d' ' -f9)" = 32610 ] || fail "--a-srs EPSG:32610 not written"
+grep -q "EPSG:32610" srs.txt || fail "--a-srs: the summary does not name EPSG:32610"
+
+# Creation options and an explicit format.
+"$TIVRA" warp ramp.tif deflate.tif --gcps ramp.gcps.csv --pixel-size 5 --co COMPRESS=DEFLATE --co TILED=YES > /dev/null ||
+  fail "--co COMPRESS=DEFLATE"
+gdalinfo deflate.tif | grep -q "COMPRESSION=DEFLATE" || fail "deflate.tif is not compressed"
+"$TIVRA" warp ramp.tif cog.tif --gcps ramp.gcps.csv --pixel-size 5 --of COG > /dev/null || fail "--of COG"
+gdalinfo cog.tif | grep -q "LAYOUT=COG" || fail "cog.tif is not a cloud-optimised GeoTIFF"
+[ -z "$(ls -A | grep -v '^ramp' | grep -e '\.tmp' -e '\.aux\.xml')" ] || fail "temporary or side files left: $(ls -A | grep -e '\.tmp' -e '\.aux')"
 finish

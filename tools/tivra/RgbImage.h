@@ -1,8 +1,10 @@
-// A minimal PNG writer over libpng: 8-bit RGB images, no interlacing.
+// An 8-bit RGB drawing surface for the palette sheet, written out as a
+// three-band raster in any format GDAL writes.
 #pragma once
 
+#include "RasterIO.h"
+
 #include <cstdint>
-#include <string>
 #include <vector>
 
 namespace Pelmora::Tivra::Tool {
@@ -15,10 +17,8 @@ struct RgbImage {
 
     RgbImage(int w, int h, uint8_t r, uint8_t g, uint8_t b);
     void Set(int x, int y, uint8_t r, uint8_t g, uint8_t b);
+    /// Three UInt8 bands (red, green, blue), no geo-reference.
+    Raster ToRaster() const;
 };
-
-/// Writes the image as a PNG file. Returns false and a message in error when
-/// the file cannot be created or libpng reports a failure.
-bool WritePng(const std::string& path, const RgbImage& image, std::string& error);
 
 } // namespace Pelmora::Tivra::Tool
