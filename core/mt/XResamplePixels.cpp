@@ -175,7 +175,8 @@ RowKernel<Mapper> FindRowKernel(int srcType, int dstType, int method, const RowR
 
 /// Runs rows nIndex, nIndex + n, ... with a row kernel for the mapper when
 /// the grids have one and the kernels allow it, else through the general
-/// path; reports progress.
+/// path; reports progress. A stop request ends the loop between rows, so every
+/// row is either resampled or still holds the background.
 template <class Mapper>
 void ProcessRows(XResamplePixels& job, WorkerGrids& grids, const Mapper& map, XResamplePixels::eKernels kernels,
                  int nIndex, int n)
@@ -196,7 +197,7 @@ void ProcessRows(XResamplePixels& job, WorkerGrids& grids, const Mapper& map, XR
     const int rows = dst.GetRSize();
     const int mine = nIndex < rows ? (rows - nIndex + n - 1) / n : 0;
     int done = 0;
-    for (int r = nIndex; r < rows; r += n) {
+    for (int r = nIndex; r < rows && !job.IsStopping(); r += n) {
         if (kernel) {
             kernel(src, dst, map, rule, r);
         } else {

@@ -32,7 +32,10 @@ struct XCoordMap {
 /// outside the source, keep it. Destination row r is computed by worker
 /// r mod n of the pool, so the image does not depend on the worker count.
 /// Each worker reports its share of rows done through OnMessagePercent, so
-/// GetPercent() follows the job from another thread.
+/// GetPercent() follows the job from another thread. Stop() (or a subclass
+/// setting m_bStop during the pass) ends every worker after its current row:
+/// the run then returns false and each destination row holds either its
+/// resampled values or the background.
 ///
 /// In-memory grids of one of the common one-channel types (UINT08, UINT16,
 /// SINT16, REAL32, REAL64), the same on both sides, take row kernels compiled
