@@ -38,6 +38,17 @@ XWindow WholeOr(const XWindow* window, int cols, int rows)
     return window ? *window : XWindow{0, 0, cols, rows};
 }
 
+/// The extra argument of RasterIO that reports progress to progress.
+GDALRasterIOExtraArg ProgressArgument(GDALProgressFunc progress, void* progressData)
+{
+    GDALRasterIOExtraArg extra;
+    INIT_RASTERIO_EXTRA_ARG(extra);
+    extra.pfnProgress = progress;
+    extra.pProgressData = progressData;
+    return extra;
+}
+
+
 } // namespace
 
 int DataTypeFromGdal(int gdalType)
@@ -102,10 +113,7 @@ bool ReadGrid(GDALRasterBand* band, XGrid& grid, std::string& error, const XWind
         error = "out of memory for " + std::to_string(w.xSize) + " x " + std::to_string(w.ySize) + " samples";
         return false;
     }
-    GDALRasterIOExtraArg extra;
-    INIT_RASTERIO_EXTRA_ARG(extra);
-    extra.pfnProgress = progress;
-    extra.pProgressData = progressData;
+    GDALRasterIOExtraArg extra = ProgressArgument(progress, progressData);
     CPLErrorReset();
     if (band->RasterIO(GF_Read, w.xOff, w.yOff, w.xSize, w.ySize, grid.GetData(), w.xSize, w.ySize, gdalType, 0, 0,
                        &extra) != CE_None) {
@@ -134,10 +142,7 @@ bool WriteGrid(const XGrid& grid, GDALRasterBand* band, std::string& error, int 
         error = "grid outside the band";
         return false;
     }
-    GDALRasterIOExtraArg extra;
-    INIT_RASTERIO_EXTRA_ARG(extra);
-    extra.pfnProgress = progress;
-    extra.pProgressData = progressData;
+    GDALRasterIOExtraArg extra = ProgressArgument(progress, progressData);
     CPLErrorReset();
     if (band->RasterIO(GF_Write, xOff, yOff, cols, rows, grid.GetData(), cols, rows,
                        static_cast<GDALDataType>(gdalType), 0, 0, &extra) != CE_None) {
