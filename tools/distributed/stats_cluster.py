@@ -11,8 +11,10 @@ with the library's statistics merge and prints the count, extremes, mean and
 standard deviation of each band. For integer samples these equal the
 single-process figures exactly while the sums of squares stay below 2^53
 (about 9.0e15: any 8-bit raster of up to 1.3e11 samples; a 16-bit one of
-values up to 1000 over 9e9 samples); real samples are summed in another
-order, and the mean and deviation agree to a relative 1e-12. The stretch
+values up to 1000 over 9e9 samples). Real samples are summed in another
+order: over n samples the mean agrees to a relative 2 n 2^-53 and the
+deviation to a relative n 2^-53 (1 + mean^2 / deviation^2), the rounding
+bound of sequential sums (the README gives figures). The stretch
 and the histogram need every sample's bin over the whole range and are not
 merged: they are left out.
 """

@@ -101,7 +101,9 @@ def grid_size(fit_path):
 def assemble(tile_paths, out_path, driver, output, scratch):
     """The tiles as one raster at out_path, through a VRT; the output
     appears, with any side file, only when complete."""
-    vrt = gdal.BuildVRT(os.path.join(scratch, "mosaic.vrt"), tile_paths)
+    # Every tile has the grid's own pixel size; "highest" keeps it as it is,
+    # where the default average of equal sizes can round away a last bit.
+    vrt = gdal.BuildVRT(os.path.join(scratch, "mosaic.vrt"), tile_paths, resolution="highest")
     options = [output[i + 1] for i in range(0, len(output), 2) if output[i] == "--co"]
     folder, name = os.path.split(os.path.abspath(out_path))
     temp = os.path.join(folder, f".{name}.tmp{os.getpid()}")
