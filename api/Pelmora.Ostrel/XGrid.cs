@@ -109,7 +109,7 @@ public partial class XGrid : IDisposable
     }
 
     /// <summary>Keeps the bytes reported to the collector equal to the native blocks owned.</summary>
-    private void UpdateMemoryPressure()
+    internal void UpdateMemoryPressure()
     {
         long bytes = 0;
         if (m_pGrid != IntPtr.Zero) bytes += Native.Grid.AllocSize(m_pGrid);

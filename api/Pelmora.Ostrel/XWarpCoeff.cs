@@ -5,7 +5,7 @@ namespace Pelmora.Ostrel;
 /// <summary>
 /// A polynomial plane-to-plane coordinate mapping (see <see cref="eWarpMethod"/>), owned in
 /// native memory. A new object maps nothing (method Null); <see cref="CreateRotation"/> builds a
-/// rotation, and the fitting services of the library produce fitted mappings.
+/// rotation, and <see cref="XWarp2D"/> fits one to control points.
 /// </summary>
 /// <remarks>
 /// Release it with <see cref="Dispose()"/>; a forgotten object is released by its finaliser. Any
@@ -19,7 +19,8 @@ public class XWarpCoeff : IDisposable
     /// <summary>Creates a mapping in the Null state.</summary>
     public XWarpCoeff() => m_pWC = Created(Native.Warp.New());
 
-    /// <summary>Creates a copy of <paramref name="other"/> (method, coefficients, residuals).</summary>
+    /// <summary>Creates a copy of <paramref name="other"/> (method, coefficients, residuals). Of an
+    /// <see cref="XWarp2D"/> only the global polynomial is copied, not its cells.</summary>
     /// <param name="other">The mapping to copy.</param>
     /// <exception cref="ArgumentNullException"><paramref name="other"/> is null.</exception>
     /// <exception cref="ObjectDisposedException"><paramref name="other"/> has been disposed.</exception>
@@ -39,6 +40,17 @@ public class XWarpCoeff : IDisposable
         m_pWC = Created(Native.Warp.NewCopy(pWC));
     }
 
+    /// <summary>Takes ownership of a new native mapping (made by a derived class or a copy
+    /// function of the C surface).</summary>
+    /// <param name="pWC">The new native mapping; zero means it could not be made.</param>
+    /// <param name="adopt">Marks this constructor apart from the copying one.</param>
+    /// <exception cref="OutOfMemoryException"><paramref name="pWC"/> is zero.</exception>
+    internal XWarpCoeff(IntPtr pWC, bool adopt)
+    {
+        _ = adopt;
+        m_pWC = Created(pWC);
+    }
+
     /// <summary>Releases the native mapping if <see cref="Dispose()"/> was not called.</summary>
     ~XWarpCoeff() => Dispose(false);
 
@@ -53,12 +65,24 @@ public class XWarpCoeff : IDisposable
         ArgumentNullException.ThrowIfNull(other);
         IntPtr self = Handle, source = other.Handle;
         if (self == source) return this;
-        IntPtr copy = Created(Native.Warp.NewCopy(source));
+        IntPtr copy = Created(NewCopyOf(source));
         GC.KeepAlive(other);
         Native.Warp.Delete(self);
         m_pWC = copy;
+        OnAssigned(other);
         return this;
     }
+
+    /// <summary>A new native mapping of this object's own kind holding a copy of
+    /// <paramref name="source"/>; zero when memory runs out.</summary>
+    /// <param name="source">The native mapping to copy.</param>
+    /// <returns>The new native mapping.</returns>
+    private protected virtual IntPtr NewCopyOf(IntPtr source) => Native.Warp.NewCopy(source);
+
+    /// <summary>Copies what a derived class keeps beside the native mapping after
+    /// <see cref="op_Assign"/>.</summary>
+    /// <param name="other">The mapping assigned from.</param>
+    private protected virtual void OnAssigned(XWarpCoeff other) { }
 
     /// <summary>Releases the native mapping now; calling it again does nothing.</summary>
     public void Dispose()
@@ -128,4 +152,54 @@ public class XWarpCoeff : IDisposable
         Native.Warp.CreateRotation(Handle, angle, centerX, centerY);
         GC.KeepAlive(this);
     }
+
+    /// <summary>The form of the mapping's polynomial; <see cref="eWarpMethod.Null"/> for a new or
+    /// failed mapping.</summary>
+    public eWarpMethod Method
+    {
+        get
+        {
+            int method = Native.Warp.Method(Handle);
+            GC.KeepAlive(this);
+            return (eWarpMethod)method;
+        }
+    }
+
+    /// <summary>The ten x coefficients in the order of <see cref="eWarpMethod"/> (highest degree
+    /// first, the constant of the method's last term); entries beyond the method's term count are
+    /// 0.</summary>
+    /// <returns>A new array of 10 values.</returns>
+    public double[] GetCoeffX() => ReadCoeffs(true);
+
+    /// <summary>The ten y coefficients, ordered as those of <see cref="GetCoeffX"/>.</summary>
+    /// <returns>A new array of 10 values.</returns>
+    public double[] GetCoeffY() => ReadCoeffs(false);
+
+    /// <summary>Root-mean-square x difference between the targets and the mapped sources of the
+    /// fit that produced the mapping (in target units); 0 for a rotation, 1.7e308 when no point
+    /// mapped.</summary>
+    public double RmsX => ReadRms(true);
+
+    /// <summary>Root-mean-square y difference, as <see cref="RmsX"/>.</summary>
+    public double RmsY => ReadRms(false);
+
+    private unsafe double[] ReadCoeffs(bool x)
+    {
+        var coeffs = new double[CoeffCount];
+        fixed (double* p = coeffs)
+            Native.Warp.GetCoeffs(Handle, x ? p : null, x ? null : p, null, null);
+        GC.KeepAlive(this);
+        return coeffs;
+    }
+
+    private unsafe double ReadRms(bool x)
+    {
+        double rms = 0;
+        Native.Warp.GetCoeffs(Handle, null, null, x ? &rms : null, x ? null : &rms);
+        GC.KeepAlive(this);
+        return rms;
+    }
+
+    /// <summary>Number of coefficients per axis the native mapping stores.</summary>
+    private const int CoeffCount = 10;
 }

@@ -12,6 +12,8 @@
 #include "ostrel_core.h"
 #include "ostrel_grid.h"
 #include "ostrel_warp.h"
+#include "ostrel_projective.h"
+#include "ostrel_resample.h"
 #include "ostrel_geo.h"
 #include "ostrel_stats.h"
 #include "ostrel_palette.h"

@@ -19,9 +19,12 @@ extern std::atomic<int64_t> g_nLiveObjects;
 /// report exhaustion by std::bad_alloc: the statistics (scratch rows), the
 /// palette names (an XString), the camera model's refinement and DLT start
 /// (index lists and the elimination's work arrays), the magnetic model (the
-/// coefficient file's path and parse), and object creation (a constructor;
-/// see NewCounted). Each of them runs its work through this
-/// guard. The other entries cannot throw: the grid, the warp coefficients
+/// coefficient file's path and parse), the warp fits and the copy of a fitted
+/// warp's cells (least-squares matrices, the cell array), the projective fit
+/// (point arrays), the resampling runs and the convolution (the pool's and the
+/// filter's work buffers), and object creation (a constructor; see
+/// NewCounted). Each of them runs its work through this guard. The other
+/// entries cannot throw: the grid, the warp coefficients
 /// and the camera's matrices take their memory from malloc or nothrow new
 /// and report failure by their results, the progress holder only stores
 /// values (atomically or under its lock), and the geodesic, sensor, angle

@@ -2,6 +2,8 @@
 #include "ostrel_palette.h"
 #include "ostrel_internal.h"
 
+#include <tivra/grid/XColorize.h>
+#include <tivra/grid/XGrid.h>
 #include <tivra/grid/XPalette.h>
 
 #include <cstring>
@@ -36,6 +38,16 @@ int32_t ostrel_palette_name(int32_t index, char* buf, int32_t size)
 int32_t ostrel_palette_get(int32_t index, uint8_t* r, uint8_t* g, uint8_t* b)
 {
     return Xfn::GetPalette(static_cast<_XCOLORTABLE>(index), r, g, b) ? 1 : 0;
+}
+
+int32_t ostrel_grid_colorize(const ostrel_grid* src, int32_t palette, double low, double high, double no_data,
+                             ostrel_grid* dst)
+{
+    if (!src || !dst) return 0;
+    return Xfn::Colorize(*reinterpret_cast<const XGrid*>(src), static_cast<_XCOLORTABLE>(palette), low, high, no_data,
+                         *reinterpret_cast<XGrid*>(dst))
+               ? 1
+               : 0;
 }
 
 } // extern "C"

@@ -1,5 +1,7 @@
 #include <tivra/grid/XGrid.h>
 
+#include <tivra/grid/XGridFile.h>
+
 #include <algorithm>
 #include <utility>
 #include <cmath>
@@ -7,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <typeinfo>
+#include <vector>
 
 #include "grid/XGridInterpolation.h"
 #include "grid/XGridReaders.h"
@@ -93,6 +96,96 @@ double Magnitude(int type, double a, double b, double c, double d)
     }
 }
 
+/// Row spans of a grid to read: in place for samples in memory, copied
+/// through the window for a grid file (the row path), null for any other
+/// grid, whose samples only its own GetValue knows.
+class RowSource {
+public:
+    explicit RowSource(const XGrid& g)
+        : m_grid(g), m_pFile(XGridFile::AsRowGrid(&g)), m_bDirect(g.HasDirectSampleAccess())
+    {
+    }
+    bool Available() const { return m_bDirect || m_pFile; }
+    /// Samples c .. c + n - 1 of row r, as stored; null when the file cannot
+    /// be read.
+    const uint8_t* Read(int r, int c, int n)
+    {
+        const int size = m_grid.GetDataSize();
+        if (m_bDirect) return m_grid.GetData() + (std::ptrdiff_t(r) * m_grid.GetCSize() + c) * size;
+        m_buffer.resize(size_t(n) * size_t(size));
+        return m_pFile->ReadRow(r, c, n, m_buffer.data()) ? m_buffer.data() : nullptr;
+    }
+
+private:
+    const XGrid& m_grid;
+    const XGridFile* m_pFile;
+    bool m_bDirect;
+    std::vector<uint8_t> m_buffer;
+};
+
+/// Row spans of a grid to write: Begin gives the span (in place, or a buffer
+/// whose old bytes are unspecified), Commit stores a buffer through the
+/// window.
+class RowTarget {
+public:
+    explicit RowTarget(XGrid& g) : m_grid(g), m_pFile(XGridFile::AsRowGrid(&g)), m_bDirect(g.HasDirectSampleAccess()) {}
+    bool Available() const { return m_bDirect || m_pFile; }
+    uint8_t* Begin(int r, int c, int n)
+    {
+        const int size = m_grid.GetDataSize();
+        if (m_bDirect) return m_grid.GetData() + (std::ptrdiff_t(r) * m_grid.GetCSize() + c) * size;
+        m_buffer.resize(size_t(n) * size_t(size));
+        return m_buffer.data();
+    }
+    void Commit(int r, int c, int n)
+    {
+        if (m_pFile) m_pFile->WriteRow(r, c, n, m_buffer.data());
+    }
+
+private:
+    XGrid& m_grid;
+    XGridFile* m_pFile;
+    bool m_bDirect;
+    std::vector<uint8_t> m_buffer;
+};
+
+/// Copies n samples of type S through the double channels, exactly as
+/// GetValue and SetValue copy them; reversed, sample j goes to n - 1 - j.
+template <class S>
+void CopySpan(const uint8_t* pFrom, uint8_t* pTo, int n, bool bReverse)
+{
+    const TypedReader<S> read{pFrom, n};
+    const TypedWriter<S> write{pTo, n};
+    double v[4];
+    for (int j = 0; j < n; ++j) {
+        read(0, j, v);
+        write(0, bReverse ? n - 1 - j : j, v);
+    }
+}
+
+/// Copies rows R1..R2, columns C1..C2 of src row by row into dst, which has
+/// src's type: source row r to destination row rowMap(r), columns from 0
+/// (reversed when bReverse). False, with nothing copied, when either grid has
+/// no row spans.
+template <class RowMap>
+bool CopyRows(const XGrid& src, XGrid& dst, int R1, int R2, int C1, int C2, RowMap rowMap, bool bReverse)
+{
+    RowSource from(src);
+    RowTarget to(dst);
+    if (!from.Available() || !to.Available() || src.GetDataType() != dst.GetDataType()) return false;
+    const int n = C2 - C1 + 1;
+    DispatchSampleType(src.GetDataType(), [&]<class S>() {
+        for (int r = R1; r <= R2; ++r) {
+            const uint8_t* pFrom = from.Read(r, C1, n);
+            if (!pFrom) continue;  // a grid file whose pages cannot be read
+            const int dr = rowMap(r);
+            CopySpan<S>(pFrom, to.Begin(dr, 0, n), n, bReverse);
+            to.Commit(dr, 0, n);
+        }
+    });
+    return true;
+}
+
 } // namespace
 
 // ---- construction and storage ----------------------------------------------
@@ -107,8 +200,7 @@ XGrid::XGrid(int nRows, int nCols, int nDataType) : XGrid() { XGrid::Alloc(nRows
 
 XGrid::XGrid(const XGrid& src) : XGrid()
 {
-    if (XGrid::Alloc(src.m_nRSize, src.m_nCSize, src.m_nDataType) && src.m_pData)
-        std::memcpy(m_pData, src.m_pData, size_t(BlockBytes(m_nRSize, m_nCSize, m_nDataType)));
+    if (XGrid::Alloc(src.m_nRSize, src.m_nCSize, src.m_nDataType)) CopySamplesFrom(src);
 }
 
 // A null pData leaves the grid empty rather than wrapping or copying nothing.
@@ -195,13 +287,27 @@ bool XGrid::Reform(int nRows, int nCols)
 XGrid& XGrid::operator=(const XGrid& src)
 {
     if (this == &src) return *this;
-    if (Alloc(src.m_nRSize, src.m_nCSize, src.m_nDataType) && src.m_pData)
-        std::memcpy(m_pData, src.m_pData, size_t(BlockBytes(m_nRSize, m_nCSize, m_nDataType)));
+    if (Alloc(src.m_nRSize, src.m_nCSize, src.m_nDataType)) CopySamplesFrom(src);
     m_dTop = src.m_dTop;
     m_dLeft = src.m_dLeft;
     m_dRowSpacing = src.m_dRowSpacing;
     m_dColSpacing = src.m_dColSpacing;
     return *this;
+}
+
+void XGrid::CopySamplesFrom(const XGrid& src)
+{
+    if (src.m_pData) {
+        std::memcpy(m_pData, src.m_pData, size_t(BlockBytes(m_nRSize, m_nCSize, m_nDataType)));
+        return;
+    }
+    // Samples kept elsewhere (a grid file) are copied through the source's
+    // accessors; this grid already has the source's shape and type.
+    if (!m_pData || !src.IsValid()) return;
+    if (!CopyRows(src, *this, 0, m_nRSize - 1, 0, m_nCSize - 1, [](int r) { return r; }, false))
+        CopyCells(VirtualReader{&src},
+                  [this](int r, int c, const double* v) { XGrid::SetValue(r, c, v[0], v[1], v[2], v[3]); }, 0,
+                  m_nRSize - 1, 0, m_nCSize - 1, [](int r, int c) { return std::pair{r, c}; });
 }
 
 int XGrid::GetDataSize() const { return Xfn::GetDataSize(m_nDataType); }
@@ -342,16 +448,18 @@ void XGrid::Fill(double a, double b, double c, double d)
 bool XGrid::SetSubset(double a, double b, double c, double d, int R1, int R2, int C1, int C2)
 {
     if (R1 < 0 || R1 > R2 || R2 >= m_nRSize || C1 < 0 || C1 > C2 || C2 >= m_nCSize) return false;
-    if (HasDirectSampleAccess() && IsKnownType(m_nDataType)) {
+    RowTarget to(*this);
+    if (to.Available() && IsKnownType(m_nDataType)) {
         // Every cell receives the same value: encode it once and copy its bytes.
         double v[4] = {a, b, c, d};
         PrepareForStore(m_nDataType, v);
         uint8_t sample[16];
         DispatchSampleType(m_nDataType, [&]<class S>() { S::Put(sample, v); });
-        const int size = DATASIZE[m_nDataType];
+        const int size = DATASIZE[m_nDataType], n = C2 - C1 + 1;
         for (int r = R1; r <= R2; ++r) {
-            uint8_t* p = m_pData + (std::ptrdiff_t(r) * m_nCSize + C1) * size;
-            for (int col = C1; col <= C2; ++col, p += size) std::memcpy(p, sample, size_t(size));
+            uint8_t* p = to.Begin(r, C1, n);
+            for (int col = 0; col < n; ++col, p += size) std::memcpy(p, sample, size_t(size));
+            to.Commit(r, C1, n);
         }
         return true;
     }
@@ -385,13 +493,8 @@ bool XGrid::GetSubset(XGrid* pDst, int R1, int R2, int C1, int C2) const
     if (!pDst || pDst == this) return false;
     if (R1 < 0 || R1 > R2 || R2 >= m_nRSize || C1 < 0 || C1 > C2 || C2 >= m_nCSize) return false;
     if (!pDst->Alloc(R2 - R1 + 1, C2 - C1 + 1, m_nDataType)) return false;
-    const auto map = [&](int r, int c) { return std::pair{r - R1, c - C1}; };
-    if (HasDirectSampleAccess() && pDst->HasDirectSampleAccess() && pDst->m_nDataType == m_nDataType) {
-        DispatchSampleType(m_nDataType, [&]<class S>() {
-            CopyCells(TypedReader<S>{m_pData, m_nCSize}, TypedWriter<S>{pDst->m_pData, pDst->m_nCSize}, R1, R2, C1,
-                      C2, map);
-        });
-    } else {
+    if (!CopyRows(*this, *pDst, R1, R2, C1, C2, [R1](int r) { return r - R1; }, false)) {
+        const auto map = [&](int r, int c) { return std::pair{r - R1, c - C1}; };
         CopyCells(VirtualReader{this}, VirtualWriter{pDst}, R1, R2, C1, C2, map);
     }
     pDst->m_dTop = m_dTop - R1 * m_dRowSpacing;
@@ -401,32 +504,13 @@ bool XGrid::GetSubset(XGrid* pDst, int R1, int R2, int C1, int C2) const
     return true;
 }
 
-namespace {
-
-/// Copies every cell of src into dst at map(r, c), dst already allocated with
-/// src's shape and type.
-template <class Map>
-void CopyAllCells(const XGrid& src, XGrid& dst, bool bTyped, Map map)
-{
-    const int R2 = src.GetRSize() - 1, C2 = src.GetCSize() - 1;
-    if (bTyped) {
-        DispatchSampleType(src.GetDataType(), [&]<class S>() {
-            CopyCells(TypedReader<S>{src.GetData(), src.GetCSize()}, TypedWriter<S>{dst.GetData(), dst.GetCSize()},
-                      0, R2, 0, C2, map);
-        });
-    } else {
-        CopyCells(VirtualReader{&src}, VirtualWriter{&dst}, 0, R2, 0, C2, map);
-    }
-}
-
-} // namespace
-
 bool XGrid::FlipVert(XGrid* pDst) const
 {
     if (!pDst || pDst == this || !pDst->Alloc(m_nRSize, m_nCSize, m_nDataType)) return false;
     const int last = m_nRSize - 1;
-    CopyAllCells(*this, *pDst, HasDirectSampleAccess() && pDst->HasDirectSampleAccess(),
-                 [last](int r, int c) { return std::pair{last - r, c}; });
+    if (!CopyRows(*this, *pDst, 0, last, 0, m_nCSize - 1, [last](int r) { return last - r; }, false))
+        CopyCells(VirtualReader{this}, VirtualWriter{pDst}, 0, last, 0, m_nCSize - 1,
+                  [last](int r, int c) { return std::pair{last - r, c}; });
     return true;
 }
 
@@ -434,8 +518,9 @@ bool XGrid::FlipHorz(XGrid* pDst) const
 {
     if (!pDst || pDst == this || !pDst->Alloc(m_nRSize, m_nCSize, m_nDataType)) return false;
     const int last = m_nCSize - 1;
-    CopyAllCells(*this, *pDst, HasDirectSampleAccess() && pDst->HasDirectSampleAccess(),
-                 [last](int r, int c) { return std::pair{r, last - c}; });
+    if (!CopyRows(*this, *pDst, 0, m_nRSize - 1, 0, last, [](int r) { return r; }, true))
+        CopyCells(VirtualReader{this}, VirtualWriter{pDst}, 0, m_nRSize - 1, 0, last,
+                  [last](int r, int c) { return std::pair{r, last - c}; });
     return true;
 }
 

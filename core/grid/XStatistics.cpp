@@ -13,6 +13,7 @@
 #include <tivra/grid/XStatistics.h>
 
 #include <tivra/grid/XGrid.h>
+#include <tivra/grid/XGridFile.h>
 
 #include <algorithm>
 #include <cmath>
@@ -736,6 +737,7 @@ void GridRect(XStatAccum& st, XHistAccum* pHist, const XGrid& grid, int R1, int 
             AccumulateRowStatistics(st, n, type, row, compareWith);
             if (pHist) AccumulateRowHistogram(*pHist, n, type, row, compareWith);
         };
+        const XGridFile* pFile = XGridFile::AsRowGrid(&grid);
         if (grid.HasDirectSampleAccess()) {
             // Samples held in memory: read each row in place. A copy through
             // GetSubset would give the same values; only real samples beyond
@@ -743,6 +745,21 @@ void GridRect(XStatAccum& st, XHistAccum* pHist, const XGrid& grid, int R1, int 
             // such a copy, so those rows are clamped the same way first.
             const uint8_t* const data = grid.GetData();
             for (int r = R1; r <= R2; ++r) feed(data + (int64_t(r) * cols + C1) * size, true);
+        } else if (pFile) {
+            // A grid file: each row in place in the window, under the fault
+            // guard, which leaves the row by a jump: so nothing may allocate
+            // while a row is fed, and the row buffers are sized before. Rows
+            // that cross windows come as copies.
+            std::vector<uint8_t> copy(size_t(width) * size_t(size));
+            kept.reserve(copy.size());
+            clamped.reserve(copy.size());
+            const XMMFile::XVisitFn visit = [](const uint8_t* p, uint32_t, void* pFeed) {
+                (*static_cast<decltype(feed)*>(pFeed))(p, true);
+            };
+            for (int r = R1; r <= R2; ++r)
+                if (!pFile->VisitRow(r, C1, int(width), visit, &feed, copy.data()) &&
+                    pFile->ReadRow(r, C1, int(width), copy.data()))
+                    feed(copy.data(), true);  // a row longer than a window
         } else {
             XGrid row;
             for (int r = R1; r <= R2; ++r)

@@ -1,8 +1,13 @@
 #include <tivra/mt/XResamplePixels.h>
 
+#include <tivra/grid/XGridFile.h>
+
 #include <cstring>
+#include <memory>
+#include <type_traits>
 #include <typeinfo>
 
+#include "grid/XGridFileTiles.h"
 #include "mt/XResampleRows.h"
 
 namespace Pelmora::Tivra::MT {
@@ -11,12 +16,13 @@ using namespace ResampleRows;
 
 namespace {
 
-/// One destination row through the grids' own virtual operations:
-/// GetValueInterpolated, or with no-data the same interpolation over the
-/// source's GetValue with the no-data samples screened out, then SetValue.
-/// With rule.round (only set for a destination that stores integers) each
-/// channel is rounded before SetValue clamps and truncates it.
-void GeneralRow(const XGrid& src, XGrid& dst, const PixelMapper& map, int method, const RowRule& rule, int r)
+/// One destination row r through the grids' own virtual operations, stored
+/// in row dr of dst: GetValueInterpolated, or with no-data the same
+/// interpolation over the source's GetValue with the no-data samples
+/// screened out, then SetValue. With rule.round (only set for a destination
+/// that stores integers) each channel is rounded before SetValue clamps and
+/// truncates it.
+void GeneralRow(const XGrid& src, XGrid& dst, const PixelMapper& map, int method, const RowRule& rule, int r, int dr)
 {
     const int cols = dst.GetCSize(), srcRows = src.GetRSize(), srcCols = src.GetCSize();
     const GridSamples::NoDataTest valid{rule.noDataKey, Xfn::GetChannelCount(src.GetDataType())};
@@ -35,8 +41,104 @@ void GeneralRow(const XGrid& src, XGrid& dst, const PixelMapper& map, int method
         }
         if (rule.round)
             for (double& channel : v) channel = GridSamples::RoundForStore(channel);
-        dst.SetValue(r, c, v[0], v[1], v[2], v[3]);
+        dst.SetValue(dr, c, v[0], v[1], v[2], v[3]);
     }
+}
+
+/// One destination row r from a grid-file source read through a tile cache,
+/// stored in row dr of dst: the general path's tests, interpolation, no-data
+/// screen and rounding, on the same sample values. A destination of the
+/// source's type held in memory is written by the typed writer, which stores
+/// what SetValue stores (a rounded value is whole, so truncating it keeps
+/// it).
+template <class S, int M, class Mapper>
+void TileRow(GridSamples::GridFileTiles& tiles, int rows, int cols, XGrid& dst, const Mapper& map,
+             const RowRule& rule, int r, int dr)
+{
+    const GridSamples::TileReader<S> read{&tiles};
+    const GridSamples::NoDataTest valid{rule.noDataKey, S::kChannels};
+    const bool typed = dst.GetDataType() == S::kCode && dst.HasDirectSampleAccess();
+    const GridSamples::TypedWriter<S> write{dst.GetData(), dst.GetCSize()};
+    const int dstCols = dst.GetCSize();
+    for (int c = 0; c < dstCols; ++c) {
+        double x, y;
+        map(r, c, x, y);
+        if (x == NAN_REAL64 || y == NAN_REAL64) continue;
+        if (!GridSamples::InsideForInterpolation(y, x, rows, cols)) continue;
+        double out[4];
+        const bool ok = rule.noData ? GridSamples::InterpolateAt<M>(read, rows, cols, y, x, int(y), int(x), out, valid)
+                                    : GridSamples::InterpolateAt<M>(read, rows, cols, y, x, int(y), int(x), out);
+        if (!ok) continue;
+        if (rule.round)
+            for (int k = 0; k < S::kChannels; ++k) out[k] = GridSamples::RoundForStore(out[k]);
+        if (typed) write(dr, c, out);
+        else dst.SetValue(dr, c, out[0], out[1], out[2], out[3]);
+    }
+}
+
+template <class Mapper>
+using TileRowFn = void (*)(GridSamples::GridFileTiles&, int, int, XGrid&, const Mapper&, const RowRule&, int, int);
+
+/// The tile row for a source type and method: every type with the general
+/// mapping, the types of the row kernels with the inlined ones.
+template <class Mapper>
+TileRowFn<Mapper> FindTileRow(int type, int method)
+{
+    TileRowFn<Mapper> fn = nullptr;
+    auto pick = [&]<class S>() {
+        switch (method) {
+        case XINTERP_NEAREST: fn = &TileRow<S, XINTERP_NEAREST, Mapper>; break;
+        case XINTERP_BILINEAR: fn = &TileRow<S, XINTERP_BILINEAR, Mapper>; break;
+        case XINTERP_CUBIC: fn = &TileRow<S, XINTERP_CUBIC, Mapper>; break;
+        case XINTERP_CUBIC_SEPARABLE: fn = &TileRow<S, XINTERP_CUBIC_SEPARABLE, Mapper>; break;
+        default: break;
+        }
+    };
+    if constexpr (std::is_same_v<Mapper, PixelMapper>) GridSamples::DispatchSampleType(type, pick);
+    else DispatchCommonType(type, pick);
+    return fn;
+}
+
+/// The grids one worker reads and writes. A grid file moves a single window
+/// even to read, so it cannot serve several workers at once: each worker
+/// gets views of its own over the same scratch file (the destination's
+/// writable; workers write disjoint rows). A destination grid file is
+/// written a row at a time: the row (holding the background) is read into
+/// memory, computed there through the general path and written back, which
+/// stores the same bytes as SetValue on the file would.
+struct WorkerGrids {
+    const XGrid* pSrc = nullptr;
+    XGrid* pDst = nullptr;
+    XGridFile srcView, dstView;
+    XGridFile* pDstFile = nullptr;  ///< the destination's view when rows go through memory
+    XGrid row;                      ///< one destination row in memory
+    /// Tiles of a grid-file source, read by the interpolation in place of
+    /// one seek and copy per sample.
+    std::unique_ptr<GridSamples::GridFileTiles> pTiles;
+
+    /// False when a grid file could not be opened for this worker.
+    bool Open(const XGrid* pSource, XGrid* pDest)
+    {
+        pSrc = pSource;
+        pDst = pDest;
+        if (const XGridFile* f = XGridFile::AsRowGrid(pSource)) {
+            if (!f->OpenView(srcView, false)) return false;
+            pSrc = &srcView;
+            pTiles = std::make_unique<GridSamples::GridFileTiles>(srcView);
+        }
+        if (XGridFile* f = XGridFile::AsRowGrid(pDest)) {
+            if (!f->OpenView(dstView, true) || !row.Alloc(1, f->GetCSize(), f->GetDataType())) return false;
+            pDst = pDstFile = &dstView;
+        }
+        return true;
+    }
+};
+
+/// True for a grid file whose class has its own accessors: it has no views,
+/// so only one worker may use it.
+bool IsSharedGridFile(const XGrid* pGrid)
+{
+    return dynamic_cast<const XGridFile*>(pGrid) && !XGridFile::AsRowGrid(pGrid);
 }
 
 /// One destination row on raw typed samples, pixel by pixel.
@@ -73,12 +175,14 @@ RowKernel<Mapper> FindRowKernel(int srcType, int dstType, int method, const RowR
 
 /// Runs rows nIndex, nIndex + n, ... with a row kernel for the mapper when
 /// the grids have one and the kernels allow it, else through the general
-/// path; reports progress.
+/// path; reports progress. A stop request ends the loop between rows, so every
+/// row is either resampled or still holds the background.
 template <class Mapper>
-void ProcessRows(XResamplePixels& job, const Mapper& map, XResamplePixels::eKernels kernels, int nIndex, int n)
+void ProcessRows(XResamplePixels& job, WorkerGrids& grids, const Mapper& map, XResamplePixels::eKernels kernels,
+                 int nIndex, int n)
 {
-    const XGrid& src = *job.m_pSrc;
-    XGrid& dst = *job.m_pDst;
+    const XGrid& src = *grids.pSrc;
+    XGrid& dst = *grids.pDst;
     const PixelMapper general{job.m_pCoordMap, job.m_pProjective, job.m_pWarp};
     double noData = 0.0;
     const bool screen = job.GetSourceNoData(noData);
@@ -89,12 +193,22 @@ void ProcessRows(XResamplePixels& job, const Mapper& map, XResamplePixels::eKern
             ? nullptr
             : FindRowKernel<Mapper>(src.GetDataType(), dst.GetDataType(), job.m_nInterpolation, rule,
                                     kernels == XResamplePixels::KERNELS_VECTOR);
+    const TileRowFn<Mapper> tileRow = grids.pTiles ? FindTileRow<Mapper>(src.GetDataType(), job.m_nInterpolation) : nullptr;
     const int rows = dst.GetRSize();
     const int mine = nIndex < rows ? (rows - nIndex + n - 1) / n : 0;
     int done = 0;
-    for (int r = nIndex; r < rows; r += n) {
-        if (kernel) kernel(src, dst, map, rule, r);
-        else GeneralRow(src, dst, general, job.m_nInterpolation, rule, r);
+    for (int r = nIndex; r < rows && !job.IsStopping(); r += n) {
+        if (kernel) {
+            kernel(src, dst, map, rule, r);
+        } else {
+            XGrid& target = grids.pDstFile ? grids.row : dst;
+            const int dr = grids.pDstFile ? 0 : r;
+            if (!grids.pDstFile || grids.pDstFile->ReadRow(r, 0, target.GetCSize(), target.GetData())) {
+                if (tileRow) tileRow(*grids.pTiles, src.GetRSize(), src.GetCSize(), target, map, rule, r, dr);
+                else GeneralRow(src, target, general, job.m_nInterpolation, rule, r, dr);
+                if (grids.pDstFile) grids.pDstFile->WriteRow(r, 0, target.GetCSize(), target.GetData());
+            }
+        }
         job.OnMessagePercent(nIndex, 100.0 * ++done / mine);
     }
     if (mine == 0) job.OnMessagePercent(nIndex, 100);
@@ -125,23 +239,37 @@ XResamplePixels::~XResamplePixels() { CloseThreads(); }
 
 void XResamplePixels::Process(int nIndex)
 {
-    const int n = m_nThreads > 0 ? m_nThreads : 1;
+    int n = m_nThreads > 0 ? m_nThreads : 1;
+    WorkerGrids grids;
+    if (IsSharedGridFile(m_pSrc) || IsSharedGridFile(m_pDst) || !grids.Open(m_pSrc, m_pDst)) {
+        // Grid files without views of their own: worker 0 does every row on
+        // the grids themselves, the others have nothing to do.
+        if (nIndex != 0) return OnMessagePercent(nIndex, 100);
+        grids.pTiles.reset();
+        grids.srcView.Free();
+        grids.dstView.Free();
+        grids.pDstFile = nullptr;
+        grids.pSrc = m_pSrc;
+        grids.pDst = m_pDst;
+        n = 1;
+    }
     // Row kernels read and write the sample blocks; grids without direct
-    // sample access take the general path.
-    const eKernels kernels =
-        m_pSrc->HasDirectSampleAccess() && m_pDst->HasDirectSampleAccess() ? m_nKernels : KERNELS_GENERAL;
+    // sample access take the general path, or the tile rows for a grid-file
+    // source, which take the inlined mappers too.
+    const bool bDirect = grids.pSrc->HasDirectSampleAccess() && grids.pDst->HasDirectSampleAccess();
+    const eKernels kernels = bDirect ? m_nKernels : KERNELS_GENERAL;
     const int set = (m_pCoordMap ? 1 : 0) + (m_pProjective ? 1 : 0) + (m_pWarp ? 1 : 0);
-    if (kernels != KERNELS_GENERAL && set == 1) {
+    if (m_nKernels != KERNELS_GENERAL && (bDirect || grids.pTiles) && set == 1) {
         // One mapping alone gets a mapper inlined into the row kernel; a warp
         // only when it is a plain affine XWarpCoeff (derived warps override
         // the evaluation, other forms keep the virtual call).
-        if (m_pCoordMap) return ProcessRows(*this, CoordMapMapper{m_pCoordMap}, kernels, nIndex, n);
+        if (m_pCoordMap) return ProcessRows(*this, grids, CoordMapMapper{m_pCoordMap}, kernels, nIndex, n);
         if (m_pProjective && m_pProjective->m_H.GetRows() == 3 && m_pProjective->m_H.GetCols() == 3)
-            return ProcessRows(*this, ProjectiveMapper{m_pProjective->m_H.GetData()}, kernels, nIndex, n);
+            return ProcessRows(*this, grids, ProjectiveMapper{m_pProjective->m_H.GetData()}, kernels, nIndex, n);
         if (m_pWarp && typeid(*m_pWarp) == typeid(XWarpCoeff) && m_pWarp->m_nMethod == XWARP_AFFINE)
-            return ProcessRows(*this, AffineMapper{m_pWarp->m_CoeffX, m_pWarp->m_CoeffY}, kernels, nIndex, n);
+            return ProcessRows(*this, grids, AffineMapper{m_pWarp->m_CoeffX, m_pWarp->m_CoeffY}, kernels, nIndex, n);
     }
-    ProcessRows(*this, PixelMapper{m_pCoordMap, m_pProjective, m_pWarp}, kernels, nIndex, n);
+    ProcessRows(*this, grids, PixelMapper{m_pCoordMap, m_pProjective, m_pWarp}, kernels, nIndex, n);
 }
 
 bool XResamplePixels::Start(double dBackground)

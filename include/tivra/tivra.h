@@ -28,6 +28,7 @@
 #include <tivra/geo/XHitFlag.h>
 #include <tivra/grid/XStatistics.h>
 #include <tivra/grid/XPalette.h>
+#include <tivra/grid/XColorize.h>
 #include <tivra/grid/XColorTransform.h>
 #include <tivra/runtime/XCriticalSection.h>
 #include <tivra/runtime/XConditionVariable.h>

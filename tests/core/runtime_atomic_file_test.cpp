@@ -8,11 +8,11 @@
 #include <tivra/runtime/XAtomicFile.h>
 #include <tivra/runtime/XException.h>
 
-#include <sys/resource.h>
+#include "FileSizeLimit.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -113,26 +113,22 @@ TEST(RuntimeAtomicFile, FailuresLeaveThePreviousFileWholeAndNothingBehind)
     // raises is ignored, so the write fails with EFBIG): the archive's
     // writes throw diskFull and the destructor removes the temporary file.
     {
-        rlimit old{};
-        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit small = old;
-        small.rlim_cur = 64 * 1024;
-        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
         int nCause = -1;
-        try {
-            XAtomicFile f;
-            ASSERT_TRUE(f.Open(target.c_str(), XFile::modeWrite));
-            XArchive ar(&f, XArchive::store);
-            const XString strChunk(std::string(1000, 'a').c_str());
-            for (int i = 0; i < 1000; ++i) ar << strChunk;
-            ar.Close();
-            f.Commit();
-        } catch (const XFileException& e) {
-            nCause = e.m_cause;
+        {
+            TivraTest::FileSizeLimit limit(64 * 1024);
+            ASSERT_TRUE(limit.IsSet());
+            try {
+                XAtomicFile f;
+                ASSERT_TRUE(f.Open(target.c_str(), XFile::modeWrite));
+                XArchive ar(&f, XArchive::store);
+                const XString strChunk(std::string(1000, 'a').c_str());
+                for (int i = 0; i < 1000; ++i) ar << strChunk;
+                ar.Close();
+                f.Commit();
+            } catch (const XFileException& e) {
+                nCause = e.m_cause;
+            }
         }
-        setrlimit(RLIMIT_FSIZE, &old);
-        std::signal(SIGXFSZ, oldHandler);
         EXPECT_EQ(nCause, XFileException::diskFull);
         untouched();
     }

@@ -1,3 +1,4 @@
+using System;
 using System.Runtime.InteropServices;
 
 namespace Pelmora.Ostrel;
@@ -21,5 +22,11 @@ internal static partial class Native
         /// <summary>Writes the palette's 256 entries into three arrays; 1, or 0 when the index has no palette.</summary>
         [LibraryImport(Library, EntryPoint = "ostrel_palette_get")]
         internal static partial int Get(int index, byte* r, byte* g, byte* b);
+
+        /// <summary>Renders a grid's first channel through a palette into an RGB grid; 1, or 0
+        /// when nothing was rendered.</summary>
+        [LibraryImport(Library, EntryPoint = "ostrel_grid_colorize")]
+        internal static partial int Colorize(IntPtr src, int palette, double low, double high, double noData,
+                                             IntPtr dst);
     }
 }

@@ -7,7 +7,7 @@ namespace Pelmora.Ostrel;
 internal static partial class Native
 {
     /// <summary>Bindings of the polynomial warp coefficients (ostrel_warp_*).</summary>
-    internal static partial class Warp
+    internal static unsafe partial class Warp
     {
         [LibraryImport(Library, EntryPoint = "ostrel_warp_new")]
         internal static partial IntPtr New();
@@ -26,5 +26,36 @@ internal static partial class Native
 
         [LibraryImport(Library, EntryPoint = "ostrel_warp_create_rotation"), SuppressGCTransition]
         internal static partial void CreateRotation(IntPtr warp, double angle, double centerX, double centerY);
+
+        [LibraryImport(Library, EntryPoint = "ostrel_warp_method"), SuppressGCTransition]
+        internal static partial int Method(IntPtr warp);
+
+        [LibraryImport(Library, EntryPoint = "ostrel_warp_get_coeffs"), SuppressGCTransition]
+        internal static partial void GetCoeffs(IntPtr warp, double* coeffX, double* coeffY, double* rmsX, double* rmsY);
+
+        [LibraryImport(Library, EntryPoint = "ostrel_warp_map_points")]
+        internal static partial void MapPoints(IntPtr warp, int n, double* x, double* y, byte* ok);
+
+        [LibraryImport(Library, EntryPoint = "ostrel_warp2d_new")]
+        internal static partial IntPtr New2D();
+
+        [LibraryImport(Library, EntryPoint = "ostrel_warp2d_new_from")]
+        internal static partial IntPtr New2DFrom(IntPtr src);
+
+        [LibraryImport(Library, EntryPoint = "ostrel_warp2d_fit")]
+        internal static partial int Fit2D(IntPtr warp, int method, int n, double* srcX, double* srcY, double* dstX,
+                                          double* dstY, byte* mask, int gridCols, int gridRows);
+
+        [LibraryImport(Library, EntryPoint = "ostrel_warp2d_cell_rows"), SuppressGCTransition]
+        internal static partial int CellRows(IntPtr warp);
+
+        [LibraryImport(Library, EntryPoint = "ostrel_warp2d_cell_cols"), SuppressGCTransition]
+        internal static partial int CellCols(IntPtr warp);
+
+        [LibraryImport(Library, EntryPoint = "ostrel_warp2d_new_cell")]
+        internal static partial IntPtr NewCell(IntPtr warp, int row, int col);
+
+        [LibraryImport(Library, EntryPoint = "ostrel_warp2d_get_bounds"), SuppressGCTransition]
+        internal static partial void GetBounds(IntPtr warp, double* bounds);
     }
 }

@@ -141,6 +141,10 @@ public:
 
 protected:
     void ResetGeoReference();
+    /// Copies the samples of src, whose shape and type this grid (holding
+    /// its samples in memory) already has: bytes from memory, through the
+    /// source's accessors from anywhere else.
+    void CopySamplesFrom(const XGrid& src);
 
     uint8_t* m_pData;
     int32_t m_nRSize;

@@ -132,8 +132,9 @@ void GetStretchRange2(const uint64_t pBins[256], double dHistLo, double dHistHi,
 /// mean and deviation are NaN.
 ///
 /// This is the grid's statistics operation; it reads the samples of a grid
-/// with direct sample access (XGrid::HasDirectSampleAccess) in place and goes
-/// through GetSubset, and so the grid's own GetValue, for any other grid.
+/// with direct sample access (XGrid::HasDirectSampleAccess) in place, those
+/// of a grid file a row at a time through its window, and goes through
+/// GetSubset, and so the grid's own GetValue, for any other grid.
 void GetStatistics(const XGrid& grid, int R1, int R2, int C1, int C2, double dNoData, uint64_t& nCount,
                    double& dMin, double& dMax, double& dMean, double& dStdDev, uint64_t* pHistogram = nullptr);
 

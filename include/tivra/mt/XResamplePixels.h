@@ -32,7 +32,10 @@ struct XCoordMap {
 /// outside the source, keep it. Destination row r is computed by worker
 /// r mod n of the pool, so the image does not depend on the worker count.
 /// Each worker reports its share of rows done through OnMessagePercent, so
-/// GetPercent() follows the job from another thread.
+/// GetPercent() follows the job from another thread. Stop() (or a subclass
+/// setting m_bStop during the pass) ends every worker after its current row:
+/// the run then returns false and each destination row holds either its
+/// resampled values or the background.
 ///
 /// In-memory grids of one of the common one-channel types (UINT08, UINT16,
 /// SINT16, REAL32, REAL64), the same on both sides, take row kernels compiled
@@ -40,8 +43,12 @@ struct XCoordMap {
 /// a time on processors with AVX2); they compute the very same values as the
 /// general path through GetValueInterpolated (or, with source no-data, the
 /// same interpolation over GetValue) and SetValue, which every other grid
-/// takes. None of the pointers is owned; the source, destination and
-/// mapping must not change during a run.
+/// takes. A grid file (XGridFile) serves one thread at a time, so each worker
+/// reads and writes it through views of its own (XGridFile::OpenView), and
+/// writes a destination grid file a row at a time; a class derived from
+/// XGridFile has no views, so one worker does every row then. None of the
+/// pointers is owned; the source, destination and mapping must not change
+/// during a run.
 class XResamplePixels : public XParallelProcess {
 public:
     XResamplePixels();

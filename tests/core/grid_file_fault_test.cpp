@@ -1,0 +1,85 @@
+// Faults on write for mapped files and grid files: growth beyond a
+// file-size limit (a full disk as far as the process can tell) fails with a
+// message, keeps what was written and leaves the object usable; a grid file
+// too large for the disk is refused and leaves no scratch file.
+#include <gtest/gtest.h>
+
+#include <tivra/env/XPaths.h>
+#include <tivra/grid/XGridFile.h>
+#include <tivra/runtime/XMMFile.h>
+
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "FileSizeLimit.h"
+
+using namespace Pelmora::Tivra;
+namespace fs = std::filesystem;
+
+namespace {
+
+/// The entries of the temporary directory, where scratch files go.
+size_t TempEntries()
+{
+    const fs::path dir(static_cast<const char*>(Xfn::GetTemporaryPath()));
+    size_t n = 0;
+    for (const auto& e : fs::directory_iterator(dir)) n += e.is_regular_file() ? 1 : 0;
+    return n;
+}
+
+} // namespace
+
+TEST(GridFileFault, GrowthBeyondTheDiskFailsKeepingWhatWasWritten)
+{
+    const std::string path = (fs::temp_directory_path() / ("tivra_mm_fault_" + std::to_string(getpid()))).string();
+    XMMFile f;
+    ASSERT_TRUE(f.Create(path.c_str(), 4096));
+    std::vector<uint8_t> data(4096);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = uint8_t(i * 7);
+    ASSERT_EQ(f.Write(data.data(), 4096), 4096u);
+
+    {
+        // 1 MiB: a write at 2 MiB needs the file to grow beyond it.
+        TivraTest::FileSizeLimit limit(1 << 20);
+        ASSERT_TRUE(limit.IsSet());
+        std::vector<uint8_t> more(65536, 0xAB);
+        uint32_t nWritten = 0;
+        for (int i = 0; i < 64 && (nWritten = f.Write(more.data(), uint32_t(more.size()))) == more.size(); ++i) {
+        }
+        EXPECT_LT(nWritten, more.size());
+        EXPECT_STREQ(f.GetErrorMessage(), XMMFile::kPointerFailed);
+        EXPECT_LE(f.GetLength(), uint64_t(1) << 20);
+    }
+
+    // What was written before is intact, and the object goes on working.
+    std::vector<uint8_t> back(4096);
+    ASSERT_TRUE(f.Seek(0));
+    ASSERT_EQ(f.Read(back.data(), 4096), 4096u);
+    EXPECT_EQ(back, data);
+    ASSERT_TRUE(f.Seek(100));
+    EXPECT_EQ(f.Write("x", 1), 1u);
+    f.Close();
+    EXPECT_EQ(fs::file_size(path) % 4096, 0u); // trimmed to what was written, no spare window
+    fs::remove(path);
+
+    // A grid file whose samples cannot have their scratch file is refused,
+    // and leaves no scratch file behind; a small one still works.
+    const size_t nBefore = TempEntries();
+    {
+        TivraTest::FileSizeLimit limit(1 << 20);
+        XGridFile g;
+        EXPECT_FALSE(g.Alloc(4096, 4096, XDT_REAL32)); // 64 MiB
+        EXPECT_FALSE(g.IsValid());
+        EXPECT_EQ(TempEntries(), nBefore);
+        ASSERT_TRUE(g.Alloc(64, 64, XDT_REAL32));
+        g.SetValue(63, 63, 2.5, 0, 0, 0);
+        double a = 0, b, c, d;
+        EXPECT_TRUE(g.GetValue(63, 63, a, b, c, d));
+        EXPECT_EQ(a, 2.5);
+    }
+    EXPECT_EQ(TempEntries(), nBefore);
+}
