@@ -130,18 +130,24 @@ class ClusterTest(unittest.TestCase):
             next(distributed.as_completed(futures))
             deadline = time.monotonic() + 60
             while time.monotonic() < deadline:
-                busy = [w for w, keys in self.client.processing().items() if keys]
+                processing = self.client.processing()
+                busy = [w for w, keys in processing.items() if keys]
                 if busy:
                     break
                 time.sleep(0.01)
             self.assertTrue(busy, "no worker busy after the first tile")
             pid = self.client.run(os.getpid, workers=[busy[0]])[busy[0]]
-            killed.update(address=busy[0], pid=pid, pending=sum(not f.done() for f in futures))
+            killed.update(address=busy[0], pid=pid, pending=sum(not f.done() for f in futures),
+                          running=[f for f in futures if f.key in processing[busy[0]]], futures=futures)
             os.kill(pid, signal.SIGKILL)
 
         self.warp("killed.tif", on_submitted=kill_a_busy_worker)
         self.assertGreater(killed["pending"], 0, "the kill came after the job")
         self.assertNotIn(killed["address"], self.client.scheduler_info()["workers"])
+        # The tiles the killed worker was running were computed again elsewhere.
+        self.assertTrue(killed["running"])
+        for key, holders in self.client.who_has(killed["running"]).items():
+            self.assertTrue(holders and killed["address"] not in holders, key)
         self.assertSameRaster(work("killed.tif"))
 
     def stats_pair(self, path, *options):
