@@ -5,7 +5,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev libalglib-dev libgdal-dev gdal-bin libfontconfig1 doxygen)
+# python3-gdal and python3-distributed: the cluster recipes of tools/distributed/.
+packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev libalglib-dev libgdal-dev gdal-bin libfontconfig1 doxygen
+  python3-gdal python3-distributed)
 # Optional, only with TIVRA_SETUP_FUZZ=1: clang and its libFuzzer runtime for
 # the fuzz targets (fuzz/README.md); the normal set-up does not need them.
 optional=(clang libclang-rt-dev)

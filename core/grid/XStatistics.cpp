@@ -626,6 +626,25 @@ void FinishStatistics(const XStatAccum& acc, double& dMax, double& dMin, double&
     dStdDev = std::sqrt((acc.sumSq0 - n * (dMean * dMean)) / (n - 1.0));
 }
 
+void MergeStatistics(XStatAccum& acc, const XStatAccum& from)
+{
+    if (from.count == 0) return;
+    if (acc.count == 0) {
+        acc = from;
+        return;
+    }
+    acc.count += from.count;
+    acc.min0 = std::min(acc.min0, from.min0);
+    acc.max0 = std::max(acc.max0, from.max0);
+    acc.sum0 += from.sum0;
+    acc.sumSq0 += from.sumSq0;
+    acc.min1 = std::min(acc.min1, from.min1);
+    acc.max1 = std::max(acc.max1, from.max1);
+    acc.sum1 += from.sum1;
+    acc.sumSq1 += from.sumSq1;
+    acc.sumProd += from.sumProd;
+}
+
 double CalcCovariance(const XStatAccum& acc)
 {
     const double n = static_cast<double>(acc.count);
@@ -661,8 +680,12 @@ void GetStatistics(const XGrid& grid, int R1, int R2, int C1, int C2, double dNo
     GetStatistics(grid, R1, R2, C1, C2, dNoData, XSTAT_DEFAULT, nCount, dMin, dMax, dMean, dStdDev, pHistogram);
 }
 
-void GetStatistics(const XGrid& grid, int R1, int R2, int C1, int C2, double dNoData, int nOptions, uint64_t& nCount,
-                   double& dMin, double& dMax, double& dMean, double& dStdDev, uint64_t* pHistogram)
+namespace {
+
+/// The statistics (into st) and optionally the histogram of a rectangle of
+/// a grid with _XSTATOPTION options.
+void GridRect(XStatAccum& st, XHistAccum* pHist, const XGrid& grid, int R1, int R2, int C1, int C2, double dNoData,
+              int nOptions)
 {
     const int rows = grid.GetRSize(), cols = grid.GetCSize(), type = grid.GetDataType();
     if (R1 > R2) {
@@ -680,10 +703,7 @@ void GetStatistics(const XGrid& grid, int R1, int R2, int C1, int C2, double dNo
         C2 = std::min(C2, cols - 1);
     }
 
-    XStatAccum st{};
     StartIfEmpty(st);
-    XHistAccum hist{};
-    XHistAccum* pHist = pHistogram ? &hist : nullptr;
 
     // Unsupported types accumulate nothing, so their rows are not even read.
     if (R1 <= R2 && C1 <= C2 && IsStatisticsType(type) && grid.IsValid()) {
@@ -747,6 +767,24 @@ void GetStatistics(const XGrid& grid, int R1, int R2, int C1, int C2, double dNo
         }
     }
 
+}
+
+} // namespace
+
+void AccumulateGridStatistics(XStatAccum& acc, const XGrid& grid, int R1, int R2, int C1, int C2, double dNoData,
+                              int nOptions)
+{
+    XStatAccum part{};
+    GridRect(part, nullptr, grid, R1, R2, C1, C2, dNoData, nOptions);
+    MergeStatistics(acc, part);
+}
+
+void GetStatistics(const XGrid& grid, int R1, int R2, int C1, int C2, double dNoData, int nOptions, uint64_t& nCount,
+                   double& dMin, double& dMax, double& dMean, double& dStdDev, uint64_t* pHistogram)
+{
+    XStatAccum st{};
+    XHistAccum hist{};
+    GridRect(st, pHistogram ? &hist : nullptr, grid, R1, R2, C1, C2, dNoData, nOptions);
     nCount = st.count;
     FinishStatistics(st, dMax, dMin, dMean, dStdDev);
     if (pHistogram) std::memcpy(pHistogram, hist.bins, sizeof hist.bins);

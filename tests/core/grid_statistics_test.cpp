@@ -405,6 +405,60 @@ TEST(GridStatistics, GridRectanglesAndInPlaceReadsEqualTheCopyPath)
     EXPECT_EQ(Stats(XGrid(2, 2, XDT_UINT64), 1, 0, 1, 0, NAN_REAL64).n, 0u);
 }
 
+TEST(GridStatistics, RectangleRecordsMergeIntoTheWholeGrid)
+{
+    // A grid cut into rectangles: the merged records of the parts are the
+    // whole grid's record, exactly for integers (exact sums), to rounding
+    // for reals; options act in every part as in the whole.
+    std::mt19937_64 rng(21);
+    for (int type : {XDT_UINT08, XDT_SINT16, XDT_REAL32, XDT_REAL64}) {
+        SCOPED_TRACE(::testing::Message() << "type " << type);
+        XGrid g(37, 23, type);
+        const auto buf = RandomSamples(type, 37 * 23, rng);
+        std::memcpy(g.GetData(), buf.data(), buf.size());
+        if (type == XDT_REAL32) {  // a NaN, left out with XSTAT_SKIP_NAN
+            const float nan = std::numeric_limits<float>::quiet_NaN();
+            std::memcpy(g.GetData() + 4 * 40, &nan, 4);
+        }
+        const double nd = g.GetAsREAL64(5, 5);
+        XStatAccum whole{}, merged{};
+        Xfn::AccumulateGridStatistics(whole, g, 1, 0, 1, 0, nd, XSTAT_ALL);
+        const int cuts[][4] = {{0, 15, 0, 9}, {0, 15, 10, 22}, {16, 36, 0, 22}};
+        for (const auto& c : cuts) {
+            XStatAccum part{};
+            Xfn::AccumulateGridStatistics(part, g, c[0], c[1], c[2], c[3], nd, XSTAT_ALL);
+            EXPECT_GT(part.count, 0u);
+            Xfn::MergeStatistics(merged, part);
+        }
+        uint64_t n;
+        double mn, mx, mean, sd;
+        Xfn::GetStatistics(g, 1, 0, 1, 0, nd, XSTAT_ALL, n, mn, mx, mean, sd);
+        EXPECT_EQ(std::make_tuple(whole.count, whole.min0, whole.max0), std::make_tuple(n, mn, mx));
+        EXPECT_EQ(std::make_tuple(merged.count, merged.min0, merged.max0), std::make_tuple(n, mn, mx));
+        EXPECT_LT(n, 37u * 23u);  // the no-data sample (and the NaN) left out
+        if (type == XDT_UINT08 || type == XDT_SINT16) {
+            EXPECT_EQ(std::make_tuple(merged.sum0, merged.sumSq0), std::make_tuple(whole.sum0, whole.sumSq0));
+        } else {
+            EXPECT_NEAR(merged.sum0, whole.sum0, 1e-12 * std::fabs(whole.sumSq0));
+            EXPECT_NEAR(merged.sumSq0, whole.sumSq0, 1e-12 * whole.sumSq0);
+        }
+    }
+    // Empty records change nothing, on either side; the paired channel
+    // merges like the first.
+    XStatAccum a{}, empty{};
+    const double xy[] = {1, 2, 3, 10, 20, 30};
+    Xfn::AccumulateStatistics(a, xy, 3, XDT_REAL64, NAN_REAL64, 3, 1);
+    XStatAccum b = a;
+    Xfn::MergeStatistics(b, empty);
+    EXPECT_EQ(std::memcmp(&a, &b, sizeof a), 0);
+    XStatAccum c{};
+    Xfn::MergeStatistics(c, a);
+    EXPECT_EQ(std::memcmp(&a, &c, sizeof a), 0);
+    Xfn::MergeStatistics(c, a);
+    EXPECT_EQ(std::make_tuple(c.count, c.min1, c.max1, c.sum1, c.sumProd),
+              std::make_tuple(uint64_t(6), 10.0, 30.0, 120.0, 2 * (10.0 + 40 + 90)));
+}
+
 TEST(GridStatistics, ByteSumsAgreeOnEveryVectorUnit)
 {
     // Lengths across the vector widths and 255-vector blocks, unaligned

@@ -1,11 +1,18 @@
 // tivra stats IN [--nodata V] [--histogram] [--json]: per-band statistics.
+// With --window and --partial it prints the mergeable sums of one window
+// instead, and --merge turns such sums, from any number of windows or
+// processes, into the figures of the whole.
 #include "Cli.h"
 #include "Commands.h"
 #include "Progress.h"
 #include "Stats.h"
 
+#include <tivra/grid/XStatistics.h>
+
 #include <cmath>
 #include <cstdio>
+#include <fstream>
+#include <sstream>
 
 namespace Pelmora::Tivra::Tool {
 
@@ -34,7 +41,7 @@ std::string JsonString(const std::string& s)
 }
 
 void PrintJson(const std::string& path, const Raster& raster, const std::vector<std::optional<double>>& noData,
-               const std::vector<BandStats>& all, bool histogram)
+               const std::vector<BandStats>& all, bool histogram, bool stretch = true)
 {
     std::printf("{\"file\": %s, \"width\": %d, \"height\": %d, \"type\": \"%s\"", JsonString(path).c_str(),
                 raster.Cols(), raster.Rows(), SampleTypeName(raster.DataType()));
@@ -50,10 +57,11 @@ void PrintJson(const std::string& path, const Raster& raster, const std::vector<
         std::printf("%s\n  {\"band\": %zu, \"nodata\": %s, \"count\": %llu", b ? "," : "", b + 1,
                     noData[b] ? JsonNumber(*noData[b]).c_str() : "null", static_cast<unsigned long long>(s.count));
         if (s.count)
-            std::printf(", \"minimum\": %s, \"maximum\": %s, \"mean\": %s, \"std_dev\": %s, \"stretch\": [%s, %s]",
+            std::printf(", \"minimum\": %s, \"maximum\": %s, \"mean\": %s, \"std_dev\": %s",
                         JsonNumber(s.min).c_str(), JsonNumber(s.max).c_str(), JsonNumber(s.mean).c_str(),
-                        JsonNumber(s.stdDev).c_str(), JsonNumber(s.stretchLow).c_str(),
-                        JsonNumber(s.stretchHigh).c_str());
+                        JsonNumber(s.stdDev).c_str());
+        if (s.count && stretch)
+            std::printf(", \"stretch\": [%s, %s]", JsonNumber(s.stretchLow).c_str(), JsonNumber(s.stretchHigh).c_str());
         if (s.count && histogram) {
             std::printf(", \"histogram\": [");
             for (int k = 0; k < 256; ++k) std::printf("%s%llu", k ? ", " : "", static_cast<unsigned long long>(s.bins[k]));
@@ -64,27 +72,166 @@ void PrintJson(const std::string& path, const Raster& raster, const std::vector<
     std::printf("\n]}\n");
 }
 
+/// First line of the partial sums, naming the layout that follows:
+/// "type NAME", "window XOFF YOFF XSIZE YSIZE", then per band
+/// "band B COUNT MIN MAX SUM SUMSQ" with every number in its shortest exact
+/// text, so the sums reach the merge unrounded.
+constexpr const char* kPartialMagic = "tivra-stats-partial 1";
+
+void PrintPartial(const Raster& header, const IO::XWindow& w, const std::vector<XStatAccum>& acc)
+{
+    std::printf("%s\ntype %s\nwindow %d %d %d %d\n", kPartialMagic, SampleTypeName(header.DataType()), w.xOff, w.yOff,
+                w.xSize, w.ySize);
+    for (size_t b = 0; b < acc.size(); ++b)
+        std::printf("band %zu %llu %s %s %s %s\n", b + 1, static_cast<unsigned long long>(acc[b].count),
+                    FormatNumber(acc[b].min0).c_str(), FormatNumber(acc[b].max0).c_str(),
+                    FormatNumber(acc[b].sum0).c_str(), FormatNumber(acc[b].sumSq0).c_str());
+}
+
+/// Reads one file of partial sums and merges each band's into acc (sized
+/// on the first file); type is the sample type name, the same in every file.
+bool MergePartial(const std::string& path, std::vector<XStatAccum>& acc, std::string& type, std::string& error)
+{
+    std::ifstream in(path);
+    if (!in) {
+        error = "cannot read " + path;
+        return false;
+    }
+    std::string line;
+    int lineNo = 0;
+    auto bad = [&](const std::string& why) {
+        error = path + ":" + std::to_string(lineNo) + ": " + why;
+        return false;
+    };
+    std::vector<XStatAccum> parts;
+    std::string fileType;
+    while (std::getline(in, line)) {
+        ++lineNo;
+        if (lineNo == 1) {
+            if (line != kPartialMagic) return bad("not the partial sums of tivra stats --partial");
+            continue;
+        }
+        std::istringstream words(line);
+        std::string key;
+        words >> key;
+        if (key == "type") words >> fileType;
+        else if (key == "window") continue;
+        else if (key == "band") {
+            std::string f[6];
+            for (std::string& w : f) words >> w;
+            int band = 0;
+            double count = 0;
+            XStatAccum a{};
+            if (!ParseInt(f[0], band) || band != static_cast<int>(parts.size()) + 1 || !ParseDouble(f[1], count) ||
+                !(count >= 0) || !ParseNumberOrNan(f[2], a.min0) || !ParseNumberOrNan(f[3], a.max0) ||
+                !ParseNumberOrNan(f[4], a.sum0) || !ParseNumberOrNan(f[5], a.sumSq0))
+                return bad("expected band B COUNT MIN MAX SUM SUMSQ, bands in order");
+            a.count = static_cast<uint64_t>(count);
+            parts.push_back(a);
+        } else if (!key.empty()) return bad("unknown line '" + line + "'");
+    }
+    if (lineNo == 0) return bad("empty file");
+    if (parts.empty() || fileType.empty()) return bad("no type or no bands");
+    if (acc.empty()) {
+        acc.assign(parts.size(), XStatAccum{});
+        type = fileType;
+    }
+    if (parts.size() != acc.size() || fileType != type)
+        return bad("holds " + std::to_string(parts.size()) + " band(s) of " + fileType + ", the first file " +
+                   std::to_string(acc.size()) + " of " + type);
+    for (size_t b = 0; b < acc.size(); ++b) Xfn::MergeStatistics(acc[b], parts[b]);
+    return true;
+}
+
+/// tivra stats --merge PARTIAL...: the figures of the merged sums (no
+/// stretch or histogram: those need every sample's bin).
+int RunMerge(const std::vector<std::string>& paths, bool json)
+{
+    std::vector<XStatAccum> acc;
+    std::string type, error;
+    for (const std::string& p : paths)
+        if (!MergePartial(p, acc, type, error)) return Fail(error);
+    std::vector<BandStats> stats(acc.size());
+    for (size_t b = 0; b < acc.size(); ++b) {
+        BandStats& s = stats[b];
+        s.count = acc[b].count;
+        if (!s.count) continue;
+        Xfn::FinishStatistics(acc[b], s.max, s.min, s.mean, s.stdDev);
+        if (s.count == 1) s.stdDev = 0;
+    }
+    if (json) {
+        std::printf("{\"merged\": %zu, \"type\": \"%s\", \"bands\": [", paths.size(), type.c_str());
+        for (size_t b = 0; b < stats.size(); ++b) {
+            const BandStats& s = stats[b];
+            std::printf("%s\n  {\"band\": %zu, \"count\": %llu", b ? "," : "", b + 1,
+                        static_cast<unsigned long long>(s.count));
+            if (s.count)
+                std::printf(", \"minimum\": %s, \"maximum\": %s, \"mean\": %s, \"std_dev\": %s",
+                            JsonNumber(s.min).c_str(), JsonNumber(s.max).c_str(), JsonNumber(s.mean).c_str(),
+                            JsonNumber(s.stdDev).c_str());
+            std::printf("}");
+        }
+        std::printf("\n]}\n");
+        return 0;
+    }
+    std::printf("merged %zu partial file(s), %zu band(s) %s\n", paths.size(), stats.size(), type.c_str());
+    for (size_t b = 0; b < stats.size(); ++b) {
+        const BandStats& s = stats[b];
+        std::printf("band %zu\n", b + 1);
+        if (!s.count) {
+            std::printf("  count    0 (no valid samples)\n");
+            continue;
+        }
+        std::printf("  count    %llu\n", static_cast<unsigned long long>(s.count));
+        std::printf("  minimum  %s\n  maximum  %s\n", FormatNumber(s.min).c_str(), FormatNumber(s.max).c_str());
+        std::printf("  mean     %s\n  std dev  %s\n", FormatNumber(s.mean).c_str(), FormatNumber(s.stdDev).c_str());
+    }
+    return 0;
+}
+
 } // namespace
 
 int RunStats(int argc, char** argv)
 {
     std::string path;
-    bool histogram = false, json = false, hasNoData = false;
+    std::vector<std::string> mergePaths;
+    bool histogram = false, json = false, hasNoData = false, partial = false, merge = false, hasWindow = false;
     double noData = 0;
+    IO::XWindow window;
     for (int i = 0; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--histogram") histogram = true;
         else if (arg == "--json") json = true;
+        else if (arg == "--partial") partial = true;
+        else if (arg == "--merge") merge = true;
+        else if (arg == "--window") {
+            // Two pairs: XOFF,YOFF and XSIZE,YSIZE around the second comma.
+            const std::string v = i + 1 < argc ? argv[++i] : "";
+            const size_t at = v.find(',', v.find(',') + 1);
+            if (at == std::string::npos || !ParseIntPair(v.substr(0, at), ',', window.xOff, window.yOff) ||
+                !ParseIntPair(v.substr(at + 1), ',', window.xSize, window.ySize) || window.xOff < 0 ||
+                window.yOff < 0 || window.xSize < 1 || window.ySize < 1)
+                return UsageError("stats", "--window takes XOFF,YOFF,XSIZE,YSIZE (offsets from 0, sizes from 1)");
+            hasWindow = true;
+        }
         else if (arg == "--nodata") {
             if (i + 1 >= argc || !ParseNumberOrNan(argv[++i], noData))
                 return UsageError("stats", "--nodata takes a number or nan");
             hasNoData = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return UsageError("stats", "unknown option " + arg);
-        } else if (path.empty()) path = arg;
+        } else if (merge) mergePaths.push_back(arg);
+        else if (path.empty()) path = arg;
         else return UsageError("stats", "one input only");
     }
+    if (merge) {
+        if (partial || hasWindow || histogram || hasNoData || !path.empty())
+            return UsageError("stats", "--merge takes partial files and --json only");
+        if (mergePaths.empty()) return UsageError("stats", "--merge needs at least one partial file");
+        return RunMerge(mergePaths, json);
+    }
     if (path.empty()) return UsageError("stats", "expected IN");
+    if (partial && (histogram || json)) return UsageError("stats", "--partial prints sums only: no --histogram or --json");
     RasterReader reader;
     std::string error;
     if (!reader.Open(path, error)) return Fail(error);
@@ -93,6 +240,24 @@ int RunStats(int argc, char** argv)
     // Each band's own no-data value applies unless one is given for all.
     std::vector<std::optional<double>> bandNoData(nb);
     for (int b = 0; b < nb; ++b) bandNoData[b] = hasNoData ? std::optional<double>(noData) : header.NoData(b);
+    if (hasWindow && (window.xOff + window.xSize > header.Cols() || window.yOff + window.ySize > header.Rows()))
+        return Fail("--window " + std::to_string(window.xOff) + "," + std::to_string(window.yOff) + "," +
+                    std::to_string(window.xSize) + "," + std::to_string(window.ySize) + " is not inside the " +
+                    std::to_string(header.Cols()) + " x " + std::to_string(header.Rows()) + " raster");
+    if (partial) {
+        // The sums of the window (the whole raster without one), with the
+        // leaving-out rules of the figures below.
+        const IO::XWindow w = hasWindow ? window : IO::XWindow{0, 0, header.Cols(), header.Rows()};
+        Raster part;
+        if (!reader.Read(part, error, &w)) return Fail(error);
+        std::vector<XStatAccum> acc(nb, XStatAccum{});
+        for (int b = 0; b < nb; ++b)
+            Xfn::AccumulateGridStatistics(acc[b], part.bands[b], 1, 0, 1, 0, bandNoData[b] ? *bandNoData[b] : NAN_REAL64,
+                                          XSTAT_ALL);
+        PrintPartial(header, w, acc);
+        return 0;
+    }
+    if (hasWindow) return UsageError("stats", "--window goes with --partial");
     if (!json) {
         std::printf("%s: %d x %d, %d band(s) %s", path.c_str(), header.Cols(), header.Rows(), nb,
                     SampleTypeName(header.DataType()));

@@ -1,5 +1,6 @@
 #include "Warp.h"
 
+#include "AtomicFile.h"
 #include "Cli.h"
 #include "Progress.h"
 
@@ -10,7 +11,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <fstream>
 #include <memory>
+#include <sstream>
 
 namespace Pelmora::Tivra::Tool {
 
@@ -377,6 +380,10 @@ int WarpPointsNeeded(int method) { return method == kWarpProjective ? 4 : GetWar
 WarpPlan::WarpPlan() = default;
 WarpPlan::~WarpPlan() = default;
 
+namespace {
+bool PlanWindow(const Raster& header, const WarpOptions& options, WarpPlan& plan, std::string& error);
+} // namespace
+
 bool PlanWarp(const Raster& header, const std::vector<tagXGCP>& gcps, const WarpOptions& options, WarpPlan& plan,
               WarpResult& result, std::string& error)
 {
@@ -397,6 +404,17 @@ bool PlanWarp(const Raster& header, const std::vector<tagXGCP>& gcps, const Warp
     plan.top = extent.ymax;
     plan.colSpacing = grid.colSpacing;
     plan.rowSpacing = grid.rowSpacing;
+    if (!PlanWindow(header, options, plan, error)) return false;
+    result.fitSeconds = fitTime.Seconds();
+    return true;
+}
+
+namespace {
+
+/// The output window of the run (the whole grid without --window) and the
+/// source window it reads.
+bool PlanWindow(const Raster& header, const WarpOptions& options, WarpPlan& plan, std::string& error)
+{
     plan.outWindow = {0, 0, plan.width, plan.height};
     plan.srcWindow = {0, 0, header.Cols(), header.Rows()};
     plan.touchesSource = true;
@@ -413,8 +431,172 @@ bool PlanWarp(const Raster& header, const std::vector<tagXGCP>& gcps, const Warp
         plan.touchesSource = FindSourceWindow(*plan.mapping, w, header.Cols(), header.Rows(), plan.srcWindow);
         if (!plan.touchesSource) plan.srcWindow = {0, 0, 1, 1};
     }
-    result.fitSeconds = fitTime.Seconds();
     return true;
+}
+
+/// First line of a fit file; the version changes with the layout.
+constexpr const char* kFitMagic = "tivra-warp-fit 1";
+
+/// "METHOD X0..X9 Y0..Y9" of one polynomial set.
+std::string CoeffText(const XWarpCoeff& c)
+{
+    std::string t = std::to_string(c.m_nMethod);
+    for (double v : c.m_CoeffX) t += " " + FormatNumber(v);
+    for (double v : c.m_CoeffY) t += " " + FormatNumber(v);
+    return t;
+}
+
+bool ReadCoeff(std::istringstream& words, XWarpCoeff& c)
+{
+    std::string w;
+    if (!(words >> w) || !ParseInt(w, c.m_nMethod)) return false;
+    for (double& v : c.m_CoeffX)
+        if (!(words >> w) || !ParseDouble(w, v)) return false;
+    for (double& v : c.m_CoeffY)
+        if (!(words >> w) || !ParseDouble(w, v)) return false;
+    return true;
+}
+
+/// Reads count numbers from words into v.
+bool ReadNumbers(std::istringstream& words, double* v, int count)
+{
+    std::string w;
+    for (int k = 0; k < count; ++k)
+        if (!(words >> w) || !ParseNumberOrNan(w, v[k])) return false;
+    return true;
+}
+
+} // namespace
+
+bool SaveWarpFit(const std::string& path, const Raster& header, const WarpOptions& options, const WarpPlan& plan,
+                 const WarpResult& result, int nPoints, std::string& error)
+{
+    std::ostringstream t;
+    const WarpMapping& m = *plan.mapping;
+    t << kFitMagic << "\n";
+    t << "source " << header.Cols() << " " << header.Rows() << "\n";
+    t << "method " << WarpMethodName(options.method) << "\n";
+    t << "interpolation " << InterpolationName(options.interpolation) << "\n";
+    t << "points " << result.used << " " << nPoints << "\n";
+    t << "rms " << FormatNumber(result.rmsX) << " " << FormatNumber(result.rmsY) << "\n";
+    t << "grid " << plan.width << " " << plan.height << " " << FormatNumber(plan.left) << " " << FormatNumber(plan.top)
+      << " " << FormatNumber(plan.colSpacing) << " " << FormatNumber(plan.rowSpacing) << "\n";
+    if (m.projective) {
+        t << "projective";
+        for (int k = 0; k < 9; ++k) t << " " << FormatNumber(m.proj.m_H.GetData()[k]);
+        t << "\n";
+    } else {
+        t << "global " << CoeffText(m.poly) << "\n";
+        const int rows = m.poly.GetCellRows(), cols = m.poly.GetCellCols();
+        if (rows > 0 && cols > 0 && m.poly.m_Cells.m_pData) {
+            t << "cells " << rows << " " << cols;
+            for (double b : m.poly.m_Bound) t << " " << FormatNumber(b);
+            t << "\n";
+            for (int j = 0; j < rows; ++j)
+                for (int i = 0; i < cols; ++i) t << "cell " << j << " " << i << " " << CoeffText(m.poly.GetCell(j, i)) << "\n";
+        }
+    }
+    AtomicFile file(path);
+    {
+        std::ofstream out(file.TempPath());
+        out << t.str();
+        out.close();
+        if (!out) {
+            error = "cannot write the fit to " + path;
+            return false;
+        }
+    }
+    return file.Commit(error);
+}
+
+bool LoadWarpFit(const std::string& path, const Raster& header, WarpOptions& options, WarpPlan& plan,
+                 WarpResult& result, int& nPoints, std::string& error)
+{
+    std::ifstream in(path);
+    if (!in) {
+        error = "cannot read the fit file " + path;
+        return false;
+    }
+    auto mapping = std::make_unique<WarpMapping>();
+    MT::XWarp2D& poly = mapping->poly;
+    // The cells are read into storage of their own and copied into the
+    // mapping at the end (a grid with capacity 0 is borrowed, not owned).
+    std::vector<XWarpCoeff> cells;
+    int cellRows = 0, cellCols = 0;
+    double bound[4] = {};
+    bool haveGrid = false, haveMap = false;
+    int srcCols = -1, srcRows = -1;
+    std::string line;
+    int lineNo = 0;
+    auto bad = [&](const std::string& why) {
+        error = path + ":" + std::to_string(lineNo) + ": " + why;
+        return false;
+    };
+    while (std::getline(in, line)) {
+        ++lineNo;
+        if (lineNo == 1) {
+            if (line != kFitMagic) return bad("not a fit file of tivra warp --save-fit");
+            continue;
+        }
+        std::istringstream words(line);
+        std::string key, w, w2;
+        words >> key;
+        bool ok = true;
+        if (key == "source") ok = (words >> w >> w2) && ParseInt(w, srcCols) && ParseInt(w2, srcRows);
+        else if (key == "method") ok = (words >> w) && ParseWarpMethod(w, options.method);
+        else if (key == "interpolation") ok = (words >> w) && ParseInterpolation(w, options.interpolation);
+        else if (key == "points") ok = (words >> w >> w2) && ParseInt(w, result.used) && ParseInt(w2, nPoints);
+        else if (key == "rms") {
+            double v[2];
+            ok = ReadNumbers(words, v, 2);
+            result.rmsX = v[0];
+            result.rmsY = v[1];
+        } else if (key == "grid") {
+            double v[4];
+            ok = (words >> w >> w2) && ParseInt(w, plan.width) && ParseInt(w2, plan.height) && plan.width > 0 &&
+                 plan.height > 0 && ReadNumbers(words, v, 4);
+            plan.left = v[0];
+            plan.top = v[1];
+            plan.colSpacing = v[2];
+            plan.rowSpacing = v[3];
+            haveGrid = ok;
+        } else if (key == "projective") {
+            mapping->projective = true;
+            ok = ReadNumbers(words, mapping->proj.m_H.GetData(), 9);
+            haveMap = ok;
+        } else if (key == "global") {
+            ok = ReadCoeff(words, poly);
+            haveMap = ok;
+        } else if (key == "cells") {
+            ok = (words >> w >> w2) && ParseInt(w, cellRows) && ParseInt(w2, cellCols) && cellRows > 0 &&
+                 cellCols > 0 && cellRows <= 64 && cellCols <= 64 && ReadNumbers(words, bound, 4);
+            if (ok) cells.assign(static_cast<size_t>(cellRows) * cellCols, XWarpCoeff());
+        } else if (key == "cell") {
+            int j = -1, i = -1;
+            ok = (words >> w >> w2) && ParseInt(w, j) && ParseInt(w2, i) && j >= 0 && j < cellRows && i >= 0 &&
+                 i < cellCols && ReadCoeff(words, cells[static_cast<size_t>(j) * cellCols + i]);
+        } else if (!key.empty()) return bad("unknown line '" + key + "'");
+        if (!ok) return bad("malformed '" + key + "' line");
+    }
+    if (lineNo == 0) return bad("empty file");
+    if (!haveGrid || !haveMap) return bad("no grid or no mapping");
+    if (srcCols != header.Cols() || srcRows != header.Rows())
+        return bad("the fit is for a source of " + std::to_string(srcCols) + " x " + std::to_string(srcRows) +
+                   " pixels, this one has " + std::to_string(header.Cols()) + " x " + std::to_string(header.Rows()));
+    if (!cells.empty()) {
+        MT::XWarp2D view;
+        view.m_nMethod = poly.m_nMethod;
+        std::copy(poly.m_CoeffX, poly.m_CoeffX + 10, view.m_CoeffX);
+        std::copy(poly.m_CoeffY, poly.m_CoeffY + 10, view.m_CoeffY);
+        view.m_Cells = {cells.data(), cellRows, cellCols, 0};
+        std::copy(bound, bound + 4, view.m_Bound);
+        poly = view;
+        view.m_Cells = {};
+    }
+    options.cellRows = cellRows > 0 ? cellRows : 1;
+    options.cellCols = cellCols > 0 ? cellCols : 1;
+    plan.mapping = std::move(mapping);
+    return PlanWindow(header, options, plan, error);
 }
 
 bool ResampleWarp(const Raster& in, const WarpPlan& plan, const WarpOptions& options, Raster& out,

@@ -109,6 +109,21 @@ struct WarpPlan {
 bool PlanWarp(const Raster& header, const std::vector<tagXGCP>& gcps, const WarpOptions& options, WarpPlan& plan,
               WarpResult& result, std::string& error);
 
+/// Writes what PlanWarp decided, in full precision, to path (atomically): the
+/// method, the interpolation (the nearest-neighbour fit is shifted half a
+/// pixel), the fitted coefficients and any cell grid, the output grid, the
+/// source size and the residuals' summary. Every window run loading it maps
+/// with exactly these numbers, whatever machine it runs on.
+bool SaveWarpFit(const std::string& path, const Raster& header, const WarpOptions& options, const WarpPlan& plan,
+                 const WarpResult& result, int nPoints, std::string& error);
+
+/// Reads a file of SaveWarpFit into plan (and the method, cells and
+/// interpolation into options, the residuals' summary into result), then
+/// plans options' window as PlanWarp does. The source must have the size
+/// the fit was made for. nPoints receives the number of control points.
+bool LoadWarpFit(const std::string& path, const Raster& header, WarpOptions& options, WarpPlan& plan,
+                 WarpResult& result, int& nPoints, std::string& error);
+
 /// Resamples every band of in (the plan's source window of the source) into
 /// out, the plan's output window, band by band on every core.
 bool ResampleWarp(const Raster& in, const WarpPlan& plan, const WarpOptions& options, Raster& out,

@@ -3,6 +3,9 @@
 // residuals. The summary (input, fit, output grid) is printed from the
 // header and the control points alone, before any pixel is read; one
 // progress bar then follows the read, the resampling and the write.
+// --save-fit writes the fit and the output grid to a file and --load-fit
+// takes them from one instead of the control points, so that windows
+// computed by separate processes share one mapping.
 #include "Cli.h"
 #include "Commands.h"
 #include "Gcps.h"
@@ -35,6 +38,8 @@ constexpr double kReadShare = 0.25, kResampleShare = 0.5;
 struct WarpArguments {
     std::string inPath, outPath, gcpPath;
     std::string assignedSrs;  ///< --a-srs, as the user gave it
+    std::string saveFit, loadFit;  ///< --save-fit, --load-fit
+    std::string fitOption;         ///< an option the fit decides, as given (refused with --load-fit)
     WarpOptions options;
     WriteOptions write;
     bool quiet = false;
@@ -61,13 +66,20 @@ bool ParseArguments(int argc, char** argv, WarpArguments& args, std::string& mes
         std::string v;
         if (arg == "--gcps") {
             if (!value(args.gcpPath)) return refuse("--gcps needs a file");
+        } else if (arg == "--save-fit") {
+            if (!value(args.saveFit)) return refuse("--save-fit needs a file");
+        } else if (arg == "--load-fit") {
+            if (!value(args.loadFit)) return refuse("--load-fit needs a file");
         } else if (arg == "--method") {
+            args.fitOption = arg;
             if (!value(v) || !ParseWarpMethod(v, options.method)) return refuse("unknown method '" + v + "'");
         } else if (arg == "--cells") {
+            args.fitOption = arg;
             if (!value(v) || !ParseIntPair(v, 'x', options.cellCols, options.cellRows) || options.cellCols < 1 ||
                 options.cellRows < 1 || options.cellCols > kMaxCellsPerAxis || options.cellRows > kMaxCellsPerAxis)
                 return refuse("--cells takes CxR, e.g. 4x4");
         } else if (arg == "--interp") {
+            args.fitOption = arg;
             if (!value(v)) return refuse("--interp needs a method");
             if (!ParseInterpolation(v, options.interpolation)) return refuse("unknown interpolation '" + v + "'");
         } else if (arg == "--background") {
@@ -79,13 +91,16 @@ bool ParseArguments(int argc, char** argv, WarpArguments& args, std::string& mes
         } else if (arg == "--truncate") {
             options.rounding = false;
         } else if (arg == "--size") {
+            args.fitOption = arg;
             if (!value(v) || !ParseIntPair(v, 'x', options.width, options.height) || options.width < 1 ||
                 options.height < 1)
                 return refuse("--size takes WxH, e.g. 800x600");
         } else if (arg == "--pixel-size") {
+            args.fitOption = arg;
             if (!value(v) || !ParseDouble(v, options.pixelSize) || options.pixelSize <= 0)
                 return refuse("--pixel-size takes a positive number");
         } else if (arg == "--extent") {
+            args.fitOption = arg;
             double a, b, c, d;
             if (!value(v)) return refuse("--extent takes XMIN,YMIN,XMAX,YMAX");
             const size_t at = v.find(',', v.find(',') + 1);
@@ -118,11 +133,17 @@ bool ParseArguments(int argc, char** argv, WarpArguments& args, std::string& mes
             positional.push_back(arg);
         }
     }
-    if (positional.size() != 2) return refuse("expected IN and OUT");
-    if (args.gcpPath.empty()) return refuse("--gcps FILE is required");
+    // With --save-fit alone the run ends once the fit is written.
+    if (positional.size() != 2 && !(positional.size() == 1 && !args.saveFit.empty()))
+        return refuse("expected IN and OUT");
+    if (!args.loadFit.empty()) {
+        if (!args.gcpPath.empty()) return refuse("--load-fit replaces --gcps: give one of them");
+        if (!args.saveFit.empty()) return refuse("give --load-fit or --save-fit, not both");
+        if (!args.fitOption.empty()) return refuse(args.fitOption + " is fixed by the fit file of --load-fit");
+    } else if (args.gcpPath.empty()) return refuse("--gcps FILE is required");
     if (options.width > 0 && options.pixelSize > 0) return refuse("give --size or --pixel-size, not both");
     args.inPath = positional[0];
-    args.outPath = positional[1];
+    if (positional.size() == 2) args.outPath = positional[1];
     return true;
 }
 
@@ -133,7 +154,8 @@ void PrintSummary(const WarpArguments& args, const Raster& in, size_t nGcps, con
 {
     const WarpOptions& options = args.options;
     std::printf("%s: %d x %d, %d band(s) %s -> %s\n", args.inPath.c_str(), in.Cols(), in.Rows(), in.BandCount(),
-                SampleTypeName(in.DataType()), args.outPath.c_str());
+                SampleTypeName(in.DataType()), args.outPath.empty() ? args.saveFit.c_str() : args.outPath.c_str());
+    if (!args.loadFit.empty()) std::printf("fit loaded from %s\n", args.loadFit.c_str());
     std::printf("method %s, %d of %zu control points used, cells %d x %d, %s interpolation\n",
                 WarpMethodName(options.method), result.used, nGcps, options.cellCols, options.cellRows,
                 InterpolationName(options.interpolation));
@@ -155,7 +177,7 @@ void PrintSummary(const WarpArguments& args, const Raster& in, size_t nGcps, con
         else std::printf(", outside the source: all background\n");
     }
     std::printf("RMS residual: x %.4f px, y %.4f px (source pixels, used points)\n", result.rmsX, result.rmsY);
-    if (!args.quiet) {
+    if (!args.quiet && !result.residuals.empty()) {
         std::printf("%6s %5s %10s %10s\n", "id", "used", "dx px", "dy px");
         for (const PointResidual& r : result.residuals)
             std::printf("%6d %5s %10.4f %10.4f\n", r.id, r.used ? "yes" : "check", r.dx, r.dy);
@@ -171,7 +193,7 @@ int RunWarp(int argc, char** argv)
     WarpArguments args;
     std::string error;
     if (!ParseArguments(argc, argv, args, error)) return UsageError("warp", error);
-    if (!CheckOutput(args.outPath, args.write, XDT_NONE, error)) return Fail(error);
+    if (!args.outPath.empty() && !CheckOutput(args.outPath, args.write, XDT_NONE, error)) return Fail(error);
 
     const Stopwatch openTime;
     RasterReader reader;
@@ -187,17 +209,26 @@ int RunWarp(int argc, char** argv)
         header.crs = wkt;
         CPLFree(wkt);
     }
-    if (!CheckOutput(args.outPath, args.write, header.DataType(), error)) return Fail(error);
+    if (!args.outPath.empty() && !CheckOutput(args.outPath, args.write, header.DataType(), error)) return Fail(error);
     if (args.options.hasBackground && std::isnan(args.options.background) && !IsRealSampleType(header.DataType()))
         return UsageError("warp", std::string("--background nan: ") + SampleTypeName(header.DataType()) +
                                       " samples cannot hold NaN");
-    std::vector<tagXGCP> gcps;
-    if (!ReadGcps(args.gcpPath, gcps, error)) return Fail(error);
     WarpPlan plan;
     WarpResult result;
-    if (!PlanWarp(header, gcps, args.options, plan, result, error)) return Fail(error);
+    int nPoints = 0;
+    if (!args.loadFit.empty()) {
+        if (!LoadWarpFit(args.loadFit, header, args.options, plan, result, nPoints, error)) return Fail(error);
+    } else {
+        std::vector<tagXGCP> gcps;
+        if (!ReadGcps(args.gcpPath, gcps, error)) return Fail(error);
+        if (!PlanWarp(header, gcps, args.options, plan, result, error)) return Fail(error);
+        nPoints = static_cast<int>(gcps.size());
+        if (!args.saveFit.empty() && !SaveWarpFit(args.saveFit, header, args.options, plan, result, nPoints, error))
+            return Fail(error);
+    }
     const double openSeconds = openTime.Seconds();
-    PrintSummary(args, header, gcps.size(), plan, result);
+    PrintSummary(args, header, static_cast<size_t>(nPoints), plan, result);
+    if (args.outPath.empty()) return 0;
 
     ProgressBar bar("warp");
     const ProgressSpan all = bar.All();

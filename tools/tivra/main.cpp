@@ -43,10 +43,16 @@ const Command kCommands[] = {
      "                  [--srcnodata V|nan] [--background V]\n"
      "                  [--size WxH | --pixel-size S] [--extent XMIN,YMIN,XMAX,YMAX]\n"
      "                  [--window XOFF,YOFF,XSIZE,YSIZE] [--a-srs SRS] [--of FORMAT] [--co NAME=VALUE]...\n"
-     "                  [--quiet]\n",
+     "                  [--save-fit FILE] [--quiet]\n"
+     "       tivra warp IN --gcps FILE [fit and grid options] --save-fit FILE   (fit only)\n"
+     "       tivra warp IN OUT --load-fit FILE [--window ...] [--truncate] [--srcnodata V|nan] [--background V]\n"
+     "                  [--a-srs SRS] [--of FORMAT] [--co NAME=VALUE]... [--quiet]\n",
      RunWarp},
     {"stats", "IN", "count, extremes, mean, deviation, stretch range and histogram of each band",
-     "usage: tivra stats IN [--nodata V|nan] [--histogram] [--json]\n", RunStats},
+     "usage: tivra stats IN [--nodata V|nan] [--histogram] [--json]\n"
+     "       tivra stats IN --partial [--window XOFF,YOFF,XSIZE,YSIZE] [--nodata V|nan]\n"
+     "       tivra stats --merge PARTIAL... [--json]\n",
+     RunStats},
     {"colorize", "IN OUT", "render a single-band raster through a stretch and a palette",
      "usage: tivra colorize IN OUT [--palette NAME|INDEX] [--stretch auto|MIN,MAX] [--nodata V]\n"
      "                      [--of FORMAT] [--co NAME=VALUE]...\n",

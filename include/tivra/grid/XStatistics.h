@@ -96,6 +96,14 @@ void AccumulateRowHistogram(XHistAccum& acc, int64_t n, int type, const void* pD
 /// count of 0 gives a mean of NaN, a count of 1 a deviation of NaN.
 void FinishStatistics(const XStatAccum& acc, double& dMax, double& dMin, double& dMean, double& dStdDev);
 
+/// Merges the record from into acc, as if acc had accumulated from's samples
+/// as well: counts and sums add, extremes widen. An empty from (count 0)
+/// leaves acc as it is; an empty acc becomes a copy of from. Sums of integer
+/// samples stay exact while they stay below 2^53, so records of parts of a
+/// raster merge into the whole raster's record exactly; sums of real samples
+/// agree to the rounding of the additions.
+void MergeStatistics(XStatAccum& acc, const XStatAccum& from);
+
 /// (sumProd - sum1 * sum0 / count) / (count - 1).
 double CalcCovariance(const XStatAccum& acc);
 
@@ -129,6 +137,13 @@ void GetStretchRange2(const uint64_t pBins[256], double dHistLo, double dHistHi,
 /// GetSubset, and so the grid's own GetValue, for any other grid.
 void GetStatistics(const XGrid& grid, int R1, int R2, int C1, int C2, double dNoData, uint64_t& nCount,
                    double& dMin, double& dMax, double& dMean, double& dStdDev, uint64_t* pHistogram = nullptr);
+
+/// The first-channel record of a rectangle of a grid (the rectangle rules
+/// and _XSTATOPTION options of GetStatistics), merged into acc: the
+/// accumulation GetStatistics finishes, for callers that merge the records of
+/// several rectangles or rasters.
+void AccumulateGridStatistics(XStatAccum& acc, const XGrid& grid, int R1, int R2, int C1, int C2, double dNoData,
+                              int nOptions);
 
 /// GetStatistics with _XSTATOPTION options. With XSTAT_DEFAULT it is the
 /// operation above. The options concern the real types (REAL32, REAL64 and

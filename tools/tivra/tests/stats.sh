@@ -40,4 +40,40 @@ rc=$?
 gdal_create -q -of GTiff -outsize 3 2 -bands 1 -ot Float32 -burn 0.1 tenth.tif || fail "gdal_create"
 "$TIVRA" stats tenth.tif --nodata -1 > tenth.txt || fail "stats of 0.1"
 grep -q "^  mean     0.10000000149011612$" tenth.txt || fail "0.1 as Float32: $(grep mean tenth.txt)"
+# --partial and --merge: the sums of windows covering the raster merge into
+# the whole raster's figures; for integer samples exactly, no-data left out
+# in every window (the DEM's hole falls into two of them).
+"$HELPER" dem dem.tif || fail "making the DEM"
+"$TIVRA" stats dem.tif > dem.txt || fail "dem: stats"
+n=0
+for win in 0,0,33,20 33,0,27,20 0,20,60,30; do
+  n=$((n + 1))
+  "$TIVRA" stats dem.tif --partial --window "$win" > "dem$n.part" || fail "dem: --partial --window $win"
+done
+"$TIVRA" stats --merge dem1.part dem2.part dem3.part > merged.txt || fail "dem: --merge"
+grep -q "^merged 3 partial file(s), 1 band(s) Int16$" merged.txt || fail "merge header: $(head -1 merged.txt)"
+for key in count minimum maximum mean "std dev"; do
+  want=$(grep "^  $key " dem.txt) got=$(grep "^  $key " merged.txt)
+  [ -n "$want" ] && [ "$got" = "$want" ] || fail "merged '$got', whole '$want'"
+done
+grep -q "^  count    2964$" merged.txt || fail "merged count leaves the 36 no-data samples out: $(grep count merged.txt)"
+# One window alone, or the whole raster without --window, is a partial too.
+"$TIVRA" stats dem.tif --partial > whole.part && "$TIVRA" stats --merge whole.part --json > whole.json ||
+  fail "whole-raster partial"
+grep -q '"count": 2964, "minimum": 500, "maximum": 608' whole.json || fail "whole partial: $(cat whole.json)"
+# Refusals: a window off the raster (exit 1), a window without --partial and
+# --merge with an input (exit 2), a file that is not a partial, and partials
+# of different band layouts (exit 1, naming the file).
+"$TIVRA" stats dem.tif --partial --window 50,0,20,20 > out.txt 2> err.txt
+[ $? = 1 ] && grep -q "is not inside the 60 x 50 raster" err.txt || fail "window off the raster: $(cat err.txt)"
+"$TIVRA" stats dem.tif --window 0,0,10,10 > out.txt 2> err.txt; [ $? = 2 ] || fail "--window without --partial accepted"
+"$TIVRA" stats dem.tif --merge dem1.part > out.txt 2> err.txt; [ $? = 2 ] || fail "--merge with an input accepted"
+"$TIVRA" stats --merge dem.txt > out.txt 2> err.txt
+[ $? = 1 ] && grep -q "dem.txt:1: not the partial sums" err.txt || fail "merging a report: $(cat err.txt)"
+"$TIVRA" stats "$DATA/landsat7_rgb_byte.tif" --partial --window 0,0,10,10 > rgb.part || fail "rgb partial"
+"$TIVRA" stats --merge dem1.part rgb.part > out.txt 2> err.txt
+[ $? = 1 ] && grep -q "rgb.part.*3 band(s) of UInt8, the first file 1 of Int16" err.txt || fail "mixed partials: $(cat err.txt)"
+sed 's/^band 1 [0-9]*/band 1 x/' dem1.part > bad.part
+"$TIVRA" stats --merge bad.part > out.txt 2> err.txt
+[ $? = 1 ] && grep -q "bad.part:4: expected band" err.txt || fail "malformed partial: $(cat err.txt)"
 finish
