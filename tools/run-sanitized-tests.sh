@@ -32,5 +32,11 @@ TIVRA_HOME="$PWD/build-asan" LD_PRELOAD="$(c++ -print-file-name=libasan.so)" \
   dotnet test build-asan/dotnet-tests/Pelmora.Ostrel.Tests.dll
 
 cmake -S . -B build-tsan -G Ninja -DTIVRA_TSAN=ON -DTIVRA_BUILD_BENCH=OFF -DTIVRA_BUILD_TOOLS=OFF
-cmake --build build-tsan -j "$(nproc)" --target tivra_core_tests
-ctest --test-dir build-tsan --output-on-failure -j "$(nproc)" -E '^consumer_find_package$'
+cmake --build build-tsan -j "$(nproc)"
+# Left out here: the installed-package check; the mapped-file fault test, whose page fault inside
+# a guarded copy ThreadSanitizer's runtime does not hand to the guard (the process ends by the
+# signal; the guard is tested in the plain and AddressSanitizer runs); and the GDAL module's tests,
+# single-threaded round trips in which ThreadSanitizer reports a lock-order inversion between two
+# of GDAL's own internal mutexes on one thread.
+ctest --test-dir build-tsan --output-on-failure -j "$(nproc)" \
+  -E '^(consumer_find_package|RuntimeMMFile\.TruncatedFileFaultsAreReportedAndTheFileReopened|IoGdalGrid\..*)$'

@@ -29,7 +29,8 @@ namespace Pelmora::Tivra {
 /// opened with, and the position is restored to where the call started when
 /// that still lies in the (now shorter) file. The object stays usable. Memory
 /// reached through GetPointer is not guarded: a caller dereferencing it
-/// bears the fault itself.
+/// bears the fault itself. (A ThreadSanitizer build does not hand the fault to
+/// the guard: there the process ends by the signal.)
 ///
 /// Scratch files (CreateTemp) are created exclusively in the temporary
 /// directory. Names made by Xfn::MakeTempFileName repeat within one
