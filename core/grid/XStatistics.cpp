@@ -352,16 +352,30 @@ void CountBytes(XHistAccum& acc, const uint8_t* p, int64_t n, bool hasNd, uint8_
 {
     uint64_t local[256] = {};
     if (n >= 1024) {
-        uint64_t part[4][256] = {};
+        // Four partial tables, so that runs of equal bytes do not wait on
+        // one counter's store; 32-bit counters keep the tables in 4 KiB, and
+        // are emptied into the 64-bit ones before they could overflow. Eight
+        // bytes are loaded at once and taken apart in registers.
+        constexpr int64_t kChunk = int64_t(1) << 30; // at most 2^28 counts per counter
         int64_t i = 0;
-        for (; i + 4 <= n; i += 4) {
-            ++part[0][p[i]];
-            ++part[1][p[i + 1]];
-            ++part[2][p[i + 2]];
-            ++part[3][p[i + 3]];
+        while (i < n) {
+            uint32_t part[4][256] = {};
+            const int64_t end = std::min(n, i + kChunk);
+            for (; i + 8 <= end; i += 8) {
+                uint64_t w;
+                std::memcpy(&w, p + i, 8);
+                ++part[0][w & 0xFF];
+                ++part[1][(w >> 8) & 0xFF];
+                ++part[2][(w >> 16) & 0xFF];
+                ++part[3][(w >> 24) & 0xFF];
+                ++part[0][(w >> 32) & 0xFF];
+                ++part[1][(w >> 40) & 0xFF];
+                ++part[2][(w >> 48) & 0xFF];
+                ++part[3][w >> 56];
+            }
+            for (; i < end; ++i) ++part[0][p[i]];
+            for (int v = 0; v < 256; ++v) local[v] += uint64_t(part[0][v]) + part[1][v] + part[2][v] + part[3][v];
         }
-        for (; i < n; ++i) ++part[0][p[i]];
-        for (int v = 0; v < 256; ++v) local[v] = part[0][v] + part[1][v] + part[2][v] + part[3][v];
     } else {
         for (int64_t i = 0; i < n; ++i) ++local[p[i]];
     }
