@@ -16,6 +16,18 @@ check_close() {
     fail "$1: got '$2', expected $3 (+- $4)"
 }
 
+# identity_gcps FILE SIZE: the four corners of a SIZE x SIZE image as
+# control points of a map that is the image itself (y pointing down).
+identity_gcps() {
+  {
+    echo "id,used,img_x,img_y,ref_x,ref_y"
+    echo "1,1,0,0,0,0"
+    echo "2,1,$2,0,$2,0"
+    echo "3,1,0,$2,0,-$2"
+    echo "4,1,$2,$2,$2,-$2"
+  } > "$1"
+}
+
 finish() {
   if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed" >&2

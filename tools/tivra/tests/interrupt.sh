@@ -5,11 +5,7 @@
 
 # A raster whose compressed write takes a while.
 "$HELPER" pattern big.tif 2500 2500 Float32 2 || fail "making the source"
-echo "id,used,img_x,img_y,ref_x,ref_y" > big.gcps.csv
-echo "1,1,0,0,0,0
-2,1,2500,0,2500,0
-3,1,0,2500,0,-2500
-4,1,2500,2500,2500,-2500" >> big.gcps.csv
+identity_gcps big.gcps.csv 2500
 
 # interrupt SIGNAL NUMBER PHASE: PHASE is early (at once), resample (after
 # the summary) or write (once the temporary exists).

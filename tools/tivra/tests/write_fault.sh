@@ -4,11 +4,7 @@
 . "$(dirname "$0")/common.sh"
 
 "$HELPER" pattern src.tif 600 600 Float32 1 || fail "making the source"
-echo "id,used,img_x,img_y,ref_x,ref_y" > src.gcps.csv
-echo "1,1,0,0,0,0
-2,1,600,0,600,0
-3,1,0,600,0,-600
-4,1,600,600,600,-600" >> src.gcps.csv
+identity_gcps src.gcps.csv 600
 
 # The previous output: a small, complete raster.
 "$HELPER" pattern out.tif 10 10 Byte 1 || fail "making the previous output"
