@@ -2,6 +2,7 @@
 
 #include <tivra/grid/XGridFile.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <type_traits>
@@ -141,13 +142,13 @@ bool IsSharedGridFile(const XGrid* pGrid)
     return dynamic_cast<const XGridFile*>(pGrid) && !XGridFile::AsRowGrid(pGrid);
 }
 
-/// One destination row on raw typed samples, pixel by pixel.
+/// Columns c0 .. c1 - 1 of a destination row on raw typed samples, pixel by
+/// pixel.
 template <class S, class D, int M, bool kRound, bool kNoData, class Mapper>
-void TypedRow(const XGrid& src, XGrid& dst, const Mapper& map, const RowRule& rule, int r)
+void TypedRow(const XGrid& src, XGrid& dst, const Mapper& map, const RowRule& rule, int r, int c0, int c1)
 {
     const TypedPixel<S, D, M, kRound, kNoData> pixel(src, dst, rule);
-    const int cols = dst.GetCSize();
-    for (int c = 0; c < cols; ++c) {
+    for (int c = c0; c < c1; ++c) {
         double x, y;
         map(r, c, x, y);
         pixel(r, c, x, y);
@@ -155,16 +156,20 @@ void TypedRow(const XGrid& src, XGrid& dst, const Mapper& map, const RowRule& ru
 }
 
 /// The row kernel for a source type, destination type and method, or null
-/// when the combination has none: the vector kernel where the processor has
-/// one, else the scalar one. Kernels exist for a destination of the
+/// when the combination has none: a vector kernel where the processor has
+/// one and the choice allows it, else the scalar one. Kernels exist for a destination of the
 /// source's own type, the usual case; other pairs take the general path, which
 /// keeps the number of compiled kernels (and the build) small.
 template <class Mapper>
-RowKernel<Mapper> FindRowKernel(int srcType, int dstType, int method, const RowRule& rule, bool bVector)
+RowKernel<Mapper> FindRowKernel(int srcType, int dstType, int method, const RowRule& rule,
+                                XResamplePixels::eKernels kernels)
 {
     RowKernel<Mapper> kernel = nullptr;
     if (srcType != dstType) return kernel;
-    if (bVector && (kernel = FindVectorRowKernel<Mapper>(srcType, method, rule))) return kernel;
+    const bool vector = kernels == XResamplePixels::KERNELS_VECTOR || kernels == XResamplePixels::KERNELS_VECTOR4;
+    if (vector && (kernel = FindVectorRowKernel<Mapper>(srcType, method, rule,
+                                                        kernels == XResamplePixels::KERNELS_VECTOR)))
+        return kernel;
     DispatchCommonType(srcType, [&]<class S>() {
         DispatchKernelChoice<S>(method, rule, [&]<int M, bool kRound, bool kNoData>() {
             kernel = &TypedRow<S, S, M, kRound, kNoData, Mapper>;
@@ -173,10 +178,22 @@ RowKernel<Mapper> FindRowKernel(int srcType, int dstType, int method, const RowR
     return kernel;
 }
 
-/// Runs rows nIndex, nIndex + n, ... with a row kernel for the mapper when
-/// the grids have one and the kernels allow it, else through the general
-/// path; reports progress. A stop request ends the loop between rows, so every
-/// row is either resampled or still holds the background.
+// Row kernels work through the destination in blocks: bands of kBandRows
+// rows dealt out to the workers in turn, each band walked in column chunks of
+// kBlockCols. Under a rotation or a scale, one destination row reads a thin
+// slanted line across many source rows, whose lines the next row needs again
+// only after the whole row is done; a block reads a compact source window,
+// each line of which the block's next rows read again while it is still in
+// cache, and whose few rows the processor's prefetcher can follow. Every
+// pixel is computed on its own, so the order changes no value.
+constexpr int kBandRows = 32;
+constexpr int kBlockCols = 256;
+
+/// Resamples the destination with a row kernel for the mapper when the grids
+/// have one and the kernels allow it (bands nIndex, nIndex + n, ... of
+/// blocks), else through the general path (rows nIndex, nIndex + n, ...);
+/// reports progress. A stop request ends the loop between bands or rows, so
+/// every row is either resampled or still holds the background.
 template <class Mapper>
 void ProcessRows(XResamplePixels& job, WorkerGrids& grids, const Mapper& map, XResamplePixels::eKernels kernels,
                  int nIndex, int n)
@@ -191,23 +208,31 @@ void ProcessRows(XResamplePixels& job, WorkerGrids& grids, const Mapper& map, XR
     const RowKernel<Mapper> kernel =
         kernels == XResamplePixels::KERNELS_GENERAL
             ? nullptr
-            : FindRowKernel<Mapper>(src.GetDataType(), dst.GetDataType(), job.m_nInterpolation, rule,
-                                    kernels == XResamplePixels::KERNELS_VECTOR);
+            : FindRowKernel<Mapper>(src.GetDataType(), dst.GetDataType(), job.m_nInterpolation, rule, kernels);
+    const int rows = dst.GetRSize(), cols = dst.GetCSize();
+    if (kernel) {
+        const int bands = (rows + kBandRows - 1) / kBandRows;
+        const int mine = nIndex < bands ? (bands - nIndex + n - 1) / n : 0;
+        int done = 0;
+        for (int b = nIndex; b < bands && !job.IsStopping(); b += n) {
+            const int r0 = b * kBandRows, r1 = std::min(rows, r0 + kBandRows);
+            for (int c0 = 0; c0 < cols; c0 += kBlockCols)
+                for (int r = r0; r < r1; ++r) kernel(src, dst, map, rule, r, c0, std::min(cols, c0 + kBlockCols));
+            job.OnMessagePercent(nIndex, 100.0 * ++done / mine);
+        }
+        if (mine == 0) job.OnMessagePercent(nIndex, 100);
+        return;
+    }
     const TileRowFn<Mapper> tileRow = grids.pTiles ? FindTileRow<Mapper>(src.GetDataType(), job.m_nInterpolation) : nullptr;
-    const int rows = dst.GetRSize();
     const int mine = nIndex < rows ? (rows - nIndex + n - 1) / n : 0;
     int done = 0;
     for (int r = nIndex; r < rows && !job.IsStopping(); r += n) {
-        if (kernel) {
-            kernel(src, dst, map, rule, r);
-        } else {
-            XGrid& target = grids.pDstFile ? grids.row : dst;
-            const int dr = grids.pDstFile ? 0 : r;
-            if (!grids.pDstFile || grids.pDstFile->ReadRow(r, 0, target.GetCSize(), target.GetData())) {
-                if (tileRow) tileRow(*grids.pTiles, src.GetRSize(), src.GetCSize(), target, map, rule, r, dr);
-                else GeneralRow(src, target, general, job.m_nInterpolation, rule, r, dr);
-                if (grids.pDstFile) grids.pDstFile->WriteRow(r, 0, target.GetCSize(), target.GetData());
-            }
+        XGrid& target = grids.pDstFile ? grids.row : dst;
+        const int dr = grids.pDstFile ? 0 : r;
+        if (!grids.pDstFile || grids.pDstFile->ReadRow(r, 0, target.GetCSize(), target.GetData())) {
+            if (tileRow) tileRow(*grids.pTiles, src.GetRSize(), src.GetCSize(), target, map, rule, r, dr);
+            else GeneralRow(src, target, general, job.m_nInterpolation, rule, r, dr);
+            if (grids.pDstFile) grids.pDstFile->WriteRow(r, 0, target.GetCSize(), target.GetData());
         }
         job.OnMessagePercent(nIndex, 100.0 * ++done / mine);
     }

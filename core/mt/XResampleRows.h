@@ -79,9 +79,10 @@ struct RowRule {
     double noDataKey; ///< GridSamples::NoDataKey of the source, when noData
 };
 
-/// One destination row of a kernel: source, destination, mapping, rule, row.
+/// Part of one destination row for a kernel: source, destination, mapping,
+/// rule, row r and columns c0 up to but not including c1.
 template <class Mapper>
-using RowKernel = void (*)(const XGrid&, XGrid&, const Mapper&, const RowRule&, int);
+using RowKernel = void (*)(const XGrid&, XGrid&, const Mapper&, const RowRule&, int r, int c0, int c1);
 
 /// One destination pixel on raw typed samples: the same tests, interpolation
 /// and store as the general path (GeneralRow in mt/XResamplePixels.cpp),
@@ -161,8 +162,14 @@ void DispatchKernelChoice(int method, const RowRule& rule, F&& f)
 
 /// The vector row kernel for a source type (the destination of the same
 /// type), a method and a rule, or null when the processor or the
-/// combination has none. Defined for the four mappers above.
+/// combination has none: with bWidest on the widest lanes the processor has
+/// (eight with AVX-512), else on four (AVX2). Defined for the four mappers
+/// above.
 template <class Mapper>
-RowKernel<Mapper> FindVectorRowKernel(int type, int method, const RowRule& rule);
+RowKernel<Mapper> FindVectorRowKernel(int type, int method, const RowRule& rule, bool bWidest);
+
+/// The same on eight lanes, or null without AVX-512 (XResampleRowsAvx512.cpp).
+template <class Mapper>
+RowKernel<Mapper> FindVector8RowKernel(int type, int method, const RowRule& rule);
 
 } // namespace Pelmora::Tivra::MT::ResampleRows

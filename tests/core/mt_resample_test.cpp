@@ -151,9 +151,12 @@ TEST(MtResample, RowKernelsMatchTheGeneralPathBitForBit)
     const XCoordMap map{cells.data(), 47, 61};
 
     // Each faster engine against the general path, truncating and rounding.
-    XResamplePixels general, scalar, vector;
+    XResamplePixels general, scalar, vector, vector4;
     general.SetKernels(XResamplePixels::KERNELS_GENERAL);
     scalar.SetKernels(XResamplePixels::KERNELS_SCALAR);
+    vector4.SetKernels(XResamplePixels::KERNELS_VECTOR4);
+    XResamplePixels* const fastEngines[] = {&scalar, &vector, &vector4};
+    const char* const fastNames[] = {"scalar ", "vector ", "four-lane vector "};
     for (bool noData : {false, true})
         for (bool round : {false, true})
             for (int st : types)
@@ -176,7 +179,8 @@ TEST(MtResample, RowKernelsMatchTheGeneralPathBitForBit)
                     // (whole blocks too, so that windows fall wholly inside holes).
                     for (int i = 0; i < 3000 && noData; ++i)
                         if (i % 9 == 4 || (i / 60 % 20 < 3 && i % 60 < 5)) src.SetFromREAL64(i / 60, i % 60, 77);
-                    for (XResamplePixels* engine : {&general, &scalar, &vector}) engine->SetSourceNoData(noData, 77);
+                    for (XResamplePixels* engine : {&general, &scalar, &vector, &vector4})
+                        engine->SetSourceNoData(noData, 77);
                     for (int method = XINTERP_NEAREST; method <= XINTERP_CUBIC_SEPARABLE; ++method) {
                         // Each mapping through one engine, with its own background.
                         auto run = [&](XResamplePixels& engine, XGrid& dst, int mapping) {
@@ -188,19 +192,55 @@ TEST(MtResample, RowKernelsMatchTheGeneralPathBitForBit)
                             }
                         };
                         XGrid ref(47, 61, dt), out(47, 61, dt);
-                        for (XResamplePixels* engine : {&general, &scalar, &vector}) engine->SetRounding(round);
+                        for (XResamplePixels* engine : {&general, &scalar, &vector, &vector4})
+                            engine->SetRounding(round);
                         for (int mapping = 0; mapping < 4; ++mapping) {
                             ASSERT_TRUE(run(general, ref, mapping));
-                            for (XResamplePixels* fast : {&scalar, &vector}) {
-                                ASSERT_TRUE(run(*fast, out, mapping));
+                            for (int f = 0; f < 3; ++f) {
+                                ASSERT_TRUE(run(*fastEngines[f], out, mapping));
                                 EXPECT_TRUE(SameBytes(out, ref))
-                                    << (fast == &scalar ? "scalar " : "vector ") << st << " -> " << dt << " method "
+                                    << fastNames[f] << st << " -> " << dt << " method "
                                     << method << " mapping " << mapping << (round ? " rounding" : "")
                                     << (noData ? " no-data" : "");
                             }
                         }
                     }
                 }
+}
+
+TEST(MtResample, LargeDestinationsGiveTheSameImageOnEveryKernelAndWorkerCount)
+{
+    // A destination of several bands and column blocks, with a ragged last
+    // block and a width that leaves pixels over after whole vector groups,
+    // rotated so that rows start and end outside the source: every pixel
+    // must come out as the general path computes it, whatever the kernel,
+    // lane width or number of workers.
+    constexpr int kRows = 101, kCols = 613;
+    const XWarpCoeff rotation = Rotation(7, 0.97, kCols / 2.0, kRows / 2.0);
+    XProjectiveWarp proj;
+    const double h[9] = {0.99, 0.03, 4, -0.02, 1.01, -3, 2e-5, -1e-4, 1};
+    std::memcpy(proj.m_H.GetData(), h, sizeof h);
+    for (int type : {XDT_UINT08, XDT_SINT16, XDT_REAL32})
+        for (int method = XINTERP_NEAREST; method <= XINTERP_CUBIC_SEPARABLE; ++method) {
+            const XGrid src = RandomGrid(kRows, kCols, type, unsigned(type * 10 + method));
+            XResamplePixels general;
+            general.SetKernels(XResamplePixels::KERNELS_GENERAL);
+            XGrid ref(kRows, kCols, type), refProj(kRows, kCols, type);
+            XWarpCoeff warp = rotation;
+            ASSERT_TRUE(general.ResampleByWarp(&src, &ref, &warp, method, 5));
+            ASSERT_TRUE(general.ResampleByProjective(&src, &refProj, &proj, method, 5));
+            for (auto kernels : {XResamplePixels::KERNELS_VECTOR, XResamplePixels::KERNELS_VECTOR4})
+                for (int threads : {1, 2, 3}) {
+                    XResamplePixels engine;
+                    engine.SetKernels(kernels);
+                    engine.SetNumberOfThreads(threads);
+                    XGrid out(kRows, kCols, type);
+                    ASSERT_TRUE(engine.ResampleByWarp(&src, &out, &warp, method, 5));
+                    EXPECT_TRUE(SameBytes(out, ref)) << type << " method " << method << " threads " << threads;
+                    ASSERT_TRUE(engine.ResampleByProjective(&src, &out, &proj, method, 5));
+                    EXPECT_TRUE(SameBytes(out, refProj)) << type << " method " << method << " threads " << threads;
+                }
+        }
 }
 
 TEST(MtResample, RoundingStoresTheNearestIntegerHalvesAwayFromZero)

@@ -67,11 +67,12 @@ public:
                         double dBackground);
 
     /// The fastest code Process may use: the general path alone, also the
-    /// scalar row kernels, or also the vector ones where the processor has
-    /// them (the default). Every choice gives the same image, bit for bit; the
-    /// narrower ones are the references that the faster ones are tested
-    /// against.
-    enum eKernels { KERNELS_GENERAL, KERNELS_SCALAR, KERNELS_VECTOR };
+    /// scalar row kernels, also the vector ones on the widest lanes the
+    /// processor has (the default), or also vector ones but on four lanes
+    /// (AVX2) even where wider ones exist. Every choice gives the same image,
+    /// bit for bit; the narrower ones are the references that the faster ones
+    /// are tested against.
+    enum eKernels { KERNELS_GENERAL, KERNELS_SCALAR, KERNELS_VECTOR, KERNELS_VECTOR4 };
     void SetKernels(eKernels nKernels) { m_nKernels = nKernels; }
 
     /// How interpolated values are stored into a destination of an integer
