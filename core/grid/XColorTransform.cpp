@@ -21,26 +21,26 @@ inline uint8_t Clamp8(int32_t v) { return static_cast<uint8_t>(std::clamp(v, 0, 
 
 struct Triple { int32_t a, b, c; };
 
-/// (p, c, q) -> (Y, D1, D2).
+/// (p, c, q) -> (Y, D1, D2). Vector copy: Forward8Lanes in grid/XColorTransformAvx2.cpp.
 inline Triple Forward8(int32_t p, int32_t c, int32_t q)
 {
     return {R8(2 * p + 4 * c + 2 * q), R8(3 * p - 2 * c - q + 1024), R8(3 * q - 2 * c - p + 1024)};
 }
 
-/// (Y, D1, D2) -> (p, c, q), clamped.
+/// (Y, D1, D2) -> (p, c, q), clamped. Vector copy: Inverse8Lanes in grid/XColorTransformAvx2.cpp.
 inline Triple Inverse8(int32_t y, int32_t d1, int32_t d2)
 {
     const int32_t e1 = d1 - 128, e2 = d2 - 128;
     return {Clamp8(y + 2 * e1), Clamp8(y - e1 - e2), Clamp8(y + 2 * e2)};
 }
 
-/// (p, c, q) -> (S, E1, E2).
+/// (p, c, q) -> (S, E1, E2). Vector copy: Forward16Lanes in grid/XColorTransformAvx2.cpp.
 inline Triple Forward16(int32_t p, int32_t c, int32_t q)
 {
     return {2 * p + 4 * c + 2 * q, 3 * p - 2 * c - q, 3 * q - 2 * c - p};
 }
 
-/// (S, E1, E2) -> (p, c, q).
+/// (S, E1, E2) -> (p, c, q). Vector copy: Inverse16Lanes in grid/XColorTransformAvx2.cpp.
 inline Triple Inverse16(int32_t s, int32_t e1, int32_t e2)
 {
     return {(s + 2 * e1) >> 3, (s - e1 - e2) >> 3, (s + 2 * e2) >> 3};
