@@ -84,11 +84,12 @@ TEST(GridColour, EightBitVectorKernelsMatchTheScalarLoopOnEveryPixel)
         std::vector<uint8_t> all(size_t(n * stride));
         for (int64_t v = 0; v < n; ++v)
             for (int k = 0; k < stride; ++k) all[size_t(v * stride + k)] = uint8_t(k < 3 ? v >> (16 - 8 * k) : v * 7);
+        std::vector<uint8_t> want(all.size()), got(all.size());
         for (const CT::Form8 form : kForms8) {
-            std::vector<uint8_t> want = all;
+            want = all;
             CT::Pixels8(form, want.data(), n, stride, 0);
             for (int level = 1; level <= CT::kWidestLevel; ++level) {
-                std::vector<uint8_t> got = all;
+                got = all;
                 CT::Pixels8(form, got.data(), n, stride, level);
                 ASSERT_EQ(FirstDifference(got.data(), want.data(), got.size()), -1)
                     << "stride " << stride << " form " << int(form) << " level " << level;
