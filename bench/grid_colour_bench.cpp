@@ -5,6 +5,7 @@
 #include <tivra/grid/XColorTransform.h>
 
 #include <cstdint>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -85,8 +86,25 @@ void BM_ColorPlanar16(benchmark::State& state)
     state.SetLabel("16-bit planar, encode + decode");
 }
 
+/// The memory traffic floor of the interleaved forms: the same bytes copied
+/// to a second buffer and back, counted as the transforms count pixels (two
+/// passes per iteration). The argument is bytes per pixel.
+void BM_CopyReference(benchmark::State& state)
+{
+    const int64_t bytes = kPixels * state.range(0);
+    auto a = RandomComponents<uint8_t>(bytes, 0, 255), b = a;
+    for (auto _ : state) {
+        std::memcpy(b.data(), a.data(), size_t(bytes));
+        std::memcpy(a.data(), b.data(), size_t(bytes));
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * kPixels * 2);
+    state.SetLabel("memcpy of the same bytes, there and back");
+}
+
 } // namespace
 
+BENCHMARK(BM_CopyReference)->Arg(3)->Arg(4)->Arg(6)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ColorPixels8)->Arg(3)->Arg(4)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ColorPixels8YLast)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ColorPlanar8)->Unit(benchmark::kMillisecond);

@@ -1,14 +1,21 @@
 // Colour transforms and bitmap helpers: every form of the 8-bit transform
 // against a floating-point reference, its round trip over every pixel, the
-// exact 16-bit round trip, bit order in packed rows and bitmap sizes.
+// exact 16-bit round trip, each vector kernel against the scalar loop, bit
+// order in packed rows and bitmap sizes.
 #include <gtest/gtest.h>
 
 #include <tivra/grid/XColorTransform.h>
+
+#include "../../core/grid/XColorTransformKernels.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -32,7 +39,152 @@ T3 Inverse8(int y, int d1, int d2)
     return {cl(y + 2 * (d1 - 128)), cl(y - (d1 - 128) - (d2 - 128)), cl(y + 2 * (d2 - 128))};
 }
 
+namespace CT = ColorTransform;
+constexpr CT::Form8 kForms8[] = {CT::Form8::Encode, CT::Form8::Decode, CT::Form8::EncodeYLast, CT::Form8::DecodeYLast};
+
+/// Bytes whose end touches an inaccessible page, so that any access past the
+/// end faults.
+class PageEndBuffer {
+public:
+    explicit PageEndBuffer(size_t bytes)
+        : m_page(size_t(sysconf(_SC_PAGESIZE))), m_span((bytes + m_page - 1) / m_page * m_page + m_page)
+    {
+        m_base = static_cast<uint8_t*>(mmap(nullptr, m_span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+        if (m_base == MAP_FAILED || mprotect(m_base + m_span - m_page, m_page, PROT_NONE) != 0) std::abort();
+        m_data = m_base + m_span - m_page - bytes;
+    }
+    ~PageEndBuffer() { munmap(m_base, m_span); }
+    PageEndBuffer(const PageEndBuffer&) = delete;
+    PageEndBuffer& operator=(const PageEndBuffer&) = delete;
+    uint8_t* data() { return m_data; }
+
+private:
+    size_t m_page, m_span;
+    uint8_t* m_base;
+    uint8_t* m_data;
+};
+
+/// Index of the first differing byte, or -1.
+int64_t FirstDifference(const void* a, const void* b, size_t n)
+{
+    const auto *x = static_cast<const uint8_t*>(a), *y = static_cast<const uint8_t*>(b);
+    const auto at = std::mismatch(x, x + n, y);
+    return at.first == x + n ? -1 : at.first - x;
+}
+
 } // namespace
+
+TEST(GridColour, EightBitVectorKernelsMatchTheScalarLoopOnEveryPixel)
+{
+    // Every (p, c, q) triple as a pixel of stride 3 and 4 (fourth bytes a
+    // pattern), each form at each vector level against the scalar loop.
+    if (!CT::HaveAvx2()) GTEST_LOG_(INFO) << "no AVX2: every level runs the scalar loop";
+    const int64_t n = int64_t(1) << 24;
+    for (const int stride : {3, 4}) {
+        std::vector<uint8_t> all(size_t(n * stride));
+        for (int64_t v = 0; v < n; ++v)
+            for (int k = 0; k < stride; ++k) all[size_t(v * stride + k)] = uint8_t(k < 3 ? v >> (16 - 8 * k) : v * 7);
+        std::vector<uint8_t> want(all.size()), got(all.size());
+        for (const CT::Form8 form : kForms8) {
+            want = all;
+            CT::Pixels8(form, want.data(), n, stride, 0);
+            for (int level = 1; level <= CT::kWidestLevel; ++level) {
+                got = all;
+                CT::Pixels8(form, got.data(), n, stride, level);
+                ASSERT_EQ(FirstDifference(got.data(), want.data(), got.size()), -1)
+                    << "stride " << stride << " form " << int(form) << " level " << level;
+            }
+        }
+    }
+}
+
+TEST(GridColour, VectorKernelsMatchTheScalarLoopAtEveryLengthStrideAndStart)
+{
+    // Lengths 0..70 reach every tail of the 8-, 16- and 32-pixel steps; starts
+    // 0..3 bytes (elements) past an aligned address; random components
+    // beyond the third must come through as they were, and the pixels end
+    // against an inaccessible page so that a read past the last pixel's third
+    // component faults. The bytes before the start are compared too.
+    std::mt19937 rng(4);
+    for (const int stride : {3, 4, 5, 6})
+        for (int start = 0; start < 4; ++start)
+            for (int n = 0; n <= 70; ++n) {
+                const size_t bytes8 = size_t(start + (n > 0 ? (n - 1) * stride + 3 : 0));
+                PageEndBuffer buf8(bytes8), buf16(2 * bytes8);
+                std::vector<uint8_t> orig8(bytes8);
+                std::vector<int16_t> orig16(bytes8);
+                std::vector<uint8_t> want8[4];  // the scalar loop's results, by form
+                std::vector<int16_t> want16[2];
+                for (auto& b : orig8) b = uint8_t(rng());
+                for (auto& e : orig16) e = int16_t(rng());
+                auto* px16 = reinterpret_cast<int16_t*>(buf16.data());
+                for (int level = 0; level <= CT::kWidestLevel; ++level) {
+                    for (const CT::Form8 form : kForms8) {
+                        auto& want = want8[int(form)];
+                        std::memcpy(buf8.data(), orig8.data(), bytes8);
+                        CT::Pixels8(form, buf8.data() + start, n, stride, level);
+                        if (level == 0) want.assign(buf8.data(), buf8.data() + bytes8);
+                        ASSERT_EQ(FirstDifference(buf8.data(), want.data(), bytes8), -1)
+                            << "stride " << stride << " start " << start << " n " << n << " form " << int(form);
+                    }
+                    for (const bool decode : {false, true}) {
+                        auto& want = want16[decode];
+                        std::memcpy(px16, orig16.data(), 2 * bytes8);
+                        CT::Pixels16(decode, px16 + start, n, stride, level);
+                        if (level == 0) want.assign(px16, px16 + bytes8);
+                        ASSERT_EQ(FirstDifference(px16, want.data(), 2 * bytes8), -1)
+                            << "stride " << stride << " start " << start << " n " << n << " decode " << decode;
+                    }
+                }
+                // The scalar loop leaves the extra components and the bytes
+                // before the start alone.
+                for (size_t at = 0; at < bytes8; ++at) {
+                    const bool other = at < size_t(start) || (at - start) % stride >= 3;
+                    for (const auto& want : want8) ASSERT_TRUE(!other || want[at] == orig8[at]) << at;
+                    for (const auto& want : want16) ASSERT_TRUE(!other || want[at] == orig16[at]) << at;
+                }
+            }
+
+    // A null buffer or a count below 1 does nothing at any level.
+    std::vector<uint8_t> bytes(64, 9);
+    std::vector<int16_t> words(64, 9);
+    for (int level = 0; level <= CT::kWidestLevel; ++level)
+        for (const int64_t n : {int64_t(0), int64_t(-1), int64_t(-64)}) {
+            for (const CT::Form8 form : kForms8) {
+                CT::Pixels8(form, bytes.data(), n, 3, level);
+                CT::Pixels8(form, nullptr, 16 - n, 4, level);
+            }
+            CT::Pixels16(false, words.data(), n, 3, level);
+            CT::Pixels16(true, nullptr, 16 - n, 4, level);
+        }
+    EXPECT_EQ(bytes, std::vector<uint8_t>(64, 9));
+    EXPECT_EQ(words, std::vector<int16_t>(64, 9));
+}
+
+TEST(GridColour, SixteenBitVectorKernelsMatchTheScalarLoopOnExtremeValues)
+{
+    // Half the components drawn from the extremes and the values where S, E1,
+    // E2 or the sums of the inverse leave 16 bits, half from the whole range;
+    // the encode and the decode of the same data at strides 3 and 4.
+    const int16_t edges[] = {-32768, -32767, -16385, -16384, -8193, -8192, -4097, -4096, -1,
+                             0,      1,      4095,   4096,   8191,  8192,  16383, 32766, 32767};
+    std::mt19937 rng(5);
+    const int64_t n = 100003;
+    for (const int stride : {3, 4}) {
+        std::vector<int16_t> orig(size_t(n * stride));
+        for (auto& e : orig) e = (rng() & 1) ? edges[rng() % std::size(edges)] : int16_t(rng());
+        for (const bool decode : {false, true}) {
+            std::vector<int16_t> want = orig;
+            CT::Pixels16(decode, want.data(), n, stride, 0);
+            for (int level = 1; level <= CT::kWidestLevel; ++level) {
+                std::vector<int16_t> got = orig;
+                CT::Pixels16(decode, got.data(), n, stride, level);
+                ASSERT_EQ(FirstDifference(got.data(), want.data(), 2 * got.size()), -1)
+                    << "stride " << stride << " decode " << decode << " level " << level;
+            }
+        }
+    }
+}
 
 TEST(GridColour, EightBitPlanarInterleavedAndYLastFormsMatchTheReference)
 {

@@ -21,7 +21,9 @@
 // Parameter order of every function: the buffers first (planar forms: one
 // plane per role, in the order of the roles named below), then the number of
 // pixels, then the stride. Interleaved pixels hold p, c, q as components 0,
-// 1, 2 and may carry more components (which are left alone); the stride is
+// 1, 2 and may carry more components (which keep their values; at stride 4
+// the vector code reads them and writes them back unchanged, except in the
+// last pixel, so no other thread may write them meanwhile); the stride is
 // the distance between pixels in bytes for the 8-bit forms and in 16-bit
 // elements for the 16-bit forms. A null buffer or a count below 1 does
 // nothing.
