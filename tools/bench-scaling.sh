@@ -133,6 +133,9 @@ bw = {(k, m): get(k, m, 1) for k in ("BM_MemcpyBandwidth", "BM_ReadBandwidth") f
 print(f"## Scaling on {cpu}, {nproc} processors (commit {rev})\n")
 print(f"Load average (1, 5, 15 min): {load_before} before, {load_after} after. "
       f"Each figure is the median of {reps} runs of at least {min_time} s, interleaved at random.\n")
+if max(float(load_before.split()[0]), float(load_after.split()[0])) > 0.5:
+    print("Other work was running: a pass with two workers, each pinned to its own processor, waits for "
+          "the one that gets less time, so the ratios read low and the figures are indicative only.\n")
 
 print("### Machine bandwidth, GB/s (10⁹ bytes per second)\n")
 print("| pass | 1 worker | 2 workers | ratio 2/1 | single core (taskset) |")
@@ -145,10 +148,10 @@ for key, what in (("BM_MemcpyBandwidth", "memcpy 256 MiB (read + write bytes)"),
 print("\n### Cases\n")
 print("Throughput in millions of output pixels (resampling, convolution) or samples (statistics) per second. "
       "GB/s counts the bytes a pass must move: the source read once, and for resampling and convolution the "
-      "destination cleared and then written. \"of bw\" sets that beside the machine's bandwidth with the same "
+      "destination cleared and then written. \"% of bw\" sets that beside the machine's bandwidth with the same "
       "workers: memcpy for the cases that read and write, read for the statistics; near 100 % the case is held "
       "by memory, far below it by its arithmetic.\n")
-print("| case | 1 worker | 2 workers | ratio 2/1 | single core (taskset) | GB/s 1 worker | of bw | GB/s 2 workers | of bw |")
+print("| case | 1 worker | 2 workers | ratio 2/1 | single core (taskset) | GB/s 1 worker | % of bw | GB/s 2 workers | % of bw |")
 print("|---|---:|---:|---:|---:|---:|---:|---:|---:|")
 def order(case):
     """Resampling, convolution, statistics; UINT08 before REAL32; methods from the cheapest."""
