@@ -3,14 +3,19 @@
 // samples per second. When OpenCV is found at configure time
 // (TIVRA_BENCH_OPENCV), its meanStdDev and calcHist run on the same samples
 // in the same process for comparison, limited to one thread like ours.
+// BM_ScalingStatistics splits the statistics over a set number of workers,
+// for tools/bench-scaling.sh.
 #include <benchmark/benchmark.h>
 
 #include <tivra/grid/XGrid.h>
 #include <tivra/grid/XStatistics.h>
+#include <tivra/runtime/XParallelProcess.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <random>
+#include <vector>
 
 #ifdef TIVRA_BENCH_OPENCV
 #include <opencv2/core.hpp>
@@ -99,6 +104,56 @@ void BM_AccumulateHistogram(benchmark::State& state)
     state.SetLabel(std::string(Name(type)) + " histogram of the whole buffer");
 }
 
+/// GetStatistics runs on the calling thread alone. A caller that wants more
+/// workers gives each a band of rows to accumulate with
+/// AccumulateGridStatistics and merges the records; this is that caller, on
+/// the library's own pool (one worker per processor, each pinned to its own).
+class BandStatistics : public XParallelProcess {
+public:
+    explicit BandStatistics(const XGrid& grid) : m_grid(grid), m_parts(size_t(m_nProcessors)) {}
+    ~BandStatistics() override { CloseThreads(); }
+
+    void Process(int nIndex) override
+    {
+        const int n = m_nThreads > 0 ? m_nThreads : 1, rows = m_grid.GetRSize();
+        const int r0 = int(int64_t(rows) * nIndex / n), r1 = int(int64_t(rows) * (nIndex + 1) / n) - 1;
+        XStatAccum acc{};
+        if (r0 <= r1) Xfn::AccumulateGridStatistics(acc, m_grid, r0, r1, 0, m_grid.GetCSize() - 1, NAN_REAL64, 0);
+        m_parts[size_t(nIndex)] = acc;
+    }
+
+    /// One pass over the grid: the merged record of every band.
+    XStatAccum Accumulate()
+    {
+        Run();
+        XStatAccum all{};
+        for (int i = 0; i < std::max(m_nThreads, 1); ++i) Xfn::MergeStatistics(all, m_parts[size_t(i)]);
+        return all;
+    }
+
+private:
+    const XGrid& m_grid;
+    std::vector<XStatAccum> m_parts;
+};
+
+void BM_ScalingStatistics(benchmark::State& state)
+{
+    const int type = int(state.range(0));
+    const XGrid& g = TestGrid(type);
+    BandStatistics bands(g);
+    bands.SetNumberOfThreads(int(state.range(1)));
+    for (auto _ : state) {
+        double mn, mx, mean, sd;
+        Xfn::FinishStatistics(bands.Accumulate(), mx, mn, mean, sd);
+        benchmark::DoNotOptimize(mean);
+        benchmark::DoNotOptimize(sd);
+    }
+    state.SetItemsProcessed(state.iterations() * kSamples);
+    state.SetBytesProcessed(state.iterations() * kSamples * Xfn::GetDataSize(type));
+    state.counters["workers"] = bands.GetNumberOfThreads();
+    state.SetLabel(std::string(Name(type)) + " statistics in bands");
+}
+
 #ifdef TIVRA_BENCH_OPENCV
 cv::Mat AsMat(const XGrid& g)
 {
@@ -146,6 +201,9 @@ BENCHMARK(BM_GetStatistics)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GetStatisticsRowCopies)->Arg(XDT_UINT08)->Arg(XDT_REAL32)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AccumulateHistogram)->Arg(XDT_UINT08)->Arg(XDT_REAL32)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScalingStatistics)
+    ->ArgNames({"type", "workers"})->ArgsProduct({{XDT_UINT08, XDT_REAL32}, {1, 2}})
+    ->Unit(benchmark::kMillisecond)->UseRealTime();
 #ifdef TIVRA_BENCH_OPENCV
 BENCHMARK(BM_OpenCV_meanStdDev)->Arg(XDT_UINT08)->Arg(XDT_REAL32)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenCV_calcHist)->Arg(XDT_UINT08)->Arg(XDT_REAL32)->Unit(benchmark::kMillisecond);

@@ -1,7 +1,11 @@
 // Resampling and convolution throughput, beside OpenCV's warpAffine, remap
 // and filter2D when OpenCV is available. Figures are output pixels per second;
 // at the end a table gives each of our cases as a ratio of its OpenCV peer.
+// The Scaling/ cases run the same work with a set number of workers, for
+// tools/bench-scaling.sh; they also report the bytes each pass must move.
 #include <benchmark/benchmark.h>
+
+#include <sched.h>
 
 #include <cmath>
 #include <cstdio>
@@ -75,30 +79,87 @@ const XCoordMap& BenchMap()
     return map;
 }
 
-void Resample(benchmark::State& state, int type, int method, bool allCores, bool byMap)
+/// Items (output pixels) per pass, and the bytes a pass cannot avoid moving:
+/// the source read once, and the destination written twice, as both the
+/// resampler and the convolution clear it before the workers fill it in.
+/// Cache-line reads for ownership of the written lines are not counted.
+void SetPassSizes(benchmark::State& state, int srcType, int dstType)
+{
+    const int64_t pixels = int64_t(kSize) * kSize;
+    state.SetItemsProcessed(state.iterations() * pixels);
+    state.SetBytesProcessed(state.iterations() * pixels *
+                            (Xfn::GetDataSize(srcType) + 2 * Xfn::GetDataSize(dstType)));
+}
+
+/// workers 0 leaves the engine's pool at one worker per processor. With
+/// warmUp one pass runs before the timed ones, so that the destination's
+/// first-touch page faults (paid again on every call, as each call allocates
+/// it anew) stay out of the figures; short runs have few passes to spread
+/// them over.
+void Resample(benchmark::State& state, int type, int method, int workers, bool byMap, bool warmUp)
 {
     const XGrid& src = Source(type);
     XGrid dst(kSize, kSize, type);
     XWarpCoeff warp = BenchWarp();
-    const XCoordMap& map = BenchMap();
+    const XCoordMap* map = byMap ? &BenchMap() : nullptr;
     XResamplePixels engine;
-    if (!allCores) engine.SetNumberOfThreads(1);
-    for (auto _ : state) {
-        const bool ok = byMap ? engine.ResampleByCoordMap(&src, &dst, &map, method, 0)
-                              : engine.ResampleByWarp(&src, &dst, &warp, method, 0);
-        benchmark::DoNotOptimize(ok);
-    }
-    state.SetItemsProcessed(state.iterations() * int64_t(kSize) * kSize);
+    if (workers > 0) engine.SetNumberOfThreads(workers);
+    auto pass = [&] {
+        return byMap ? engine.ResampleByCoordMap(&src, &dst, map, method, 0)
+                     : engine.ResampleByWarp(&src, &dst, &warp, method, 0);
+    };
+    if (warmUp) pass();
+    for (auto _ : state) benchmark::DoNotOptimize(pass());
+    SetPassSizes(state, type, type);
+    state.counters["workers"] = engine.GetNumberOfThreads();
 }
 
-void ConvolveBench(benchmark::State& state, int ksize, int edge)
+/// Convolve makes a pool of one worker per processor that the calling thread
+/// may run on, and has no worker count of its own; this narrows the calling
+/// thread's processors to the first n of its set while it lives, which sets
+/// the pool's size without touching the library (the calling thread only
+/// waits while the workers run). The old set comes back at the end. A set of
+/// n processors or fewer is left as it is.
+class ProcessorLimit {
+public:
+    explicit ProcessorLimit(int n)
+    {
+        CPU_ZERO(&m_old);
+        m_bNarrowed = n > 0 && sched_getaffinity(0, sizeof m_old, &m_old) == 0 && CPU_COUNT(&m_old) > n;
+        if (!m_bNarrowed) return;
+        cpu_set_t set;
+        CPU_ZERO(&set);
+        for (int cpu = 0, kept = 0; cpu < CPU_SETSIZE && kept < n; ++cpu)
+            if (CPU_ISSET(cpu, &m_old)) {
+                CPU_SET(cpu, &set);
+                ++kept;
+            }
+        m_bNarrowed = sched_setaffinity(0, sizeof set, &set) == 0;
+    }
+    ~ProcessorLimit()
+    {
+        if (m_bNarrowed) sched_setaffinity(0, sizeof m_old, &m_old);
+    }
+    ProcessorLimit(const ProcessorLimit&) = delete;
+    ProcessorLimit& operator=(const ProcessorLimit&) = delete;
+
+private:
+    cpu_set_t m_old;
+    bool m_bNarrowed;
+};
+
+/// workers 0 leaves Convolve one worker per processor; warmUp as for Resample.
+void ConvolveBench(benchmark::State& state, int ksize, int edge, int workers, bool warmUp)
 {
     const XGrid& src = Source(XDT_UINT08);
     XMatrix k(ksize, ksize);
     for (int i = 0; i < ksize * ksize; ++i) k.GetData()[i] = 1.0 / (ksize * ksize);
     XGrid dst;
+    const ProcessorLimit limit(workers);
+    if (warmUp) Convolve(&src, &k, &dst, edge, XDT_REAL32);
     for (auto _ : state) benchmark::DoNotOptimize(Convolve(&src, &k, &dst, edge, XDT_REAL32));
-    state.SetItemsProcessed(state.iterations() * int64_t(kSize) * kSize);
+    SetPassSizes(state, XDT_UINT08, XDT_REAL32);
+    state.counters["workers"] = GetNumberOfProcessors();
 }
 
 const char* kMethodNames[] = {"nearest", "bilinear", "cubic", "cubic_separable"};
@@ -164,11 +225,11 @@ void RegisterAll()
             const std::string suffix = tname + "/" + kMethodNames[method];
             for (bool all : {false, true}) {
                 const std::string name = "Resample/affine/" + suffix + (all ? "/all_cores" : "/1_thread");
-                benchmark::RegisterBenchmark(name.c_str(), Resample, type, method, all, false)
+                benchmark::RegisterBenchmark(name.c_str(), Resample, type, method, all ? 0 : 1, false, false)
                     ->Unit(benchmark::kMillisecond)->UseRealTime();
             }
             const std::string mapName = "Resample/coord_map/" + suffix + "/all_cores";
-            benchmark::RegisterBenchmark(mapName.c_str(), Resample, type, method, true, true)
+            benchmark::RegisterBenchmark(mapName.c_str(), Resample, type, method, 0, true, false)
                 ->Unit(benchmark::kMillisecond)->UseRealTime();
 #ifdef TIVRA_BENCH_OPENCV
             const std::string cvAffine = "OpenCV/warpAffine/" + suffix, cvRemap = "OpenCV/remap/" + suffix;
@@ -186,7 +247,7 @@ void RegisterAll()
             const std::string suffix = std::to_string(ksize) + "x" + std::to_string(ksize) + "/UINT08_to_REAL32/" +
                                        (edge == XCONV_EDGE_CLAMP ? "clamp" : "skip");
             const std::string name = "Convolve/" + suffix;
-            benchmark::RegisterBenchmark(name.c_str(), ConvolveBench, ksize, edge)
+            benchmark::RegisterBenchmark(name.c_str(), ConvolveBench, ksize, edge, 0, false)
                 ->Unit(benchmark::kMillisecond)->UseRealTime();
 #ifdef TIVRA_BENCH_OPENCV
             const std::string cv = "OpenCV/filter2D/" + suffix;
@@ -194,6 +255,24 @@ void RegisterAll()
             g_pairs.emplace_back(name, cv);
 #endif
         }
+    // The scaling cases: affine resampling by the three common methods and
+    // the clamped convolutions, each with one worker and with two.
+    for (int workers : {1, 2}) {
+        const std::string w = "/workers:" + std::to_string(workers);
+        for (int type : {XDT_UINT08, XDT_REAL32})
+            for (int method : {XINTERP_NEAREST, XINTERP_BILINEAR, XINTERP_CUBIC}) {
+                const std::string name = std::string("Scaling/Resample/affine/") +
+                                         (type == XDT_UINT08 ? "UINT08/" : "REAL32/") + kMethodNames[method] + w;
+                benchmark::RegisterBenchmark(name.c_str(), Resample, type, method, workers, false, true)
+                    ->Unit(benchmark::kMillisecond)->UseRealTime();
+            }
+        for (int ksize : {3, 7}) {
+            const std::string name = "Scaling/Convolve/" + std::to_string(ksize) + "x" + std::to_string(ksize) +
+                                     "/UINT08_to_REAL32/clamp" + w;
+            benchmark::RegisterBenchmark(name.c_str(), ConvolveBench, ksize, XCONV_EDGE_CLAMP, workers, true)
+                ->Unit(benchmark::kMillisecond)->UseRealTime();
+        }
+    }
 }
 
 /// Console output plus a record of every run's pixels per second.
