@@ -192,8 +192,9 @@ constexpr int kBlockCols = 256;
 /// Resamples the destination with a row kernel for the mapper when the grids
 /// have one and the kernels allow it (bands nIndex, nIndex + n, ... of
 /// blocks), else through the general path (rows nIndex, nIndex + n, ...);
-/// reports progress. A stop request ends the loop between bands or rows, so
-/// every row is either resampled or still holds the background.
+/// reports progress. Where the workers fill the background, each row is
+/// filled just before it is computed. A stop request ends the loop between
+/// bands or rows, so every row is either resampled or holds the background.
 template <class Mapper>
 void ProcessRows(XResamplePixels& job, WorkerGrids& grids, const Mapper& map, XResamplePixels::eKernels kernels,
                  int nIndex, int n)
@@ -210,23 +211,29 @@ void ProcessRows(XResamplePixels& job, WorkerGrids& grids, const Mapper& map, XR
             ? nullptr
             : FindRowKernel<Mapper>(src.GetDataType(), dst.GetDataType(), job.m_nInterpolation, rule, kernels);
     const int rows = dst.GetRSize(), cols = dst.GetCSize();
+    // Rows not computed after a stop get their background all the same.
+    const bool fill = job.WorkersFillBackground();
     if (kernel) {
         const int bands = (rows + kBandRows - 1) / kBandRows;
         const int mine = nIndex < bands ? (bands - nIndex + n - 1) / n : 0;
         int done = 0;
-        for (int b = nIndex; b < bands && !job.IsStopping(); b += n) {
+        int b = nIndex;
+        for (; b < bands && !job.IsStopping(); b += n) {
             const int r0 = b * kBandRows, r1 = std::min(rows, r0 + kBandRows);
+            if (fill) job.FillBackground(r0, r1);
             for (int c0 = 0; c0 < cols; c0 += kBlockCols)
                 for (int r = r0; r < r1; ++r) kernel(src, dst, map, rule, r, c0, std::min(cols, c0 + kBlockCols));
             job.OnMessagePercent(nIndex, 100.0 * ++done / mine);
         }
+        for (; b < bands && fill; b += n) job.FillBackground(b * kBandRows, std::min(rows, (b + 1) * kBandRows));
         if (mine == 0) job.OnMessagePercent(nIndex, 100);
         return;
     }
     const TileRowFn<Mapper> tileRow = grids.pTiles ? FindTileRow<Mapper>(src.GetDataType(), job.m_nInterpolation) : nullptr;
     const int mine = nIndex < rows ? (rows - nIndex + n - 1) / n : 0;
-    int done = 0;
-    for (int r = nIndex; r < rows && !job.IsStopping(); r += n) {
+    int done = 0, r = nIndex;
+    for (; r < rows && !job.IsStopping(); r += n) {
+        if (fill) job.FillBackground(r, r + 1);
         XGrid& target = grids.pDstFile ? grids.row : dst;
         const int dr = grids.pDstFile ? 0 : r;
         if (!grids.pDstFile || grids.pDstFile->ReadRow(r, 0, target.GetCSize(), target.GetData())) {
@@ -236,6 +243,7 @@ void ProcessRows(XResamplePixels& job, WorkerGrids& grids, const Mapper& map, XR
         }
         job.OnMessagePercent(nIndex, 100.0 * ++done / mine);
     }
+    for (; r < rows && fill; r += n) job.FillBackground(r, r + 1);
     if (mine == 0) job.OnMessagePercent(nIndex, 100);
 }
 
@@ -255,7 +263,7 @@ bool WithMatrixGrid(XMatrix* pDst, Fn fn)
 
 XResamplePixels::XResamplePixels()
     : m_pSrc(nullptr), m_pDst(nullptr), m_pCoordMap(nullptr), m_pProjective(nullptr), m_pWarp(nullptr),
-      m_nInterpolation(XINTERP_NEAREST), m_nKernels(KERNELS_VECTOR), m_bRounding(false), m_bSrcNoData(false),
+      m_nInterpolation(XINTERP_NEAREST), m_nKernels(KERNELS_VECTOR), m_bWorkersFill(false), m_dBackground(0.0), m_bRounding(false), m_bSrcNoData(false),
       m_dSrcNoData(0.0)
 {
 }
@@ -297,20 +305,30 @@ void XResamplePixels::Process(int nIndex)
     ProcessRows(*this, grids, PixelMapper{m_pCoordMap, m_pProjective, m_pWarp}, kernels, nIndex, n);
 }
 
-bool XResamplePixels::Start(double dBackground)
+void XResamplePixels::FillBackground(int nFirstRow, int nEndRow)
 {
     XGrid& dst = *m_pDst;
-    const int rows = dst.GetRSize(), cols = dst.GetCSize();
+    const int cols = dst.GetCSize();
+    if (nFirstRow >= nEndRow || cols < 1) return;
     // A zero background on a one-channel type is what cleared bytes read as.
     double a, b, c, d;
-    if (dst.ConvToFourValues(0.0, a, b, c, d) && b == NAN_REAL64 && dBackground == 0.0) {
-        if (dst.HasDirectSampleAccess() && rows > 0 && cols > 0)
-            std::memset(dst.GetData(), 0, size_t(rows) * size_t(cols) * size_t(dst.GetDataSize()));
-        else
-            dst.SetSubset(0.0, NAN_REAL64, NAN_REAL64, NAN_REAL64, 0, rows - 1, 0, cols - 1);
-    } else if (rows >= 1 && cols >= 1) {
-        dst.SetSubset(dBackground, NAN_REAL64, NAN_REAL64, NAN_REAL64, 0, rows - 1, 0, cols - 1);
+    if (dst.HasDirectSampleAccess() && m_dBackground == 0.0 && dst.ConvToFourValues(0.0, a, b, c, d) &&
+        b == NAN_REAL64) {
+        const size_t rowBytes = size_t(cols) * size_t(dst.GetDataSize());
+        std::memset(dst.GetData() + size_t(nFirstRow) * rowBytes, 0, size_t(nEndRow - nFirstRow) * rowBytes);
+    } else {
+        dst.SetSubset(m_dBackground, NAN_REAL64, NAN_REAL64, NAN_REAL64, nFirstRow, nEndRow - 1, 0, cols - 1);
     }
+}
+
+bool XResamplePixels::Start(double dBackground)
+{
+    m_dBackground = dBackground;
+    // A destination in memory gets its background from the workers, each
+    // filling the rows it is about to compute: in parallel, and while the
+    // rows are in cache. Other destinations are filled here, whole.
+    m_bWorkersFill = m_pDst->HasDirectSampleAccess() && !dynamic_cast<const XGridFile*>(m_pDst);
+    if (!m_bWorkersFill) FillBackground(0, m_pDst->GetRSize());
     for (int i = 0; i < m_nThreads; ++i) OnMessagePercent(i, 0);
     return Run();
 }

@@ -97,6 +97,16 @@ struct Lanes8 {
     }
 
     template <class C>
+    static void Pairs(const uint8_t* p, const int32_t* o, int d, D& a, D& b)
+    {
+        __m256d alo, blo, ahi, bhi;
+        Lanes4::Pairs<C>(p, o, d, alo, blo);
+        Lanes4::Pairs<C>(p, o + 4, d, ahi, bhi);
+        a = Join(alo, ahi);
+        b = Join(blo, bhi);
+    }
+
+    template <class C>
     static void Taps(const uint8_t* p, const int32_t* o, int d, D* s)
     {
         __m256d lo[4], hi[4];

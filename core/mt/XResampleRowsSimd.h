@@ -110,6 +110,48 @@ struct Lanes4 {
         else return _mm256_cvtepi32_pd(_mm_setr_epi32(at(0), at(1), at(2), at(3)));
     }
 
+    /// The samples at element offsets o[k] + d (into a) and o[k] + d + 1
+    /// (into b) of each lane, converted exactly as the scalar codec converts
+    /// them: one load per lane for both.
+    template <class C>
+    static void Pairs(const uint8_t* p, const int32_t* o, int d, D& a, D& b)
+    {
+        auto at = [p, o, d](int k) { return p + (std::ptrdiff_t(o[k]) + d) * std::ptrdiff_t(sizeof(C)); };
+        if constexpr (std::is_same_v<C, double>) {
+            const __m256d l01 = _mm256_loadu2_m128d(reinterpret_cast<const double*>(at(1)),
+                                                    reinterpret_cast<const double*>(at(0)));
+            const __m256d l23 = _mm256_loadu2_m128d(reinterpret_cast<const double*>(at(3)),
+                                                    reinterpret_cast<const double*>(at(2)));
+            a = _mm256_permute4x64_pd(_mm256_unpacklo_pd(l01, l23), 0xD8); // a0 a2 a1 a3 -> a0 a1 a2 a3
+            b = _mm256_permute4x64_pd(_mm256_unpackhi_pd(l01, l23), 0xD8);
+        } else if constexpr (std::is_same_v<C, float>) {
+            const __m256i l = _mm256_setr_epi64x(GridSamples::Load<int64_t>(at(0)), GridSamples::Load<int64_t>(at(1)),
+                                                 GridSamples::Load<int64_t>(at(2)), GridSamples::Load<int64_t>(at(3)));
+            const __m256 ab = _mm256_permutevar8x32_ps(_mm256_castsi256_ps(l), _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7));
+            a = _mm256_cvtps_pd(_mm256_castps256_ps128(ab));
+            b = _mm256_cvtps_pd(_mm256_extractf128_ps(ab, 1));
+        } else {
+            // Both samples in one 32-bit lane, the first in the low bits
+            // (little-endian); shifts pull each out, sign-extended for the
+            // signed types.
+            static_assert(sizeof(C) <= 2);
+            using Pair = std::conditional_t<sizeof(C) == 1, uint16_t, uint32_t>;
+            constexpr int bits = 8 * sizeof(C);
+            const __m128i l = _mm_setr_epi32(GridSamples::Load<Pair>(at(0)), GridSamples::Load<Pair>(at(1)),
+                                             GridSamples::Load<Pair>(at(2)), GridSamples::Load<Pair>(at(3)));
+            __m128i lo, hi;
+            if constexpr (std::is_signed_v<C>) {
+                lo = _mm_srai_epi32(_mm_slli_epi32(l, 32 - bits), 32 - bits);
+                hi = _mm_srai_epi32(_mm_slli_epi32(l, 32 - 2 * bits), 32 - bits);
+            } else {
+                lo = _mm_and_si128(l, _mm_set1_epi32((1 << bits) - 1));
+                hi = _mm_srli_epi32(l, bits);
+            }
+            a = _mm256_cvtepi32_pd(lo);
+            b = _mm256_cvtepi32_pd(hi);
+        }
+    }
+
     /// The four consecutive samples from element offset o + d - 1 on, as
     /// doubles converted exactly as the scalar codec converts them.
     template <class C>
@@ -228,8 +270,10 @@ template <class V, class C, class Scr>
 typename V::D Bilinear(const uint8_t* p, const int32_t* o, int cols, typename V::D dy, typename V::D dx, Scr& screen)
 {
     using D = typename V::D;
-    const D s00 = screen(V::template Gather<C>(p, o, 0)), s01 = screen(V::template Gather<C>(p, o, 1));
-    const D s10 = screen(V::template Gather<C>(p, o, cols)), s11 = screen(V::template Gather<C>(p, o, cols + 1));
+    D s00, s01, s10, s11;
+    V::template Pairs<C>(p, o, 0, s00, s01);
+    V::template Pairs<C>(p, o, cols, s10, s11);
+    screen(s00), screen(s01), screen(s10), screen(s11);
     D v = V::Add(s00, V::Mul(V::Sub(s01, s00), dx));
     v = V::Add(v, V::Mul(V::Sub(s10, s00), dy));
     const D cross = V::Add(V::Sub(V::Sub(s00, s01), s10), s11);
@@ -274,14 +318,17 @@ typename V::D Cubic(const uint8_t* p, const int32_t* o, int cols, typename V::D 
         ey2[k] = V::Mul(ey, ey);
     }
     D sum = V::Zero(), wsum = V::Zero();
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 4; ++i) {
+        D s[4];
+        V::template Taps<C>(p, o, (i - 1) * cols, s);
         for (int j = 0; j < 4; ++j) {
             const D d = V::Sqrt(V::Add(ex2[j], ey2[i]));
             const bool middle = (i == 1 || i == 2) && (j == 1 || j == 2);
             const D w = middle ? CubicWeight<V, true>(d) : CubicWeight<V, false>(d);
             wsum = V::Add(wsum, w);
-            sum = V::Add(sum, V::Mul(w, screen(V::template Gather<C>(p, o, (i - 1) * cols + (j - 1)))));
+            sum = V::Add(sum, V::Mul(w, screen(s[j])));
         }
+    }
     return V::Div(sum, wsum);
 }
 

@@ -50,7 +50,9 @@ TEST(MtResampleStop, AStopEndsTheRunBetweenRowsAndLeavesEachRowWholeOrBackground
         dst.SetSubset(-1.0, NAN_REAL64, NAN_REAL64, NAN_REAL64, 0, kSide - 1, 0, kSide - 1);
         const bool done = job.ResampleByWarp(&src, &dst, &warp, XINTERP_BILINEAR, kBackground);
         // Without workers the pass runs on the calling thread and reports no stop.
-        if (threads > 0) EXPECT_FALSE(done) << threads;
+        if (threads > 0) {
+            EXPECT_FALSE(done) << threads;
+        }
         int whole = 0;
         const size_t rowBytes = kSide * sizeof(float);
         for (int r = 0; r < kSide; ++r) {

@@ -123,6 +123,13 @@ public:
         return m_bSrcNoData;
     }
 
+    /// Fills destination rows nFirstRow .. nEndRow - 1 with the pass's
+    /// background. Process calls it for its own rows when
+    /// WorkersFillBackground() is true (a destination in memory); otherwise
+    /// the destination was filled whole before the workers started.
+    void FillBackground(int nFirstRow, int nEndRow);
+    bool WorkersFillBackground() const { return m_bWorkersFill; }
+
     const XGrid* m_pSrc;
     XGrid* m_pDst;
     const XCoordMap* m_pCoordMap;
@@ -136,6 +143,8 @@ private:
                XWarpCoeff* pWarp, int nInterpolation, double dBackground);
     bool Start(double dBackground);
     eKernels m_nKernels;
+    bool m_bWorkersFill;
+    double m_dBackground;
     bool m_bRounding;
     bool m_bSrcNoData;
     double m_dSrcNoData;
