@@ -178,16 +178,6 @@ RowKernel<Mapper> FindRowKernel(int srcType, int dstType, int method, const RowR
     return kernel;
 }
 
-// Row kernels work through the destination in blocks: bands of kBandRows
-// rows dealt out to the workers in turn, each band walked in column chunks of
-// kBlockCols. Under a rotation or a scale, one destination row reads a thin
-// slanted line across many source rows, whose lines the next row needs again
-// only after the whole row is done; a block reads a compact source window,
-// each line of which the block's next rows read again while it is still in
-// cache, and whose few rows the processor's prefetcher can follow. Every
-// pixel is computed on its own, so the order changes no value.
-constexpr int kBandRows = 32;
-constexpr int kBlockCols = 256;
 
 /// Resamples the destination with a row kernel for the mapper when the grids
 /// have one and the kernels allow it (bands nIndex, nIndex + n, ... of

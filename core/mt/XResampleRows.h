@@ -84,6 +84,17 @@ struct RowRule {
 template <class Mapper>
 using RowKernel = void (*)(const XGrid&, XGrid&, const Mapper&, const RowRule&, int r, int c0, int c1);
 
+// Row kernels work through the destination in blocks: bands of kBandRows
+// rows dealt out to the workers in turn, each band walked in column chunks of
+// kBlockCols. Under a rotation or a scale, one destination row reads a thin
+// slanted line across many source rows, whose lines the next row needs again
+// only after the whole row is done; a block reads a compact source window,
+// each line of which the block's next rows read again while it is still in
+// cache, and whose few rows the processor's prefetcher can follow. Every
+// pixel is computed on its own, so the order changes no value.
+constexpr int kBandRows = 32;
+constexpr int kBlockCols = 256;
+
 /// One destination pixel on raw typed samples: the same tests, interpolation
 /// and store as the general path (GeneralRow in mt/XResamplePixels.cpp),
 /// compiled for source type S, destination type D, method M, the store rule

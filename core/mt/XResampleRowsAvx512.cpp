@@ -123,9 +123,18 @@ struct Lanes8 {
         } else if constexpr (std::is_same_v<C, float>) {
             _mm256_storeu_ps(reinterpret_cast<float*>(p), _mm512_cvtpd_ps(v));
         } else {
-            alignas(32) int32_t t[8];
-            _mm256_store_si256(reinterpret_cast<__m256i*>(t), _mm512_cvttpd_epi32(ZeroWhere(NonNumber(v), v)));
-            for (int k = 0; k < 8; ++k) GridSamples::Store(p + k * sizeof(C), static_cast<C>(t[k]));
+            // Clamped into the type's range, the truncated values keep their
+            // value when narrowed.
+            const __m512i t = _mm512_zextsi256_si512(_mm512_cvttpd_epi32(ZeroWhere(NonNumber(v), v)));
+            if constexpr (sizeof(C) == 1) {
+                _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm512_cvtepi32_epi8(t));
+            } else if constexpr (sizeof(C) == 2) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm256_castsi256_si128(_mm512_cvtepi32_epi16(t)));
+            } else {
+                alignas(32) int32_t w[8];
+                _mm256_store_si256(reinterpret_cast<__m256i*>(w), _mm512_castsi512_si256(t));
+                for (int k = 0; k < 8; ++k) GridSamples::Store(p + k * sizeof(C), static_cast<C>(w[k]));
+            }
         }
     }
 

@@ -200,9 +200,20 @@ struct Lanes4 {
         } else if constexpr (std::is_same_v<C, float>) {
             _mm_storeu_ps(reinterpret_cast<float*>(p), _mm256_cvtpd_ps(v));
         } else {
-            alignas(16) int32_t t[4];
-            _mm_store_si128(reinterpret_cast<__m128i*>(t), _mm256_cvttpd_epi32(ZeroWhere(NonNumber(v), v)));
-            for (int k = 0; k < 4; ++k) GridSamples::Store(p + k * sizeof(C), static_cast<C>(t[k]));
+            // Clamped into the type's range, the truncated values pass the
+            // saturating packs unchanged.
+            const __m128i t = _mm256_cvttpd_epi32(ZeroWhere(NonNumber(v), v));
+            if constexpr (std::is_same_v<C, uint8_t>) {
+                const __m128i b = _mm_packus_epi16(_mm_packus_epi32(t, t), _mm_setzero_si128());
+                GridSamples::Store(p, static_cast<uint32_t>(_mm_cvtsi128_si32(b)));
+            } else if constexpr (std::is_same_v<C, uint16_t> || std::is_same_v<C, int16_t>) {
+                const __m128i h = std::is_signed_v<C> ? _mm_packs_epi32(t, t) : _mm_packus_epi32(t, t);
+                _mm_storel_epi64(reinterpret_cast<__m128i*>(p), h);
+            } else {
+                alignas(16) int32_t w[4];
+                _mm_store_si128(reinterpret_cast<__m128i*>(w), t);
+                for (int k = 0; k < 4; ++k) GridSamples::Store(p + k * sizeof(C), static_cast<C>(w[k]));
+            }
         }
     }
 };
@@ -230,7 +241,7 @@ struct Screen {
 
 /// h[0] x + h[1] y + h[2], left to right.
 template <class V>
-typename V::D Linear3(const double* h, typename V::D x, typename V::D y)
+[[gnu::always_inline]] inline typename V::D Linear3(const double* h, typename V::D x, typename V::D y)
 {
     return V::Add(V::Add(V::Mul(V::Set(h[0]), x), V::Mul(V::Set(h[1]), y)), V::Set(h[2]));
 }
@@ -240,11 +251,20 @@ typename V::D Linear3(const double* h, typename V::D x, typename V::D y)
 /// the lanes (the projective one keeps a pixel's own position where w = 0),
 /// any other mapper one pixel at a time.
 template <class V, class Mapper>
-void MapLanes(const Mapper& map, int r, int c, typename V::D& x, typename V::D& y)
+[[gnu::always_inline]] inline void MapLanes(const Mapper& map, int r, int c, typename V::D& x, typename V::D& y)
 {
     using D = typename V::D;
     if constexpr (std::is_same_v<Mapper, CoordMapMapper>) {
-        V::Cells(reinterpret_cast<const double*>(map.pMap->m_pData + std::ptrdiff_t(r) * map.pMap->m_nCols + c), x, y);
+        const double* cells = reinterpret_cast<const double*>(map.pMap->m_pData + std::ptrdiff_t(r) * map.pMap->m_nCols + c);
+        // The same cells one block further on, which this row reads when the
+        // band's next block of columns comes round: the map is read once,
+        // block by block, and a request that far ahead hides the memory's
+        // latency, which the processor's own prefetcher does not (it follows
+        // the block's many rows poorly).
+        const double* ahead = cells + 2 * kBlockCols;
+        _mm_prefetch(reinterpret_cast<const char*>(ahead), _MM_HINT_T0);
+        _mm_prefetch(reinterpret_cast<const char*>(ahead + 2 * V::N - 1), _MM_HINT_T0);
+        V::Cells(cells, x, y);
     } else if constexpr (std::is_same_v<Mapper, AffineMapper>) {
         const D xi = V::Columns(c), yi = V::Set(r);
         x = Linear3<V>(map.a, xi, yi);
@@ -267,7 +287,7 @@ void MapLanes(const Mapper& map, int r, int c, typename V::D& x, typename V::D& 
 /// evaluated left to right as the bilinear case of GridSamples::InterpolateAt
 /// does.
 template <class V, class C, class Scr>
-typename V::D Bilinear(const uint8_t* p, const int32_t* o, int cols, typename V::D dy, typename V::D dx, Scr& screen)
+[[gnu::always_inline]] inline typename V::D Bilinear(const uint8_t* p, const int32_t* o, int cols, typename V::D dy, typename V::D dx, Scr& screen)
 {
     using D = typename V::D;
     D s00, s01, s10, s11;
@@ -288,7 +308,7 @@ typename V::D Bilinear(const uint8_t* p, const int32_t* o, int cols, typename V:
 /// the inner piece. Leaving out a piece that is never selected changes no
 /// weight.
 template <class V, bool kMiddle>
-typename V::D CubicWeight(typename V::D d)
+[[gnu::always_inline]] inline typename V::D CubicWeight(typename V::D d)
 {
     using D = typename V::D;
     const D d2 = V::Mul(V::Mul(V::Set(2.5), d), d); // 2.5 d^2, in both pieces
@@ -306,7 +326,7 @@ typename V::D CubicWeight(typename V::D d)
 /// The weighted mean over the 4 x 4 window about (r0, c0), weights and sums
 /// in window order, as the cubic case of GridSamples::InterpolateAt forms it.
 template <class V, class C, class Scr>
-typename V::D Cubic(const uint8_t* p, const int32_t* o, int cols, typename V::D dy, typename V::D dx, Scr& screen)
+[[gnu::always_inline]] inline typename V::D Cubic(const uint8_t* p, const int32_t* o, int cols, typename V::D dy, typename V::D dx, Scr& screen)
 {
     using D = typename V::D;
     // The squared offsets do not depend on the other axis; each is the same
@@ -337,7 +357,7 @@ typename V::D Cubic(const uint8_t* p, const int32_t* o, int cols, typename V::D 
 /// Non-numbers compare false and pass; an infinity gives inf - inf, a
 /// non-number, and so passes too.
 template <class V>
-typename V::D RoundHalfAway(typename V::D v)
+[[gnu::always_inline]] inline typename V::D RoundHalfAway(typename V::D v)
 {
     const typename V::D t = V::Truncate(v);
     const typename V::Mask half = V::NotLess(V::Abs(V::Sub(v, t)), V::Set(0.5));
@@ -348,7 +368,7 @@ typename V::D RoundHalfAway(typename V::D v)
 /// vector path's fractions: w[0], w[2] and w[3], in the same order of
 /// operations.
 template <class V>
-void SeparableWeights(typename V::D t, typename V::D* w)
+[[gnu::always_inline]] inline void SeparableWeights(typename V::D t, typename V::D* w)
 {
     const typename V::D half = V::Set(0.5);
     w[0] = V::Mul(t, V::Sub(V::Mul(t, V::Sub(V::Set(1.0), V::Mul(half, t))), half));
@@ -358,7 +378,7 @@ void SeparableWeights(typename V::D t, typename V::D* w)
 
 /// GridSamples::SeparableCubicSum in each lane.
 template <class V>
-typename V::D Combine(const typename V::D* w, typename V::D s0, typename V::D s1, typename V::D s2, typename V::D s3)
+[[gnu::always_inline]] inline typename V::D Combine(const typename V::D* w, typename V::D s0, typename V::D s1, typename V::D s2, typename V::D s3)
 {
     typename V::D v = V::Add(s1, V::Mul(w[0], V::Sub(s0, s1)));
     v = V::Add(v, V::Mul(w[2], V::Sub(s2, s1)));
@@ -369,7 +389,7 @@ typename V::D Combine(const typename V::D* w, typename V::D s0, typename V::D s1
 /// separable case of GridSamples::InterpolateAt forms it: each window row
 /// along x, then the rows along y.
 template <class V, class C, class Scr>
-typename V::D Separable(const uint8_t* p, const int32_t* o, int cols, typename V::D dy, typename V::D dx, Scr& screen)
+[[gnu::always_inline]] inline typename V::D Separable(const uint8_t* p, const int32_t* o, int cols, typename V::D dy, typename V::D dx, Scr& screen)
 {
     using D = typename V::D;
     D wx[4], wy[4], across[4];
@@ -387,7 +407,7 @@ typename V::D Separable(const uint8_t* p, const int32_t* o, int cols, typename V
 /// kRound, clamped to the type's range, a non-number passing the clamp, then
 /// converted.
 template <class V, class S, class C, bool kRound>
-void StoreLanes(uint8_t* p, typename V::D v)
+[[gnu::always_inline]] inline void StoreLanes(uint8_t* p, typename V::D v)
 {
     if constexpr (kRound) v = RoundHalfAway<V>(v);
     v = V::Max(V::Set(DATATYPE_TABLE[S::kCode].rangeMin), v);
