@@ -59,6 +59,7 @@ struct Lanes8 {
     static Mask NoLane() { return 0; }
     static Mask Either(Mask a, Mask b) { return Mask(a | b); }
     static bool Any(Mask m) { return m != 0; }
+    static bool AllSet(Mask m) { return m == 0xFF; }
     /// m ? a : b in each lane.
     static D Select(Mask m, D a, D b) { return _mm512_mask_blend_pd(m, b, a); }
     static D ZeroWhere(Mask m, D a) { return _mm512_maskz_mov_pd(Mask(~m), a); }
@@ -91,13 +92,13 @@ struct Lanes8 {
     }
 
     template <class C>
-    static D Gather(const uint8_t* p, const int32_t* o, int d)
+    [[gnu::always_inline]] static D Gather(const uint8_t* p, const int32_t* o, int d)
     {
         return Join(Lanes4::Gather<C>(p, o, d), Lanes4::Gather<C>(p, o + 4, d));
     }
 
     template <class C>
-    static void Pairs(const uint8_t* p, const int32_t* o, int d, D& a, D& b)
+    [[gnu::always_inline]] static void Pairs(const uint8_t* p, const int32_t* o, int d, D& a, D& b)
     {
         __m256d alo, blo, ahi, bhi;
         Lanes4::Pairs<C>(p, o, d, alo, blo);
@@ -107,8 +108,17 @@ struct Lanes8 {
     }
 
     template <class C>
-    static void Taps(const uint8_t* p, const int32_t* o, int d, D* s)
+    [[gnu::always_inline]] static void Taps(const uint8_t* p, const int32_t* o, int d, D* s)
     {
+        if constexpr (sizeof(C) == 1) {
+            // One 32-bit load per lane holds the whole run; tap k is byte k.
+            const __m256i l = _mm256_setr_epi32(
+                Lanes4::RunBits(p, o[0], d), Lanes4::RunBits(p, o[1], d), Lanes4::RunBits(p, o[2], d),
+                Lanes4::RunBits(p, o[3], d), Lanes4::RunBits(p, o[4], d), Lanes4::RunBits(p, o[5], d),
+                Lanes4::RunBits(p, o[6], d), Lanes4::RunBits(p, o[7], d));
+            for (int k = 0; k < 4; ++k) s[k] = FromInt(Lanes4::ByteOf<C>(l, k));
+            return;
+        }
         __m256d lo[4], hi[4];
         Lanes4::Taps<C>(p, o, d, lo);
         Lanes4::Taps<C>(p, o + 4, d, hi);

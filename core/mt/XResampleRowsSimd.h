@@ -67,6 +67,7 @@ struct Lanes4 {
     static Mask NoLane() { return _mm256_setzero_pd(); }
     static Mask Either(Mask a, Mask b) { return _mm256_or_pd(a, b); }
     static bool Any(Mask m) { return _mm256_movemask_pd(m) != 0; }
+    static bool AllSet(Mask m) { return _mm256_movemask_pd(m) == 0xF; }
     /// m ? a : b in each lane.
     static D Select(Mask m, D a, D b) { return _mm256_blendv_pd(b, a, m); }
     static D ZeroWhere(Mask m, D a) { return _mm256_andnot_pd(m, a); }
@@ -100,7 +101,7 @@ struct Lanes4 {
     /// Four samples of component type C at element offsets o[k] + d,
     /// converted to double exactly as the scalar codec converts them.
     template <class C>
-    static D Gather(const uint8_t* p, const int32_t* o, int d)
+    [[gnu::always_inline]] static D Gather(const uint8_t* p, const int32_t* o, int d)
     {
         auto at = [p, o, d](int k) {
             return GridSamples::Load<C>(p + (std::ptrdiff_t(o[k]) + d) * std::ptrdiff_t(sizeof(C)));
@@ -114,7 +115,7 @@ struct Lanes4 {
     /// (into b) of each lane, converted exactly as the scalar codec converts
     /// them: one load per lane for both.
     template <class C>
-    static void Pairs(const uint8_t* p, const int32_t* o, int d, D& a, D& b)
+    [[gnu::always_inline]] static void Pairs(const uint8_t* p, const int32_t* o, int d, D& a, D& b)
     {
         auto at = [p, o, d](int k) { return p + (std::ptrdiff_t(o[k]) + d) * std::ptrdiff_t(sizeof(C)); };
         if constexpr (std::is_same_v<C, double>) {
@@ -172,12 +173,39 @@ struct Lanes4 {
         }
     }
 
+    /// The four bytes of a one-byte run from element offset o + d - 1 on.
+    static int32_t RunBits(const uint8_t* p, int32_t o, int d)
+    {
+        return GridSamples::Load<int32_t>(p + std::ptrdiff_t(o) + d - 1);
+    }
+    /// Byte k of each 32-bit lane as a sample of one-byte type C,
+    /// sign-extended for a signed type; on 128 and on 256 bits.
+    template <class C>
+    static __m128i ByteOf(__m128i l, int k)
+    {
+        if constexpr (std::is_signed_v<C>) return _mm_srai_epi32(_mm_slli_epi32(l, 24 - 8 * k), 24);
+        else return _mm_and_si128(_mm_srli_epi32(l, 8 * k), _mm_set1_epi32(0xFF));
+    }
+    template <class C>
+    static __m256i ByteOf(__m256i l, int k)
+    {
+        if constexpr (std::is_signed_v<C>) return _mm256_srai_epi32(_mm256_slli_epi32(l, 24 - 8 * k), 24);
+        else return _mm256_and_si256(_mm256_srli_epi32(l, 8 * k), _mm256_set1_epi32(0xFF));
+    }
+
     /// The window row at element offset d from each lane's (r0, c0): taps at
     /// columns c0 - 1 .. c0 + 2, tap k of the four lanes in s[k]. Each lane's
     /// run is loaded whole and the 4 x 4 block transposed.
     template <class C>
-    static void Taps(const uint8_t* p, const int32_t* o, int d, D* s)
+    [[gnu::always_inline]] static void Taps(const uint8_t* p, const int32_t* o, int d, D* s)
     {
+        if constexpr (sizeof(C) == 1) {
+            // One 32-bit load per lane holds the whole run; tap k is byte k.
+            const __m128i l = _mm_setr_epi32(RunBits(p, o[0], d), RunBits(p, o[1], d), RunBits(p, o[2], d),
+                                             RunBits(p, o[3], d));
+            for (int k = 0; k < 4; ++k) s[k] = FromInt(ByteOf<C>(l, k));
+            return;
+        }
         const __m256d l0 = Run<C>(p, o[0], d), l1 = Run<C>(p, o[1], d);
         const __m256d l2 = Run<C>(p, o[2], d), l3 = Run<C>(p, o[3], d);
         const __m256d t0 = _mm256_unpacklo_pd(l0, l1), t1 = _mm256_unpackhi_pd(l0, l1); // 00 10 02 12, 01 11 03 13
@@ -342,9 +370,16 @@ template <class V, class C, class Scr>
         D s[4];
         V::template Taps<C>(p, o, (i - 1) * cols, s);
         for (int j = 0; j < 4; ++j) {
-            const D d = V::Sqrt(V::Add(ex2[j], ey2[i]));
+            const D d2 = V::Add(ex2[j], ey2[i]);
             const bool middle = (i == 1 || i == 2) && (j == 1 || j == 2);
-            const D w = middle ? CubicWeight<V, true>(d) : CubicWeight<V, false>(d);
+            // An outer tap at d^2 >= 4 has d >= 2 (the rounded square root
+            // keeps the order) and so the weight 0; where that holds in every
+            // lane, which it does for most corner taps, the square root and
+            // the weight are left out and 0 is added as the scalar code adds
+            // it.
+            const D w = middle                                      ? CubicWeight<V, true>(V::Sqrt(d2))
+                        : V::AllSet(V::NotLess(d2, V::Set(4.0))) ? V::Zero()
+                                                                    : CubicWeight<V, false>(V::Sqrt(d2));
             wsum = V::Add(wsum, w);
             sum = V::Add(sum, V::Mul(w, screen(s[j])));
         }
