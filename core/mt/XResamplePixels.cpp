@@ -182,8 +182,9 @@ RowKernel<Mapper> FindRowKernel(int srcType, int dstType, int method, const RowR
 /// Resamples the destination with a row kernel for the mapper when the grids
 /// have one and the kernels allow it (bands nIndex, nIndex + n, ... of
 /// blocks), else through the general path (rows nIndex, nIndex + n, ...);
-/// reports progress. Where the workers fill the background, each row is
-/// filled just before it is computed. A stop request ends the loop between
+/// reports progress. Where the workers fill the background, the general path
+/// fills each row just before it computes it, and row kernels write the
+/// background themselves. A stop request ends the loop between
 /// bands or rows, so every row is either resampled or holds the background.
 template <class Mapper>
 void ProcessRows(XResamplePixels& job, WorkerGrids& grids, const Mapper& map, XResamplePixels::eKernels kernels,
@@ -194,8 +195,12 @@ void ProcessRows(XResamplePixels& job, WorkerGrids& grids, const Mapper& map, XR
     const PixelMapper general{job.m_pCoordMap, job.m_pProjective, job.m_pWarp};
     double noData = 0.0;
     const bool screen = job.GetSourceNoData(noData);
+    // The background as one destination sample stores it, for the row
+    // kernels, which write it themselves.
+    XGrid background(1, 1, dst.GetDataType());
+    background.SetSubset(job.GetBackground(), NAN_REAL64, NAN_REAL64, NAN_REAL64, 0, 0, 0, 0);
     const RowRule rule{job.GetRounding() && GridSamples::StoresIntegers(dst.GetDataType()), screen,
-                       GridSamples::NoDataKey(src.GetDataType(), noData)};
+                       GridSamples::NoDataKey(src.GetDataType(), noData), background.GetData()};
     const RowKernel<Mapper> kernel =
         kernels == XResamplePixels::KERNELS_GENERAL
             ? nullptr
@@ -210,7 +215,6 @@ void ProcessRows(XResamplePixels& job, WorkerGrids& grids, const Mapper& map, XR
         int b = nIndex;
         for (; b < bands && !job.IsStopping(); b += n) {
             const int r0 = b * kBandRows, r1 = std::min(rows, r0 + kBandRows);
-            if (fill) job.FillBackground(r0, r1);
             for (int c0 = 0; c0 < cols; c0 += kBlockCols)
                 for (int r = r0; r < r1; ++r) kernel(src, dst, map, rule, r, c0, std::min(cols, c0 + kBlockCols));
             job.OnMessagePercent(nIndex, 100.0 * ++done / mine);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <type_traits>
 
 #include <tivra/mt/XResamplePixels.h>
@@ -76,7 +77,8 @@ struct AffineMapper {
 struct RowRule {
     bool round;
     bool noData;
-    double noDataKey; ///< GridSamples::NoDataKey of the source, when noData
+    double noDataKey;           ///< GridSamples::NoDataKey of the source, when noData
+    const uint8_t* pBackground; ///< the background as one destination sample stores it
 };
 
 /// Part of one destination row for a kernel: source, destination, mapping,
@@ -106,10 +108,11 @@ struct TypedPixel {
     GridSamples::TypedWriter<D, kRound> write;
     int rows, cols;
     Valid valid;
+    const uint8_t* background;
 
     TypedPixel(const XGrid& src, XGrid& dst, const RowRule& rule)
         : read{src.GetData(), src.GetCSize()}, write{dst.GetData(), dst.GetCSize()}, rows(src.GetRSize()),
-          cols(src.GetCSize()), valid(MakeValid(rule))
+          cols(src.GetCSize()), valid(MakeValid(rule)), background(rule.pBackground)
     {
     }
 
@@ -119,13 +122,17 @@ struct TypedPixel {
         else return Valid{};
     }
 
-    /// Destination (r, c) from source position (x, y).
+    /// Destination (r, c) from source position (x, y), or the background
+    /// where the position gives no value: row kernels write every pixel they
+    /// are given, so their rows need no filling beforehand.
     void operator()(int r, int c, double x, double y) const
     {
-        if (x == NAN_REAL64 || y == NAN_REAL64) return;
-        if (!GridSamples::InsideForInterpolation(y, x, rows, cols)) return;
         double out[4];
-        if (GridSamples::InterpolateAt<M>(read, rows, cols, y, x, int(y), int(x), out, valid)) write(r, c, out);
+        if (x != NAN_REAL64 && y != NAN_REAL64 && GridSamples::InsideForInterpolation(y, x, rows, cols) &&
+            GridSamples::InterpolateAt<M>(read, rows, cols, y, x, int(y), int(x), out, valid))
+            write(r, c, out);
+        else
+            std::memcpy(write.pBase + (std::ptrdiff_t(r) * write.nCols + c) * D::kSize, background, D::kSize);
     }
 };
 

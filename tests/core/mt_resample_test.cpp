@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -214,7 +215,8 @@ TEST(MtResample, LargeDestinationsGiveTheSameImageOnEveryKernelAndWorkerCount)
     // block and a width that leaves pixels over after whole vector groups,
     // rotated so that rows start and end outside the source: every pixel
     // must come out as the general path computes it, whatever the kernel,
-    // lane width or number of workers.
+    // lane width or number of workers. The backgrounds need converting for
+    // some types (clamped, truncated, a non-number).
     constexpr int kRows = 101, kCols = 613;
     const XWarpCoeff rotation = Rotation(7, 0.97, kCols / 2.0, kRows / 2.0);
     XProjectiveWarp proj;
@@ -223,21 +225,22 @@ TEST(MtResample, LargeDestinationsGiveTheSameImageOnEveryKernelAndWorkerCount)
     for (int type : {XDT_UINT08, XDT_SINT16, XDT_REAL32})
         for (int method = XINTERP_NEAREST; method <= XINTERP_CUBIC_SEPARABLE; ++method) {
             const XGrid src = RandomGrid(kRows, kCols, type, unsigned(type * 10 + method));
+            const double background = std::array{5.0, -2.5, 300.7, double(NAN)}[method];
             XResamplePixels general;
             general.SetKernels(XResamplePixels::KERNELS_GENERAL);
             XGrid ref(kRows, kCols, type), refProj(kRows, kCols, type);
             XWarpCoeff warp = rotation;
-            ASSERT_TRUE(general.ResampleByWarp(&src, &ref, &warp, method, 5));
-            ASSERT_TRUE(general.ResampleByProjective(&src, &refProj, &proj, method, 5));
+            ASSERT_TRUE(general.ResampleByWarp(&src, &ref, &warp, method, background));
+            ASSERT_TRUE(general.ResampleByProjective(&src, &refProj, &proj, method, background));
             for (auto kernels : {XResamplePixels::KERNELS_VECTOR, XResamplePixels::KERNELS_VECTOR4})
                 for (int threads : {1, 2, 3}) {
                     XResamplePixels engine;
                     engine.SetKernels(kernels);
                     engine.SetNumberOfThreads(threads);
                     XGrid out(kRows, kCols, type);
-                    ASSERT_TRUE(engine.ResampleByWarp(&src, &out, &warp, method, 5));
+                    ASSERT_TRUE(engine.ResampleByWarp(&src, &out, &warp, method, background));
                     EXPECT_TRUE(SameBytes(out, ref)) << type << " method " << method << " threads " << threads;
-                    ASSERT_TRUE(engine.ResampleByProjective(&src, &out, &proj, method, 5));
+                    ASSERT_TRUE(engine.ResampleByProjective(&src, &out, &proj, method, background));
                     EXPECT_TRUE(SameBytes(out, refProj)) << type << " method " << method << " threads " << threads;
                 }
         }

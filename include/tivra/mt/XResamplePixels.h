@@ -129,6 +129,8 @@ public:
     /// the destination was filled whole before the workers started.
     void FillBackground(int nFirstRow, int nEndRow);
     bool WorkersFillBackground() const { return m_bWorkersFill; }
+    /// The background of the pass.
+    double GetBackground() const { return m_dBackground; }
 
     const XGrid* m_pSrc;
     XGrid* m_pDst;
