@@ -156,10 +156,11 @@ void TypedRow(const XGrid& src, XGrid& dst, const Mapper& map, const RowRule& ru
 }
 
 /// The row kernel for a source type, destination type and method, or null
-/// when the combination has none: a vector kernel where the processor has
-/// one and the choice allows it, else the scalar one. Kernels exist for a destination of the
-/// source's own type, the usual case; other pairs take the general path, which
-/// keeps the number of compiled kernels (and the build) small.
+/// when the combination has none: a vector kernel where the processor has one
+/// and the choice allows it, else the scalar one. Kernels exist for a
+/// destination of the source's own type, the usual case; other pairs take the
+/// general path, which keeps the number of compiled kernels (and the build)
+/// small.
 template <class Mapper>
 RowKernel<Mapper> FindRowKernel(int srcType, int dstType, int method, const RowRule& rule,
                                 XResamplePixels::eKernels kernels)
@@ -177,7 +178,6 @@ RowKernel<Mapper> FindRowKernel(int srcType, int dstType, int method, const RowR
     });
     return kernel;
 }
-
 
 /// Resamples the destination with a row kernel for the mapper when the grids
 /// have one and the kernels allow it (bands nIndex, nIndex + n, ... of
@@ -211,8 +211,7 @@ void ProcessRows(XResamplePixels& job, WorkerGrids& grids, const Mapper& map, XR
     if (kernel) {
         const int bands = (rows + kBandRows - 1) / kBandRows;
         const int mine = nIndex < bands ? (bands - nIndex + n - 1) / n : 0;
-        int done = 0;
-        int b = nIndex;
+        int done = 0, b = nIndex;
         for (; b < bands && !job.IsStopping(); b += n) {
             const int r0 = b * kBandRows, r1 = std::min(rows, r0 + kBandRows);
             for (int c0 = 0; c0 < cols; c0 += kBlockCols)
@@ -257,8 +256,8 @@ bool WithMatrixGrid(XMatrix* pDst, Fn fn)
 
 XResamplePixels::XResamplePixels()
     : m_pSrc(nullptr), m_pDst(nullptr), m_pCoordMap(nullptr), m_pProjective(nullptr), m_pWarp(nullptr),
-      m_nInterpolation(XINTERP_NEAREST), m_nKernels(KERNELS_VECTOR), m_bWorkersFill(false), m_dBackground(0.0), m_bRounding(false), m_bSrcNoData(false),
-      m_dSrcNoData(0.0)
+      m_nInterpolation(XINTERP_NEAREST), m_nKernels(KERNELS_VECTOR), m_bWorkersFill(false), m_dBackground(0.0),
+      m_bRounding(false), m_bSrcNoData(false), m_dSrcNoData(0.0)
 {
 }
 

@@ -27,9 +27,9 @@ namespace {
 /// Eight lanes in 512-bit registers (AVX-512 F).
 struct Lanes8 {
     static constexpr int N = 8;
-    using D = __m512d;    ///< eight doubles
+    using D = __m512d;     ///< eight doubles
     using Mask = __mmask8; ///< one bit per lane
-    using I = __m256i;    ///< eight 32-bit integers
+    using I = __m256i;     ///< eight 32-bit integers
 
     static D Set(double v) { return _mm512_set1_pd(v); }
     static D Zero() { return _mm512_setzero_pd(); }
@@ -74,8 +74,8 @@ struct Lanes8 {
     }
     static bool AllBetween(I a, int low, int high)
     {
-        const __m256i in =
-            _mm256_and_si256(_mm256_cmpgt_epi32(a, _mm256_set1_epi32(low)), _mm256_cmpgt_epi32(_mm256_set1_epi32(high), a));
+        const __m256i in = _mm256_and_si256(_mm256_cmpgt_epi32(a, _mm256_set1_epi32(low)),
+                                            _mm256_cmpgt_epi32(_mm256_set1_epi32(high), a));
         return _mm256_movemask_ps(_mm256_castsi256_ps(in)) == 0xFF;
     }
     static void Offsets(I r, I c, int stride, int32_t* o)
@@ -112,10 +112,10 @@ struct Lanes8 {
     {
         if constexpr (sizeof(C) == 1) {
             // One 32-bit load per lane holds the whole run; tap k is byte k.
-            const __m256i l = _mm256_setr_epi32(
-                Lanes4::RunBits(p, o[0], d), Lanes4::RunBits(p, o[1], d), Lanes4::RunBits(p, o[2], d),
-                Lanes4::RunBits(p, o[3], d), Lanes4::RunBits(p, o[4], d), Lanes4::RunBits(p, o[5], d),
-                Lanes4::RunBits(p, o[6], d), Lanes4::RunBits(p, o[7], d));
+            const __m256i l =
+                _mm256_setr_epi32(Lanes4::RunBits(p, o[0], d), Lanes4::RunBits(p, o[1], d), Lanes4::RunBits(p, o[2], d),
+                                  Lanes4::RunBits(p, o[3], d), Lanes4::RunBits(p, o[4], d), Lanes4::RunBits(p, o[5], d),
+                                  Lanes4::RunBits(p, o[6], d), Lanes4::RunBits(p, o[7], d));
             for (int k = 0; k < 4; ++k) s[k] = FromInt(Lanes4::ByteOf<C>(l, k));
             return;
         }

@@ -38,9 +38,9 @@ static_assert(sizeof(XVertex2<double>) == 2 * sizeof(double), "a coordinate map 
 /// lane types, which work on groups of four.
 struct Lanes4 {
     static constexpr int N = 4;
-    using D = __m256d;   ///< four doubles
+    using D = __m256d;    ///< four doubles
     using Mask = __m256d; ///< per lane all ones or all zeros
-    using I = __m128i;   ///< four 32-bit integers
+    using I = __m128i;    ///< four 32-bit integers
 
     static D Set(double v) { return _mm256_set1_pd(v); }
     static D Zero() { return _mm256_setzero_pd(); }
@@ -81,7 +81,8 @@ struct Lanes4 {
     /// True when low < a < high in every lane.
     static bool AllBetween(I a, int low, int high)
     {
-        const __m128i in = _mm_and_si128(_mm_cmpgt_epi32(a, _mm_set1_epi32(low)), _mm_cmpgt_epi32(_mm_set1_epi32(high), a));
+        const __m128i in =
+            _mm_and_si128(_mm_cmpgt_epi32(a, _mm_set1_epi32(low)), _mm_cmpgt_epi32(_mm_set1_epi32(high), a));
         return _mm_movemask_ps(_mm_castsi128_ps(in)) == 0xF;
     }
     /// r * stride + c in each lane, into o.
@@ -94,7 +95,7 @@ struct Lanes4 {
     static void Cells(const double* p, D& x, D& y)
     {
         const __m256d lo = _mm256_loadu_pd(p), hi = _mm256_loadu_pd(p + 4); // x0 y0 x1 y1, x2 y2 x3 y3
-        x = _mm256_permute4x64_pd(_mm256_unpacklo_pd(lo, hi), 0xD8);       // x0 x2 x1 x3 -> x0 x1 x2 x3
+        x = _mm256_permute4x64_pd(_mm256_unpacklo_pd(lo, hi), 0xD8);        // x0 x2 x1 x3 -> x0 x1 x2 x3
         y = _mm256_permute4x64_pd(_mm256_unpackhi_pd(lo, hi), 0xD8);
     }
 
@@ -119,16 +120,17 @@ struct Lanes4 {
     {
         auto at = [p, o, d](int k) { return p + (std::ptrdiff_t(o[k]) + d) * std::ptrdiff_t(sizeof(C)); };
         if constexpr (std::is_same_v<C, double>) {
-            const __m256d l01 = _mm256_loadu2_m128d(reinterpret_cast<const double*>(at(1)),
-                                                    reinterpret_cast<const double*>(at(0)));
-            const __m256d l23 = _mm256_loadu2_m128d(reinterpret_cast<const double*>(at(3)),
-                                                    reinterpret_cast<const double*>(at(2)));
+            const __m256d l01 =
+                _mm256_loadu2_m128d(reinterpret_cast<const double*>(at(1)), reinterpret_cast<const double*>(at(0)));
+            const __m256d l23 =
+                _mm256_loadu2_m128d(reinterpret_cast<const double*>(at(3)), reinterpret_cast<const double*>(at(2)));
             a = _mm256_permute4x64_pd(_mm256_unpacklo_pd(l01, l23), 0xD8); // a0 a2 a1 a3 -> a0 a1 a2 a3
             b = _mm256_permute4x64_pd(_mm256_unpackhi_pd(l01, l23), 0xD8);
         } else if constexpr (std::is_same_v<C, float>) {
             const __m256i l = _mm256_setr_epi64x(GridSamples::Load<int64_t>(at(0)), GridSamples::Load<int64_t>(at(1)),
                                                  GridSamples::Load<int64_t>(at(2)), GridSamples::Load<int64_t>(at(3)));
-            const __m256 ab = _mm256_permutevar8x32_ps(_mm256_castsi256_ps(l), _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7));
+            const __m256 ab =
+                _mm256_permutevar8x32_ps(_mm256_castsi256_ps(l), _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7));
             a = _mm256_cvtps_pd(_mm256_castps256_ps128(ab));
             b = _mm256_cvtps_pd(_mm256_extractf128_ps(ab, 1));
         } else {
@@ -201,8 +203,8 @@ struct Lanes4 {
     {
         if constexpr (sizeof(C) == 1) {
             // One 32-bit load per lane holds the whole run; tap k is byte k.
-            const __m128i l = _mm_setr_epi32(RunBits(p, o[0], d), RunBits(p, o[1], d), RunBits(p, o[2], d),
-                                             RunBits(p, o[3], d));
+            const __m128i l =
+                _mm_setr_epi32(RunBits(p, o[0], d), RunBits(p, o[1], d), RunBits(p, o[2], d), RunBits(p, o[3], d));
             for (int k = 0; k < 4; ++k) s[k] = FromInt(ByteOf<C>(l, k));
             return;
         }
@@ -283,7 +285,8 @@ template <class V, class Mapper>
 {
     using D = typename V::D;
     if constexpr (std::is_same_v<Mapper, CoordMapMapper>) {
-        const double* cells = reinterpret_cast<const double*>(map.pMap->m_pData + std::ptrdiff_t(r) * map.pMap->m_nCols + c);
+        const double* cells =
+            reinterpret_cast<const double*>(map.pMap->m_pData + std::ptrdiff_t(r) * map.pMap->m_nCols + c);
         // The same cells one block further on, which this row reads when the
         // band's next block of columns comes round: the map is read once,
         // block by block, and a request that far ahead hides the memory's
@@ -315,7 +318,8 @@ template <class V, class Mapper>
 /// evaluated left to right as the bilinear case of GridSamples::InterpolateAt
 /// does.
 template <class V, class C, class Scr>
-[[gnu::always_inline]] inline typename V::D Bilinear(const uint8_t* p, const int32_t* o, int cols, typename V::D dy, typename V::D dx, Scr& screen)
+[[gnu::always_inline]] inline typename V::D Bilinear(const uint8_t* p, const int32_t* o, int cols, typename V::D dy,
+                                                     typename V::D dx, Scr& screen)
 {
     using D = typename V::D;
     D s00, s01, s10, s11;
@@ -354,7 +358,8 @@ template <class V, bool kMiddle>
 /// The weighted mean over the 4 x 4 window about (r0, c0), weights and sums
 /// in window order, as the cubic case of GridSamples::InterpolateAt forms it.
 template <class V, class C, class Scr>
-[[gnu::always_inline]] inline typename V::D Cubic(const uint8_t* p, const int32_t* o, int cols, typename V::D dy, typename V::D dx, Scr& screen)
+[[gnu::always_inline]] inline typename V::D Cubic(const uint8_t* p, const int32_t* o, int cols, typename V::D dy,
+                                                  typename V::D dx, Scr& screen)
 {
     using D = typename V::D;
     // The squared offsets do not depend on the other axis; each is the same
@@ -377,9 +382,9 @@ template <class V, class C, class Scr>
             // lane, which it does for most corner taps, the square root and
             // the weight are left out and 0 is added as the scalar code adds
             // it.
-            const D w = middle                                      ? CubicWeight<V, true>(V::Sqrt(d2))
+            const D w = middle                                   ? CubicWeight<V, true>(V::Sqrt(d2))
                         : V::AllSet(V::NotLess(d2, V::Set(4.0))) ? V::Zero()
-                                                                    : CubicWeight<V, false>(V::Sqrt(d2));
+                                                                 : CubicWeight<V, false>(V::Sqrt(d2));
             wsum = V::Add(wsum, w);
             sum = V::Add(sum, V::Mul(w, screen(s[j])));
         }
@@ -413,7 +418,8 @@ template <class V>
 
 /// GridSamples::SeparableCubicSum in each lane.
 template <class V>
-[[gnu::always_inline]] inline typename V::D Combine(const typename V::D* w, typename V::D s0, typename V::D s1, typename V::D s2, typename V::D s3)
+[[gnu::always_inline]] inline typename V::D Combine(const typename V::D* w, typename V::D s0, typename V::D s1,
+                                                    typename V::D s2, typename V::D s3)
 {
     typename V::D v = V::Add(s1, V::Mul(w[0], V::Sub(s0, s1)));
     v = V::Add(v, V::Mul(w[2], V::Sub(s2, s1)));
@@ -424,7 +430,8 @@ template <class V>
 /// separable case of GridSamples::InterpolateAt forms it: each window row
 /// along x, then the rows along y.
 template <class V, class C, class Scr>
-[[gnu::always_inline]] inline typename V::D Separable(const uint8_t* p, const int32_t* o, int cols, typename V::D dy, typename V::D dx, Scr& screen)
+[[gnu::always_inline]] inline typename V::D Separable(const uint8_t* p, const int32_t* o, int cols, typename V::D dy,
+                                                      typename V::D dx, Scr& screen)
 {
     using D = typename V::D;
     D wx[4], wy[4], across[4];
