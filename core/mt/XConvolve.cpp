@@ -1,7 +1,6 @@
 #include <tivra/mt/XConvolve.h>
 
 #include <algorithm>
-#include <cstring>
 #include <type_traits>
 #include <vector>
 
@@ -183,17 +182,17 @@ bool Convolve(const XGrid* pSrc, const XMatrix* pKernel, XGrid* pDst, int nEdgeM
         dst = &dstMemory;
     }
 
-    bool known = false;
+    // Every output row is written whole by the worker whose band holds it, so
+    // the destination is not cleared first.
+    bool done = false;
     DispatchSourceType(src->GetDataType(), [&]<class SrcT>() {
         DispatchOutputType(nOutputType, [&]<class OutT>() {
-            std::memset(dst->GetData(), 0, size_t(H) * size_t(W) * sizeof(OutT));
             ConvolveRows<SrcT, OutT> rows(reinterpret_cast<const SrcT*>(src->GetData()), H, W, *pKernel, nEdgeMode,
                                           reinterpret_cast<OutT*>(dst->GetData()));
-            rows.Run();
-            known = true;
+            done = rows.Run();
         });
     });
-    if (!known) return false;
+    if (!done) return false;
     if (dst != pDst) {
         double a;
         for (int r = 0; r < H; ++r)
