@@ -148,7 +148,7 @@ for key, what in (("BM_MemcpyBandwidth", "memcpy 256 MiB (read + write bytes)"),
 print("\n### Cases\n")
 print("Throughput in millions of output pixels (resampling, convolution) or samples (statistics) per second. "
       "GB/s counts the bytes a pass must move: the source read once, and for resampling and convolution the "
-      "destination cleared and then written. \"% of bw\" sets that beside the machine's bandwidth with the same "
+      "destination written once. \"% of bw\" sets that beside the machine's bandwidth with the same "
       "workers: memcpy for the cases that read and write, read for the statistics; near 100 % the case is held "
       "by memory, far below it by its arithmetic.\n")
 print("| case | 1 worker | 2 workers | ratio 2/1 | single core (taskset) | GB/s 1 worker | % of bw | GB/s 2 workers | % of bw |")
