@@ -121,7 +121,7 @@ TEST(GridColour, VectorKernelsMatchTheScalarLoopAtEveryLengthStrideAndStart)
                 for (int level = 0; level <= CT::kWidestLevel; ++level) {
                     for (const CT::Form8 form : kForms8) {
                         auto& want = want8[int(form)];
-                        std::memcpy(buf8.data(), orig8.data(), bytes8);
+                        std::copy(orig8.begin(), orig8.end(), buf8.data());
                         CT::Pixels8(form, buf8.data() + start, n, stride, level);
                         if (level == 0) want.assign(buf8.data(), buf8.data() + bytes8);
                         ASSERT_EQ(FirstDifference(buf8.data(), want.data(), bytes8), -1)
@@ -129,7 +129,7 @@ TEST(GridColour, VectorKernelsMatchTheScalarLoopAtEveryLengthStrideAndStart)
                     }
                     for (const bool decode : {false, true}) {
                         auto& want = want16[decode];
-                        std::memcpy(px16, orig16.data(), 2 * bytes8);
+                        std::copy(orig16.begin(), orig16.end(), px16);
                         CT::Pixels16(decode, px16 + start, n, stride, level);
                         if (level == 0) want.assign(px16, px16 + bytes8);
                         ASSERT_EQ(FirstDifference(px16, want.data(), 2 * bytes8), -1)
