@@ -130,6 +130,10 @@ bool XGridFile::VisitRow(int nRow, int nCol, int nCount, XMMFile::XVisitFn pfn, 
     const uint64_t nBytes = uint64_t(nCount) * uint64_t(DATASIZE[m_nDataType]);
     if (!SeekSpan(nRow, nCol, nCount) || nBytes > kMaxCopy) return false;
     if (nBytes == 0) return true;
+    // The mapped file clips a visit to the file's end, but readers of a row
+    // take it whole: a file found shorter (cut by someone else, and reopened
+    // after the fault that showed it) fails the row instead.
+    if (Offset(nRow, nCol) + nBytes > m_pMMFile->GetLength()) return false;
     return m_pMMFile->Visit(Offset(nRow, nCol), uint32_t(nBytes), pfn, pContext, pScratch);
 }
 

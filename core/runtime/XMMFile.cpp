@@ -15,10 +15,6 @@
 
 #include "platform/XFaultGuard.h"
 
-#if defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/asan_interface.h>
-#endif
-
 namespace Pelmora::Tivra {
 
 namespace {
@@ -77,12 +73,6 @@ bool XMMFile::MapWindow()
         return false;
     }
     m_pView = static_cast<uint8_t*>(p);
-#if defined(__SANITIZE_ADDRESS__)
-    // AddressSanitizer keeps its own bookkeeping in mappings it later
-    // releases without clearing their shadow; a window the kernel places at
-    // such an address would read as poisoned. The window is ours, whole.
-    ASAN_UNPOISON_MEMORY_REGION(m_pView, m_nViewSize);
-#endif
     return true;
 }
 
