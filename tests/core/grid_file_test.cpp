@@ -146,6 +146,15 @@ TEST(GridFile, ScratchFileLifeAndSampleAccess)
         double mn, mx, mean, sd;
         Xfn::GetStatistics(f, 1, 0, 1, 0, N, n, mn, mx, mean, sd);
         EXPECT_LT(n, 400u * 400u);
+        // The file is now known to end after 4096 bytes: row 0 (3200 bytes)
+        // is visited whole, row 1, cut by the end, is refused rather than
+        // handed over in part.
+        int calls = 0;
+        std::vector<uint8_t> scratch(400 * sizeof(double));
+        const XMMFile::XVisitFn count = [](const uint8_t*, uint32_t, void* c) { ++*static_cast<int*>(c); };
+        EXPECT_TRUE(f.VisitRow(0, 0, 400, count, &calls, scratch.data()));
+        EXPECT_FALSE(f.VisitRow(1, 0, 400, count, &calls, scratch.data()));
+        EXPECT_EQ(calls, 1);
     }
     EXPECT_FALSE(fs::exists(cut));
 }
