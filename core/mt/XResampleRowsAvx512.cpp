@@ -2,8 +2,9 @@
 // AVX-512 (chosen at run time by FindVectorRowKernel). Eight lanes pay where
 // the processor runs a 512-bit operation in about the time of a 256-bit one:
 // the square roots and divisions of the radial cubic and of the projective
-// mapping, and the arithmetic of the other methods. Gathers and the transposed
-// runs of the separable cubic are built from the four-lane ones.
+// mapping, and the arithmetic of the other methods. Gathers, sample pairs and
+// the transposed window rows of samples wider than a byte are built from the
+// four-lane ones.
 #include "mt/XResampleRows.h"
 
 #if defined(__x86_64__) || defined(__i386__)
