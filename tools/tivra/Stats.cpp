@@ -3,6 +3,7 @@
 #include "Cli.h"
 #include "Progress.h"
 
+#include <tivra/grid/XColorize.h>
 #include <tivra/grid/XStatistics.h>
 
 #include <algorithm>
@@ -147,6 +148,17 @@ bool Colorize(const Raster& in, _XCOLORTABLE palette, double low, double high, R
         return false;
     }
     const XGrid& band = in.bands[0];
+    // No-data is compared in the band's own precision: a Float32 band holds
+    // the float nearest the value its file names (0.1, -3.4e38), which the
+    // double itself never equals.
+    std::optional<double> noData = in.NoData(0);
+    if (noData && band.GetDataType() == XDT_REAL32) noData = static_cast<double>(static_cast<float>(*noData));
+    XGrid rgb;
+    if (!Xfn::Colorize(band, palette, low, high, noData.value_or(NAN_REAL64), rgb)) {
+        error = "cannot colour a raster of " + std::to_string(band.GetRSize()) + " x " +
+                std::to_string(band.GetCSize()) + " samples";
+        return false;
+    }
     const int rows = band.GetRSize(), cols = band.GetCSize();
     out = Raster();
     out.hasGeo = in.hasGeo;
@@ -159,24 +171,13 @@ bool Colorize(const Raster& in, _XCOLORTABLE palette, double low, double high, R
     out.noData.resize(3);
     for (auto& b : out.bands) b.AllocExact(rows, cols, XDT_UINT08);
     out.ApplyGeo();
-    const double scale = high > low ? 255.0 / (high - low) : 0.0;
-    // No-data is compared in the band's own precision: a Float32 band holds
-    // the float nearest the value its file names (0.1, -3.4e38), which the
-    // double itself never equals.
-    std::optional<double> noData = in.NoData(0);
-    if (noData && band.GetDataType() == XDT_REAL32) noData = static_cast<double>(static_cast<float>(*noData));
-    for (int r = 0; r < rows; ++r)
-        for (int c = 0; c < cols; ++c) {
-            const double v = band.GetAsREAL64(r, c);
-            const size_t at = static_cast<size_t>(r) * cols + c;
-            if ((noData && v == *noData) || std::isnan(v)) {
-                for (auto& b : out.bands) b.GetData()[at] = 0;
-                continue;
-            }
-            const double t = std::clamp((v - low) * scale, 0.0, 255.0);
-            const int k = static_cast<int>(std::lround(t));
-            for (int ch = 0; ch < 3; ++ch) out.bands[ch].GetData()[at] = lut[ch][k];
-        }
+    // The interleaved red, green and blue samples into one band each.
+    const unsigned char* px = rgb.GetData();
+    const size_t count = static_cast<size_t>(rows) * cols;
+    for (int ch = 0; ch < 3; ++ch) {
+        unsigned char* dst = out.bands[ch].GetData();
+        for (size_t i = 0; i < count; ++i) dst[i] = px[3 * i + ch];
+    }
     return true;
 }
 
