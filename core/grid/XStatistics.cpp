@@ -126,23 +126,39 @@ struct Running {
     }
 };
 
-/// The sequential loop: samples in order, unrolled by four.
+/// The sequential loop: samples in order, unrolled by four. The record's
+/// fields are separate locals for the loop: through the reference every
+/// addition went to memory and back, and as a copied structure the compiler
+/// paired the fields in vector registers, whose shuffles lengthened the two
+/// chains of additions that bound the loop.
 template <class E>
 void RowStatsSequential(Running& r, const uint8_t* p, int64_t n, double nd)
 {
     constexpr int S = E::kSize;
+    double mn = r.mn, mx = r.mx, sum = r.s, sumSq = r.q;
+    uint64_t count = r.n;
+    auto add = [&](double x) {
+        if (x == nd) return;
+        mn = x < mn ? x : mn;
+        mx = x > mx ? x : mx;
+        sum += x;
+        sumSq += x * x;
+        ++count;
+    };
     int64_t i = 0;
     for (; i + 4 <= n; i += 4, p += 4 * S) {
         const double x0 = E::Value(p), x1 = E::Value(p + S), x2 = E::Value(p + 2 * S), x3 = E::Value(p + 3 * S);
-        if (x0 != nd) r.Add(x0);
-        if (x1 != nd) r.Add(x1);
-        if (x2 != nd) r.Add(x2);
-        if (x3 != nd) r.Add(x3);
+        add(x0);
+        add(x1);
+        add(x2);
+        add(x3);
     }
-    for (; i < n; ++i, p += S) {
-        const double x = E::Value(p);
-        if (x != nd) r.Add(x);
-    }
+    for (; i < n; ++i, p += S) add(E::Value(p));
+    r.mn = mn;
+    r.mx = mx;
+    r.s = sum;
+    r.q = sumSq;
+    r.n = count;
 }
 
 template <class T>
@@ -246,11 +262,13 @@ void RowStats(Running& r, const uint8_t* p, int64_t n, double nd)
     RowStatsSequential<E>(r, p, n, nd);
 }
 
-/// Paired statistics of one row: x at p, y at p + offset samples.
+/// Paired statistics of one row: x at p, y at p + offset samples. The
+/// record is worked on in a local copy, as in the sequential loop.
 template <class E>
-void RowStatsPaired(XStatAccum& a, const uint8_t* p, int64_t n, std::ptrdiff_t yOffsetBytes, double nd)
+void RowStatsPaired(XStatAccum& record, const uint8_t* p, int64_t n, std::ptrdiff_t yOffsetBytes, double nd)
 {
     constexpr int S = E::kSize;
+    XStatAccum a = record;
     auto add = [&](const uint8_t* px) {
         const double x = E::Value(px);
         if (x == nd) return;
@@ -275,6 +293,7 @@ void RowStatsPaired(XStatAccum& a, const uint8_t* p, int64_t n, std::ptrdiff_t y
         add(p + 3 * S);
     }
     for (; i < n; ++i, p += S) add(p);
+    record = a;
 }
 
 /// Statistics of columns x1..x2 of rows y1..y2 of a buffer of rows of width
