@@ -25,12 +25,13 @@ namespace {
 
 int UsageError(const std::string& message) { return Tool::UsageError("geodesic", message); }
 
-// An azimuth in degrees folded into [0, 360).
+// An azimuth in degrees folded into [0, 360). A negative zero (due north
+// from a pole, for one) becomes 0, which would otherwise print as "-0.000".
 double Azimuth360(double deg)
 {
     double a = std::fmod(deg, 360.0);
     if (a < 0) a += 360.0;
-    return a >= 360.0 ? 0.0 : a;
+    return a >= 360.0 || a == 0.0 ? 0.0 : a;
 }
 
 const char* const kNames[2][4] = {{"LAT1", "LON1", "LAT2", "LON2"}, {"LAT1", "LON1", "AZIMUTH", "DISTANCE"}};

@@ -24,6 +24,12 @@ check_close "direct azimuth" "$(echo "$back" | field "azimuth 2")" "$(echo "$out
 out=$("$TIVRA" geodesic inverse 0 0 0 179.5) || fail "nearly antipodal inverse exited non-zero"
 check_close "nearly antipodal distance" "$(echo "$out" | field "distance")" 19980861.909 0.001
 
+# Between antipodes the line taken leaves due north, an azimuth that comes
+# out as a negative zero: it prints as 0.
+out=$("$TIVRA" geodesic inverse 34 -118 -34 62) || fail "antipodal inverse exited non-zero"
+echo "$out" | grep -q -- "-0\.0" && fail "a negative zero azimuth: $out"
+check_close "antipodal azimuth" "$(echo "$out" | field "azimuth 1")" 0 0
+
 # A thousand laps still end in [-180, 180): -271.876511172 is this meridian.
 out=$("$TIVRA" geodesic direct 0 0 45 4e10) || fail "long direct exited non-zero"
 check_close "longitude after a thousand laps" "$(echo "$out" | field "longitude 2")" 88.123488828 1e-6
