@@ -103,19 +103,11 @@ void StartIfEmpty(XStatAccum& acc)
     acc.sum0 = acc.sumSq0 = acc.sum1 = acc.sumSq1 = acc.sumProd = 0.0;
 }
 
-/// The first-channel part of a record, kept in registers during a loop.
+/// The first-channel part of a record, carried from row to row.
 struct Running {
     double mn, mx, s, q;
     uint64_t n;
     explicit Running(const XStatAccum& a) : mn(a.min0), mx(a.max0), s(a.sum0), q(a.sumSq0), n(a.count) {}
-    void Add(double x)
-    {
-        if (x < mn) mn = x;
-        if (x > mx) mx = x;
-        s += x;
-        q += x * x;
-        ++n;
-    }
     void Store(XStatAccum& a) const
     {
         a.min0 = mn;

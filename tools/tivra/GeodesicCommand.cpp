@@ -25,8 +25,9 @@ namespace {
 
 int UsageError(const std::string& message) { return Tool::UsageError("geodesic", message); }
 
-// An azimuth in degrees folded into [0, 360). A negative zero (due north
-// from a pole, for one) becomes 0, which would otherwise print as "-0.000".
+// An azimuth in degrees folded into [0, 360). A negative zero (the line due
+// north between antipodes, for one) becomes 0, which would otherwise print
+// as "-0.000".
 double Azimuth360(double deg)
 {
     double a = std::fmod(deg, 360.0);
