@@ -34,8 +34,12 @@ public class XfnCleaningThreadTests : RegistryTestBase
         const int SwitchOffAt = 5;
         var sleeps = new ConcurrentDictionary<string, int>();
         int wrongWaits = 0;
+        // The threads wait at their first sleep until the test has looked at them: one that
+        // ran through its sleeps and ended first would have no state left to read.
+        bool inspected = false;
         Xfn.m_GCSleep = ms =>
         {
+            SpinWait.SpinUntil(() => Volatile.Read(ref inspected), Guard);
             if (ms != 1000) Interlocked.Increment(ref wrongWaits);
             string name = Thread.CurrentThread.Name!;
             if (sleeps.AddOrUpdate(name, 1, (_, n) => n + 1) == SwitchOffAt)
@@ -54,6 +58,7 @@ public class XfnCleaningThreadTests : RegistryTestBase
             Assert.Equal((f.Thread, false), (thread.Name, thread.IsBackground));
             threads.Add(thread);
         }
+        Volatile.Write(ref inspected, true);
 
         foreach (var (f, thread) in Families.Zip(threads))
         {
