@@ -25,18 +25,10 @@ std::string Str(const XString& s) { return static_cast<const char*>(s); }
 /// A module of the test directory, kept loaded while the object lives.
 struct Module {
     explicit Module(const char* pszFile)
-        : h(dlopen((std::string(TIVRA_TEST_DIR) + "/" + pszFile).c_str(), RTLD_NOW | RTLD_LOCAL))
-    {
-    }
-    ~Module()
-    {
-        if (h) dlclose(h);
-    }
+        : h(dlopen((std::string(TIVRA_TEST_DIR) + "/" + pszFile).c_str(), RTLD_NOW | RTLD_LOCAL)) {}
+    ~Module() { if (h) dlclose(h); }
     template <class F>
-    F Entry(const char* name) const
-    {
-        return reinterpret_cast<F>(dlsym(h, name));
-    }
+    F Entry(const char* name) const { return reinterpret_cast<F>(dlsym(h, name)); }
     void* h;
 };
 

@@ -166,11 +166,8 @@ TEST(RuntimeArchive, PrimitivesInBothByteOrders)
 
 TEST(RuntimeArchive, StringLengthClassesAndWideText)
 {
-    struct Case {
-        int nLength;
-        const char* pszBig;    // length prefix, big-endian
-        const char* pszLittle; // and little-endian
-    } cases[] = {
+    // The length prefix, big-endian and little-endian.
+    const struct { int nLength; const char *pszBig, *pszLittle; } cases[] = {
         {0, "00", "00"},
         {254, "FE", "FE"},
         {255, "FF 00FF", "FF FF00"},
@@ -179,7 +176,7 @@ TEST(RuntimeArchive, StringLengthClassesAndWideText)
         {0xFFFE, "FF FFFF 0000FFFE", "FF FFFF FEFF0000"},
         {70000, "FF FFFF 00011170", "FF FFFF 70110100"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         std::string text(size_t(c.nLength), 'x');
         for (size_t i = 0; i < text.size(); i += 7) text[i] = char('a' + i % 26);
         for (const uint32_t nMode : {0u, uint32_t(XArchive::bNoByteSwap)}) {
@@ -194,16 +191,13 @@ TEST(RuntimeArchive, StringLengthClassesAndWideText)
     }
     // Wide text: 0xFF, 0xFFFE, then a character count of its own prefix
     // class and the characters least significant byte first.
-    struct Wide {
-        const char* pszBytes;
-        const char* pszText;
-    } wides[] = {
+    const struct { const char *pszBytes, *pszText; } wides[] = {
         {"FF FFFE 03 4100 4200 4300", "ABC"},
         {"FF FFFE FF 0003 7800 7900 7A00", "xyz"},
         {"FF FFFE FF FFFF 00000001 5A00", "Z"},
         {"FF FFFE 00", ""},
     };
-    for (const Wide& w : wides) {
+    for (const auto& w : wides) {
         Loaded(Bytes(w.pszBytes), 0, [&](XArchive& ar) {
             XString str;
             ar >> str;
@@ -290,38 +284,31 @@ TEST(RuntimeArchive, GraphsWithSharedAndCyclicReferencesComeBackEqual)
         });
 
         Loaded(bytes, nMode, [&](XArchive& ar) {
-            XObject* pWords = nullptr;
-            XObject* pArray = nullptr;
+            XObject *pWords = nullptr, *pArray = nullptr;
             ar >> pWords >> pArray;
             auto* pw = dynamic_cast<XMapWordToOb*>(pWords);
             auto* pa = dynamic_cast<XObArray*>(pArray);
-            ASSERT_TRUE(pw != nullptr && pa != nullptr);
-            ASSERT_EQ(pa->GetSize(), 4);
+            ASSERT_TRUE(pw != nullptr && pa != nullptr && pa->GetSize() == 4);
             auto* pA = static_cast<XTestNode*>(pa->GetAt(0));
-            auto* pC = static_cast<XTestNode*>(pa->GetAt(2));
-            EXPECT_EQ(pa->GetAt(1), nullptr);
-            EXPECT_EQ(pa->GetAt(3), pA);
-            EXPECT_EQ(pA->m_nValue, 1);
-            EXPECT_EQ(std::string(pA->m_strName), std::string(300, 'a'));
             auto* pB = static_cast<XTestNode*>(pA->m_pLink);
-            EXPECT_EQ(pB->m_nValue, -2);
-            EXPECT_EQ(pB->m_pLink, pA);
-            EXPECT_EQ(pC->m_pLink, pC);
-            XObject *pWordA = nullptr, *pWordMap = nullptr;
+            auto* pC = static_cast<XTestNode*>(pa->GetAt(2));
+            EXPECT_TRUE(pa->GetAt(1) == nullptr && pa->GetAt(3) == pA && pB->m_pLink == pA && pC->m_pLink == pC);
+            EXPECT_TRUE(pA->m_nValue == 1 && pB->m_nValue == -2 && pC->m_nValue == 3);
+            EXPECT_EQ(std::string(pA->m_strName), std::string(300, 'a'));
+            XObject *pWordA = nullptr, *pWordMap = nullptr, *pNameC = nullptr, *pNameD = nullptr, *pNameList = nullptr;
             ASSERT_TRUE(pw->Lookup(0xFFFF, pWordA) && pw->Lookup(16, pWordMap));
             EXPECT_EQ(pWordA, pA);
             auto* pn = dynamic_cast<XMapStringToOb*>(pWordMap);
             ASSERT_NE(pn, nullptr);
-            XObject *pNameC = nullptr, *pNameD = nullptr, *pNameList = nullptr;
             ASSERT_TRUE(pn->Lookup("c", pNameC) && pn->Lookup("", pNameD) && pn->Lookup("list", pNameList));
             EXPECT_EQ(pNameC, pC);
+            EXPECT_EQ(static_cast<XTestNode*>(pNameD)->m_nValue, 4);
             auto* pl = dynamic_cast<XObList*>(pNameList);
             ASSERT_TRUE(pl != nullptr && pl->GetCount() == 3);
             XPOSITION pos = pl->GetHeadPosition();
             EXPECT_EQ(pl->GetNext(pos), pNameD);
             EXPECT_EQ(pl->GetNext(pos), pB);
             EXPECT_EQ(pl->GetNext(pos), pa);
-            EXPECT_EQ(static_cast<XTestNode*>(pNameD)->m_nValue, 4);
             Free({pw, pa, pA, pB, pC, pNameD, pn, pl});
         });
     }

@@ -134,36 +134,34 @@ TEST(RuntimeAtomicFile, FailuresLeaveThePreviousFileWholeAndNothingBehind)
     }
 
     // A writer that gives up with an exception of its own, one that closes
-    // without committing, and one that is simply destroyed.
-    try {
-        XAtomicFile f;
+    // without committing, one that is simply destroyed, and one whose
+    // temporary file is taken away underneath.
+    const auto half = [&](XAtomicFile& f) {
         ASSERT_TRUE(f.Open(target.c_str(), XFile::modeWrite));
         f.Write("half", 4);
+    };
+    try {
+        XAtomicFile f;
+        half(f);
         throw std::runtime_error("writer failed");
     } catch (const std::runtime_error&) {
     }
     untouched();
     {
         XAtomicFile f;
-        ASSERT_TRUE(f.Open(target.c_str(), XFile::modeWrite));
-        f.Write("half", 4);
+        half(f);
         f.Close();
         EXPECT_THROW(f.Commit(), XFileException);
     }
     untouched();
     {
         XAtomicFile f;
-        ASSERT_TRUE(f.Open(target.c_str(), XFile::modeWrite));
-        f.Write("half", 4);
+        half(f);
     }
     untouched();
-
-    // The temporary file taken away underneath: Commit throws and the
-    // target stays.
     {
         XAtomicFile f;
-        ASSERT_TRUE(f.Open(target.c_str(), XFile::modeWrite));
-        f.Write("half", 4);
+        half(f);
         fs::remove(std::string(f.GetFilePath()));
         EXPECT_THROW(f.Commit(), XFileException);
     }

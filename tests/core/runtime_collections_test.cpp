@@ -18,15 +18,12 @@
 
 using namespace Pelmora::Tivra;
 
-// ---- allocation counting ------------------------------------------------------------
-//
-// The global operator new and delete are replaced for this test program, so
-// that the tests can see when a container allocates and whether it gives
-// everything back. Each replacement forwards to the definition it hides (the
-// C++ library's, or the address sanitizer's, whose checks then still apply)
-// and counts on a thread while an AllocationCounter lives on it. The C++
-// library's array forms call the single-object ones, which land here again:
-// only the outermost call counts.
+// The global operator new and delete are replaced for this test program so
+// that the tests see when a container allocates and whether it frees it all.
+// Each replacement forwards to the definition it hides (the C++ library's, or
+// the address sanitizer's, whose checks then still apply) and counts on a
+// thread while an AllocationCounter lives there; only the outermost call
+// counts, as the array forms call the single-object ones.
 
 namespace {
 
@@ -41,10 +38,7 @@ thread_local int t_nDepth = 0; // replaced operators running on this thread
 
 /// The definition of an operator that this program's replacement hides.
 template <class FN>
-FN Hidden(const char* pszMangledName)
-{
-    return reinterpret_cast<FN>(dlsym(RTLD_NEXT, pszMangledName));
-}
+FN Hidden(const char* pszMangled) { return reinterpret_cast<FN>(dlsym(RTLD_NEXT, pszMangled)); }
 
 /// Calls a hidden definition with the depth raised, so that what it calls
 /// back is not counted again.
@@ -68,11 +62,7 @@ void* Counted(void* p, size_t cb)
     return p;
 }
 
-void* Uncounted(void* p)
-{
-    if (p != nullptr && t_log.bOn && t_nDepth == 0) --t_log.nLive;
-    return p;
-}
+void* Uncounted(void* p) { if (p != nullptr && t_log.bOn && t_nDepth == 0) --t_log.nLive; return p; }
 
 /// Counts on this thread from construction to destruction.
 struct AllocationCounter {
@@ -96,35 +86,19 @@ using SizedDelFn = void (*)(void*, size_t);
 
 } // namespace
 
-void* operator new(size_t cb)
-{
-    static const auto pfn = Hidden<NewFn>("_Znwm");
-    return Counted(Forward(pfn, cb), cb);
-}
-void* operator new[](size_t cb)
-{
-    static const auto pfn = Hidden<NewFn>("_Znam");
-    return Counted(Forward(pfn, cb), cb);
-}
-void operator delete(void* p) noexcept
-{
-    static const auto pfn = Hidden<DelFn>("_ZdlPv");
-    Forward(pfn, Uncounted(p));
-}
-void operator delete[](void* p) noexcept
-{
-    static const auto pfn = Hidden<DelFn>("_ZdaPv");
-    Forward(pfn, Uncounted(p));
-}
+void* operator new(size_t cb) { static const auto f = Hidden<NewFn>("_Znwm"); return Counted(Forward(f, cb), cb); }
+void* operator new[](size_t cb) { static const auto f = Hidden<NewFn>("_Znam"); return Counted(Forward(f, cb), cb); }
+void operator delete(void* p) noexcept { static const auto f = Hidden<DelFn>("_ZdlPv"); Forward(f, Uncounted(p)); }
+void operator delete[](void* p) noexcept { static const auto f = Hidden<DelFn>("_ZdaPv"); Forward(f, Uncounted(p)); }
 void operator delete(void* p, size_t cb) noexcept
 {
-    static const auto pfn = Hidden<SizedDelFn>("_ZdlPvm");
-    Forward(pfn, Uncounted(p), cb);
+    static const auto f = Hidden<SizedDelFn>("_ZdlPvm");
+    Forward(f, Uncounted(p), cb);
 }
 void operator delete[](void* p, size_t cb) noexcept
 {
-    static const auto pfn = Hidden<SizedDelFn>("_ZdaPvm");
-    Forward(pfn, Uncounted(p), cb);
+    static const auto f = Hidden<SizedDelFn>("_ZdaPvm");
+    Forward(f, Uncounted(p), cb);
 }
 
 namespace {

@@ -48,17 +48,20 @@ protected:
     fs::path m_dir;
 };
 
-/// The cause an operation throws, -1 when it does not throw.
+/// The file exception an operation throws; cause -1 when it throws none.
 template <class F>
-int32_t CauseOf(F&& f)
+XFileException Thrown(F&& f)
 {
     try {
         f();
     } catch (const XFileException& e) {
-        return e.m_cause;
+        return e;
     }
-    return -1;
+    return XFileException();
 }
+
+template <class F>
+int32_t CauseOf(F&& f) { return Thrown(f).m_cause; }
 
 /// The cause Open reports, -1 when it opens.
 int32_t OpenCause(XFile& file, const std::string& strName, uint32_t nFlags)
@@ -75,10 +78,10 @@ TEST_F(RuntimeFile, OpenFlagsCreateTruncateKeepAndRefuse)
 {
     Put("old.bin", "content");
     const std::string old = Path("old.bin"), missing = Path("missing.bin");
-    struct Case {
+    const struct {
         const std::string* pName;
         uint32_t nFlags;
-        int32_t nCause;      // -1: opens
+        int32_t nCause;       // -1: opens
         const char* pszAfter; // content afterwards
     } cases[] = {
         {&missing, XFile::modeRead, XFileException::fileNotFound, nullptr},
@@ -89,7 +92,7 @@ TEST_F(RuntimeFile, OpenFlagsCreateTruncateKeepAndRefuse)
         {&missing, XFile::modeCreate | XFile::modeKeepContent | XFile::modeReadWrite, -1, ""},
         {&old, XFile::modeRead | XFile::modeIgnored, -1, "content"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         Put("old.bin", "content");
         fs::remove(missing);
         XFile file;
@@ -110,14 +113,10 @@ TEST_F(RuntimeFile, OpenFlagsCreateTruncateKeepAndRefuse)
     EXPECT_EQ(e.m_lOsError, ENOTDIR);
 
     // The constructor throws Open's cause, without a name.
-    try {
-        XFile file(missing.c_str(), XFile::modeRead);
-        ADD_FAILURE() << "no exception";
-    } catch (const XFileException& x) {
-        EXPECT_EQ(x.m_cause, XFileException::fileNotFound);
-        EXPECT_EQ(x.m_lOsError, ENOENT);
-        EXPECT_TRUE(x.m_strFileName.IsEmpty());
-    }
+    const XFileException x = Thrown([&] { XFile file(missing.c_str(), XFile::modeRead); });
+    EXPECT_EQ(x.m_cause, XFileException::fileNotFound);
+    EXPECT_EQ(x.m_lOsError, ENOENT);
+    EXPECT_TRUE(x.m_strFileName.IsEmpty());
     // Inheritance follows modeNoInherit.
     for (const uint32_t nFlags : {0u, uint32_t(XFile::modeNoInherit)}) {
         XFile file(old.c_str(), XFile::modeRead | nFlags);
@@ -138,13 +137,10 @@ TEST_F(RuntimeFile, ReadWriteSeekAndLengthPastFourGiB)
     file.SetLength(k5GiB);  // sparse: no data blocks are written
     EXPECT_EQ(file.GetPosition(), k5GiB);
     EXPECT_EQ(file.GetLength(), k5GiB);
-    struct Step {
-        int64_t nOffset;
-        uint32_t nFrom;
-        uint64_t nPosition;
-    } steps[] = {{int64_t(kFar), XFile::begin, kFar}, {-3, XFile::current, kFar - 3},
-                 {-int64_t(k5GiB - kFar), XFile::end, kFar}, {int64_t(k5GiB), XFile::current, kFar + k5GiB}};
-    for (const Step& s : steps) EXPECT_EQ(file.Seek(s.nOffset, s.nFrom), s.nPosition) << s.nOffset;
+    const struct { int64_t nOffset; uint32_t nFrom; uint64_t nPosition; } steps[] = {
+        {int64_t(kFar), XFile::begin, kFar}, {-3, XFile::current, kFar - 3},
+        {-int64_t(k5GiB - kFar), XFile::end, kFar}, {int64_t(k5GiB), XFile::current, kFar + k5GiB}};
+    for (const auto& s : steps) EXPECT_EQ(file.Seek(s.nOffset, s.nFrom), s.nPosition) << s.nOffset;
     EXPECT_EQ(file.GetLength(), k5GiB);  // seeking beyond the end does not grow the file
 
     file.Seek(int64_t(kFar), XFile::begin);
@@ -167,13 +163,9 @@ TEST_F(RuntimeFile, ReadWriteSeekAndLengthPastFourGiB)
     // Writing a read-only file, reading a write-only one.
     XFile reader(name.c_str(), XFile::modeRead | XFile::shareReadWrite);
     XFile writer(name.c_str(), XFile::modeWrite | XFile::shareReadWrite);
-    try {
-        reader.Write("x", 1);
-        ADD_FAILURE() << "no exception";
-    } catch (const XFileException& e) {
-        EXPECT_EQ(e.m_cause, XFileException::accessDenied);
-        EXPECT_EQ(Str(e.m_strFileName), name);
-    }
+    const XFileException e = Thrown([&] { reader.Write("x", 1); });
+    EXPECT_EQ(e.m_cause, XFileException::accessDenied);
+    EXPECT_EQ(Str(e.m_strFileName), name);
     EXPECT_EQ(CauseOf([&] { writer.Read(aText, 1); }), XFileException::accessDenied);
     // A closed file: every operation on the handle fails.
     XFile closed;
@@ -218,10 +210,7 @@ TEST_F(RuntimeFile, ShareModesBetweenOpens)
     const std::string name = Path("shared.bin");
     Put("shared.bin", "keep");
     using F = XFile;
-    struct Case {
-        uint32_t nFirst, nSecond;
-        bool bSecondOpens;
-    } cases[] = {
+    const struct { uint32_t nFirst, nSecond; bool bSecondOpens; } cases[] = {
         {F::modeWrite | F::shareNone, F::modeRead | F::shareReadWrite, false},
         {F::modeRead | F::shareNone, F::modeRead | F::shareReadWrite, false},
         {F::modeRead, F::modeRead | F::shareReadWrite, false},  // 0x00 shares nothing
@@ -237,7 +226,7 @@ TEST_F(RuntimeFile, ShareModesBetweenOpens)
         {F::modeNoAccess, F::modeReadWrite, true},  // no access, no part in sharing
         {F::modeRead | F::shareNone, F::modeNoAccess, true},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         XFile first, second;
         ASSERT_EQ(OpenCause(first, name, c.nFirst), -1) << std::hex << c.nFirst;
         EXPECT_EQ(OpenCause(second, name, c.nSecond), c.bSecondOpens ? -1 : XFileException::sharingViolation)
@@ -318,48 +307,29 @@ TEST_F(RuntimeFile, RenameNeverReplacesAndRemoveReportsTheName)
 {
     Put("a", "A");
     Put("b", "B");
-    try {
-        XFile::Rename(Path("a").c_str(), Path("b").c_str());
-        ADD_FAILURE() << "no exception";
-    } catch (const XFileException& e) {
-        EXPECT_EQ(e.m_lOsError, EEXIST);
-        EXPECT_EQ(Str(e.m_strFileName), Path("a"));
-    }
+    const XFileException e = Thrown([&] { XFile::Rename(Path("a").c_str(), Path("b").c_str()); });
+    EXPECT_EQ(e.m_lOsError, EEXIST);
+    EXPECT_EQ(Str(e.m_strFileName), Path("a"));
     EXPECT_EQ(Get("b"), "B");
     XFile::Rename(Path("a").c_str(), Path("c").c_str());
     EXPECT_EQ(Get("c"), "A");
     XFile::Remove(Path("c").c_str());
     EXPECT_FALSE(fs::exists(Path("c")));
-    try {
-        XFile::Remove(Path("c").c_str());
-        ADD_FAILURE() << "no exception";
-    } catch (const XFileException& e) {
-        EXPECT_EQ(e.m_cause, XFileException::fileNotFound);
-        EXPECT_EQ(Str(e.GetErrorText()), "c> fileNotFound");
-    }
+    const XFileException gone = Thrown([&] { XFile::Remove(Path("c").c_str()); });
+    EXPECT_EQ(gone.m_cause, XFileException::fileNotFound);
+    EXPECT_EQ(Str(gone.GetErrorText()), "c> fileNotFound");
 }
 
 TEST(RuntimeFileException, CausesNamesAndTexts)
 {
-    struct Case {
-        int32_t nCause;
-        const char* pszText;
-    } cases[] = {
-        {0, "scene> none"},
-        {2, "scene> fileNotFound"},
-        {14, "scene> endOfFile"},
-        {15, "scene> rf-UserAreadyExists"},
-        {37, "scene> rf-VersionMismatch"},
-        {38, "scene> rf-TivraGlobalNotInited"},
-        {39, "scene> rf-TivransGlobalNotInited"},
-        {40, "scene> Unknown"},
-        {5000, "scene> Unknown"},
-        {-1, "scene> Unknown"},
-    };
-    for (const Case& c : cases) {
+    const struct { int32_t nCause; const char* pszName; } cases[] = {
+        {0, "none"}, {2, "fileNotFound"}, {14, "endOfFile"}, {15, "rf-UserAreadyExists"}, {37, "rf-VersionMismatch"},
+        {38, "rf-TivraGlobalNotInited"}, {39, "rf-TivransGlobalNotInited"}, {40, "Unknown"}, {5000, "Unknown"},
+        {-1, "Unknown"}};
+    for (const auto& c : cases) {
         const XFileException e(c.nCause, "/data/in/scene.tif");
         const XFileException copy = e;  // copies keep cause and name
-        EXPECT_EQ(Str(copy.GetErrorText()), c.pszText);
+        EXPECT_EQ(Str(copy.GetErrorText()), std::string("scene> ") + c.pszName);
     }
     const char* aArchive[] = {"none", "badSchema", "badIndex", "badClass", "endOfFile", "Unknown"};
     for (int n = 0; n <= 5; ++n)
@@ -374,13 +344,10 @@ TEST(RuntimeFileException, CausesNamesAndTexts)
     } catch (const XException& e) {
         EXPECT_EQ(Str(e.GetErrorText()), "x> diskFull");
     }
-    struct Errno {
-        int nErrno;
-        int32_t nCause;
-    } errnos[] = {{0, 0},       {ENOENT, 2}, {ENOTDIR, 3}, {ENAMETOOLONG, 3}, {EMFILE, 4}, {EACCES, 5},
-                  {EROFS, 5},   {EBADF, 6},  {EINVAL, 9},  {EIO, 10},         {EBUSY, 11}, {EAGAIN, 12},
-                  {ENOSPC, 13}, {EFBIG, 13}, {EEXIST, 1}};
-    for (const Errno& e : errnos) EXPECT_EQ(Xfn::FileCauseFromErrno(e.nErrno), e.nCause) << e.nErrno;
+    const struct { int nErrno; int32_t nCause; } errnos[] = {
+        {0, 0},      {ENOENT, 2}, {ENOTDIR, 3}, {ENAMETOOLONG, 3}, {EMFILE, 4}, {EACCES, 5}, {EROFS, 5}, {EBADF, 6},
+        {EINVAL, 9}, {EIO, 10},   {EBUSY, 11},  {EAGAIN, 12},      {ENOSPC, 13}, {EFBIG, 13}, {EEXIST, 1}};
+    for (const auto& e : errnos) EXPECT_EQ(Xfn::FileCauseFromErrno(e.nErrno), e.nCause) << e.nErrno;
 }
 
 // ---- remote files ----------------------------------------------------------------------
