@@ -49,13 +49,7 @@ struct HomeVariables {
         Set("PELMORATIVRA_1_1", nullptr);
         Xfn::Initialize();
     }
-    static void Set(const char* name, const char* value)
-    {
-        if (value)
-            setenv(name, value, 1);
-        else
-            unsetenv(name);
-    }
+    static void Set(const char* name, const char* value) { value ? setenv(name, value, 1) : unsetenv(name); }
 };
 
 } // namespace
