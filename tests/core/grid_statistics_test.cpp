@@ -8,10 +8,12 @@
 
 #include "../../core/grid/XByteSums.h"
 
+#include <array>
 #include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <numeric>
 #include <random>
 #include <tuple>
 #include <vector>
@@ -94,12 +96,17 @@ private:
 
 struct GridStats { uint64_t n; double mn, mx, mean, sd; uint64_t hist[256]; };
 
-GridStats Stats(const XGrid& g, int R1, int R2, int C1, int C2, double nd)
+/// The whole grid unless a rectangle is given; without options the form
+/// that takes none.
+GridStats Stats(const XGrid& g, double nd, int options = -1, std::array<int, 4> rc = {1, 0, 1, 0})
 {
     GridStats s{};
-    Xfn::GetStatistics(g, R1, R2, C1, C2, nd, s.n, s.mn, s.mx, s.mean, s.sd, s.hist);
+    if (options < 0) Xfn::GetStatistics(g, rc[0], rc[1], rc[2], rc[3], nd, s.n, s.mn, s.mx, s.mean, s.sd, s.hist);
+    else Xfn::GetStatistics(g, rc[0], rc[1], rc[2], rc[3], nd, options, s.n, s.mn, s.mx, s.mean, s.sd, s.hist);
     return s;
 }
+
+uint64_t HistTotal(const GridStats& s) { return std::accumulate(std::begin(s.hist), std::end(s.hist), uint64_t(0)); }
 
 } // namespace
 
@@ -141,6 +148,11 @@ TEST(GridStatistics, EveryTypeAgreesWithTwoPassLongDoubleAndTheSequentialLoop)
         Xfn::AccumulateRowStatistics(pre, n, type, buf.data(), nd);
         Sequential(preSeq, type, buf, nd);
         EXPECT_EQ(Key(pre), Key(preSeq));
+        // Splitting keeps the order of additions, so real sums agree bit for bit.
+        XStatAccum parts{};
+        for (int start = 0, len = 1; start < n; start += len, len = len * 3 + 1)
+            Xfn::AccumulateRowStatistics(parts, std::min(len, n - start), type, &buf[size_t(start) * DATASIZE[type]], nd);
+        EXPECT_EQ(Key(parts), Key(acc));
     }
     // Types without a worker, and a null buffer, leave the record as it was.
     const uint8_t raw[64] = {1, 2, 3};
@@ -154,20 +166,8 @@ TEST(GridStatistics, EveryTypeAgreesWithTwoPassLongDoubleAndTheSequentialLoop)
     }
 }
 
-TEST(GridStatistics, IncrementalAccumulationNoDataAndSmallCounts)
+TEST(GridStatistics, NoDataOnlyAndSingleSample)
 {
-    // Splitting keeps the order of additions, so real sums agree bit for bit.
-    std::mt19937_64 rng(7);
-    for (int type : {XDT_UINT08, XDT_REAL32, XDT_UINT16, XDT_SINT08C}) {
-        const auto buf = RandomSamples(type, 777, rng);
-        XStatAccum whole{}, parts{};
-        Xfn::AccumulateRowStatistics(whole, 777, type, buf.data(), NAN_REAL64);
-        for (int start = 0, len = 1; start < 777; start += len, len = len * 3 + 1)
-            Xfn::AccumulateRowStatistics(parts, std::min(len, 777 - start), type,
-                                         buf.data() + size_t(start) * DATASIZE[type], NAN_REAL64);
-        EXPECT_EQ(Key(whole), Key(parts)) << type;
-    }
-
     // All noData: initialised, nothing counted, mean NaN; one sample: sd NaN.
     const uint8_t u8[] = {1, 0};
     XStatAccum none{};
@@ -368,17 +368,14 @@ TEST(GridStatistics, GridRectanglesAndInPlaceReadsEqualTheCopyPath)
         }
         const SamplesElsewhere e(g);
         const double nd = g.GetAsREAL64(2, 2);
-        const int rects[][4] = {{1, 0, 5, 2}, {-3, 4, 2, 100}, {2, 2, 0, 8}, {6, 20, -1, -1}, {8, 9, 0, 3}};
+        const std::array<int, 4> rects[] = {{1, 0, 5, 2}, {-3, 4, 2, 100}, {2, 2, 0, 8}, {6, 20, -1, -1}, {8, 9, 0, 3}};
         for (const auto& rc : rects) {
-            const GridStats a = Stats(g, rc[0], rc[1], rc[2], rc[3], nd);
-            const GridStats b = Stats(e, rc[0], rc[1], rc[2], rc[3], nd);
+            const GridStats a = Stats(g, nd, -1, rc), b = Stats(e, nd, -1, rc);
             EXPECT_EQ(std::memcmp(&a, &b, sizeof a), 0);
             // The same rectangle by hand: clipped, R1 > R2 meaning all rows.
             const int r1 = rc[0] > rc[1] ? 0 : std::max(rc[0], 0), r2 = rc[0] > rc[1] ? 6 : std::min(rc[1], 6);
             const int c1 = rc[2] > rc[3] ? 0 : std::max(rc[2], 0), c2 = rc[2] > rc[3] ? 8 : std::min(rc[3], 8);
-            XStatAccum acc{};
-            acc.min0 = 1.7e308;
-            acc.max0 = -1.7e308;
+            XStatAccum acc{0, 1.7e308, -1.7e308};
             XGrid row;
             for (int r = r1; r <= r2 && c1 <= c2; ++r) {
                 ASSERT_TRUE(g.GetSubset(&row, r, r, c1, c2));
@@ -394,22 +391,21 @@ TEST(GridStatistics, GridRectanglesAndInPlaceReadsEqualTheCopyPath)
     XGrid u(2, 3, XDT_UINT08);
     const uint8_t px[] = {4, 4, 9, 0, 255, 4};
     std::memcpy(u.GetData(), px, 6);
-    const GridStats s = Stats(u, 1, 0, 1, 0, 0);
+    const GridStats s = Stats(u, 0);
     EXPECT_EQ(std::make_tuple(s.n, s.hist[4], s.hist[0], s.hist[255], s.mn, s.mx),
               std::make_tuple(uint64_t(5), uint64_t(3), uint64_t(0), uint64_t(1), 4.0, 255.0));
     // An empty grid, a rectangle outside, or an unsupported type accept nothing.
-    const GridStats none = Stats(XGrid(), 1, 0, 1, 0, 0);
+    const GridStats none = Stats(XGrid(), 0);
     EXPECT_EQ(std::make_tuple(none.n, none.mn, none.mx), std::make_tuple(uint64_t(0), 1.7e308, -1.7e308));
     EXPECT_TRUE(std::isnan(none.mean) && std::isnan(none.sd));
-    EXPECT_EQ(Stats(u, 5, 9, 0, 2, NAN_REAL64).n, 0u);
-    EXPECT_EQ(Stats(XGrid(2, 2, XDT_UINT64), 1, 0, 1, 0, NAN_REAL64).n, 0u);
+    EXPECT_EQ(Stats(u, NAN_REAL64, -1, {5, 9, 0, 2}).n, 0u);
+    EXPECT_EQ(Stats(XGrid(2, 2, XDT_UINT64), NAN_REAL64).n, 0u);
 }
 
 TEST(GridStatistics, RectangleRecordsMergeIntoTheWholeGrid)
 {
-    // A grid cut into rectangles: the merged records of the parts are the
-    // whole grid's record, exactly for integers (exact sums), to rounding
-    // for reals; options act in every part as in the whole.
+    // The merged records of the parts are the whole grid's record, exactly
+    // for integers (exact sums), to rounding for reals.
     std::mt19937_64 rng(21);
     for (int type : {XDT_UINT08, XDT_SINT16, XDT_REAL32, XDT_REAL64}) {
         SCOPED_TRACE(::testing::Message() << "type " << type);
@@ -430,12 +426,10 @@ TEST(GridStatistics, RectangleRecordsMergeIntoTheWholeGrid)
             EXPECT_GT(part.count, 0u);
             Xfn::MergeStatistics(merged, part);
         }
-        uint64_t n;
-        double mn, mx, mean, sd;
-        Xfn::GetStatistics(g, 1, 0, 1, 0, nd, XSTAT_ALL, n, mn, mx, mean, sd);
-        EXPECT_EQ(std::make_tuple(whole.count, whole.min0, whole.max0), std::make_tuple(n, mn, mx));
-        EXPECT_EQ(std::make_tuple(merged.count, merged.min0, merged.max0), std::make_tuple(n, mn, mx));
-        EXPECT_LT(n, 37u * 23u);  // the no-data sample (and the NaN) left out
+        const GridStats s = Stats(g, nd, XSTAT_ALL);
+        EXPECT_EQ(std::make_tuple(whole.count, whole.min0, whole.max0), std::make_tuple(s.n, s.mn, s.mx));
+        EXPECT_EQ(std::make_tuple(merged.count, merged.min0, merged.max0), std::make_tuple(s.n, s.mn, s.mx));
+        EXPECT_LT(s.n, 37u * 23u);  // the no-data sample (and the NaN) left out
         if (type == XDT_UINT08 || type == XDT_SINT16) {
             EXPECT_EQ(std::make_tuple(merged.sum0, merged.sumSq0), std::make_tuple(whole.sum0, whole.sumSq0));
         } else {
@@ -483,84 +477,60 @@ TEST(GridStatistics, ByteSumsAgreeOnEveryVectorUnit)
 
 TEST(GridStatistics, OptionsSkipNaNAndCompareNoDataInTheSamplesPrecision)
 {
-    // Statistics of a REAL32 row by hand. Without options a NaN sample is
-    // counted (the mean and deviation become NaN) and a no-data of 0.1 or
-    // -3.4e38 misses the float samples nearest it, as the double never
-    // equals them.
+    // REAL32 by hand. Without options a NaN sample is counted (the mean
+    // becomes NaN) and a no-data of 0.1 or -3.4e38 misses the float samples
+    // nearest it, as the double never equals them. The histogram leaves out
+    // the same samples as the statistics.
     const float f01 = 0.1f, fMin = -3.4e38f;
     const float row[] = {1, 2, NAN, f01, 3, fMin, f01, 6};
     XGrid g(1, 8, XDT_REAL32);
     std::memcpy(g.GetData(), row, sizeof row);
-    uint64_t n = 0, hist[256];
-    double mn, mx, mean, sd;
-    auto stats = [&](double nd, int options) {
-        Xfn::GetStatistics(g, 1, 0, 1, 0, nd, options, n, mn, mx, mean, sd, hist);
-        uint64_t total = 0;
-        for (uint64_t h : hist) total += h;
-        return total;
-    };
-    stats(0.1, XSTAT_DEFAULT);
-    EXPECT_EQ(n, 8u);
-    EXPECT_TRUE(std::isnan(mean));
-    stats(0.1, XSTAT_SKIP_NAN);
-    EXPECT_EQ(n, 7u); // 0.1f still counted
-    EXPECT_EQ(mn, double(fMin));
-    EXPECT_EQ(stats(0.1, XSTAT_ALL), 5u); // the histogram leaves out the same samples
-    EXPECT_EQ(n, 5u);
-    EXPECT_EQ(mn, double(fMin));
-    EXPECT_EQ(mx, 6);
-    EXPECT_DOUBLE_EQ(mean, (1 + 2 + 3 + double(fMin) + 6) / 5);
-    stats(-3.4e38, XSTAT_ALL); // -3.4e38 excludes the float -3.4e38 (0.1f is counted again)
-    EXPECT_EQ(n, 6u);
-    EXPECT_EQ(mn, double(f01));
-    EXPECT_DOUBLE_EQ(mean, (1 + 2 + 3 + 6 + 2 * double(f01)) / 6);
+    GridStats s = Stats(g, 0.1);
+    EXPECT_EQ(s.n, 8u);
+    EXPECT_TRUE(std::isnan(s.mean));
+    s = Stats(g, 0.1, XSTAT_SKIP_NAN);
+    EXPECT_EQ(std::make_tuple(s.n, s.mn), std::make_tuple(uint64_t(7), double(fMin)));  // 0.1f still counted
+    s = Stats(g, 0.1, XSTAT_ALL);
+    EXPECT_EQ(std::make_tuple(s.n, HistTotal(s), s.mn, s.mx), std::make_tuple(uint64_t(5), uint64_t(5), double(fMin), 6.0));
+    EXPECT_DOUBLE_EQ(s.mean, (1 + 2 + 3 + double(fMin) + 6) / 5);
+    s = Stats(g, -3.4e38, XSTAT_ALL);  // excludes the float -3.4e38; 0.1f is counted again
+    EXPECT_EQ(std::make_tuple(s.n, s.mn), std::make_tuple(uint64_t(6), double(f01)));
+    EXPECT_DOUBLE_EQ(s.mean, (1 + 2 + 3 + 6 + 2 * double(f01)) / 6);
     // The lowest float as GDAL writes it, -3.4028234663852886e38, compared
     // before the in-place read clamps it to -3.4e38. (SetValue would clamp
     // it too, so it is placed directly.)
     const float lowest = -FLT_MAX;
     std::memcpy(g.GetData() + 5 * 4, &lowest, 4);
-    stats(-3.4028234663852886e38, XSTAT_NODATA_IN_SAMPLE_PRECISION);
-    EXPECT_EQ(n, 7u); // NaN counted without XSTAT_SKIP_NAN
-    stats(-3.4028234663852886e38, XSTAT_DEFAULT);
-    EXPECT_EQ(n, 8u); // clamped to -3.4e38 first, which the double no-data misses
+    EXPECT_EQ(Stats(g, -3.4028234663852886e38, XSTAT_NODATA_IN_SAMPLE_PRECISION).n, 7u);  // NaN counted
+    EXPECT_EQ(Stats(g, -3.4028234663852886e38).n, 8u);  // clamped first, which the double no-data misses
 
     // REAL64: the double 0.1 is the sample's own precision, so the float 0.1
-    // is not no-data there; NaN skipped, the histogram with it.
+    // is not no-data there. Range [-2, 4] from the kept samples: -2 in bin 0,
+    // 4 in bin 255, 0.1f at 2.1 / (6 / 256) = 89.6 in bin 89; nothing else.
     XGrid d(2, 3, XDT_REAL64);
     const double dv[] = {0.1, double(f01), NAN, 4, 0.1, -2};
     std::memcpy(d.GetData(), dv, sizeof dv);
-    Xfn::GetStatistics(d, 1, 0, 1, 0, 0.1, XSTAT_ALL, n, mn, mx, mean, sd, hist);
-    EXPECT_EQ(n, 3u);
-    EXPECT_DOUBLE_EQ(mean, (double(f01) + 4 - 2) / 3);
-    // Range [-2, 4] from the kept samples: -2 in bin 0, 4 in bin 255, 0.1f
-    // at 2.1 / (6 / 256) = 89.6 in bin 89; nothing else.
-    EXPECT_EQ((std::vector<uint64_t>{hist[0], hist[89], hist[255]}), (std::vector<uint64_t>{1, 1, 1}));
-    uint64_t total = 0;
-    for (uint64_t h : hist) total += h;
-    EXPECT_EQ(total, 3u);
+    s = Stats(d, 0.1, XSTAT_ALL);
+    EXPECT_EQ(std::make_tuple(s.n, s.hist[0], s.hist[89], s.hist[255], HistTotal(s)),
+              std::make_tuple(uint64_t(3), uint64_t(1), uint64_t(1), uint64_t(1), uint64_t(3)));
+    EXPECT_DOUBLE_EQ(s.mean, (double(f01) + 4 - 2) / 3);
 
     // REAL32C contributes magnitudes: a NaN part makes the sample NaN, and
     // (0.1f, 0) has the magnitude 0.1f, which the float no-data finds.
     XGrid c(1, 4, XDT_REAL32C);
     const float cv[] = {3, 4, NAN, 1, f01, 0, 6, 8};
     std::memcpy(c.GetData(), cv, sizeof cv);
-    Xfn::GetStatistics(c, 1, 0, 1, 0, 0.1, XSTAT_ALL, n, mn, mx, mean, sd);
-    EXPECT_EQ(n, 2u);
-    EXPECT_EQ(mean, 7.5);
-    Xfn::GetStatistics(c, 1, 0, 1, 0, 0.1, XSTAT_DEFAULT, n, mn, mx, mean, sd);
-    EXPECT_EQ(n, 4u);
+    s = Stats(c, 0.1, XSTAT_ALL);
+    EXPECT_EQ(std::make_tuple(s.n, s.mean), std::make_tuple(uint64_t(2), 7.5));
+    EXPECT_EQ(Stats(c, 0.1).n, 4u);
 
     // Integer samples are compared exactly whatever the options, and the
-    // options change nothing else: the same figures for every family.
+    // options change nothing else.
     for (int type : {XDT_UINT08, XDT_SINT16, XDT_UINT16}) {
         XGrid ig(3, 5, type);
         for (int i = 0; i < 15; ++i) ig.SetFromREAL64(i / 5, i % 5, i % 4 == 0 ? 7 : i * 3);
-        double ref[4], got[4];
-        uint64_t nr = 0, ng = 0;
-        Xfn::GetStatistics(ig, 1, 0, 1, 0, 7, nr, ref[0], ref[1], ref[2], ref[3]);
-        Xfn::GetStatistics(ig, 1, 0, 1, 0, 7, XSTAT_ALL, ng, got[0], got[1], got[2], got[3]);
-        EXPECT_EQ(nr, 11u) << type;
-        EXPECT_EQ(ng, nr) << type;
-        for (int k = 0; k < 4; ++k) EXPECT_EQ(got[k], ref[k]) << type;
+        const GridStats ref = Stats(ig, 7), all = Stats(ig, 7, XSTAT_ALL);
+        EXPECT_EQ(ref.n, 11u) << type;
+        EXPECT_EQ(std::memcmp(&ref, &all, sizeof ref), 0) << type;
     }
 }
