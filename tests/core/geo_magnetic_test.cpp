@@ -1,7 +1,5 @@
-// The geomagnetic field model: the published test values of the two models in
-// WMM.cof, dates before and after the models' years, the choice of model, the
-// poles, malformed coefficient files, the reopening message, the kept parse
-// noticing a changed file, any locale, and calls from several threads.
+// The geomagnetic field model against the published test values of the two
+// models in WMM.cof, and its reading of coefficient files.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -30,7 +28,8 @@ using namespace Pelmora::Tivra;
 
 namespace {
 
-const std::string kModelFile = std::string(TIVRA_SOURCE_DIR) + "/resources/Resource/WMM.cof";
+const std::string kResourceDir = std::string(TIVRA_SOURCE_DIR) + "/resources/Resource";
+const std::string kModelFile = kResourceDir + "/WMM.cof";
 constexpr _XMAGNETIC_READ kModes[] = {_XMAGNETIC_READ_CACHED, _XMAGNETIC_READ_EACH_CALL};
 
 std::string Scratch(const std::string& name)
@@ -82,19 +81,11 @@ std::vector<std::string> Dipole(const char* name, double epoch, int max2, double
 }
 
 /// Points the resource directory elsewhere for a scope.
-class ResourcePathFor {
-public:
-    explicit ResourcePathFor(const std::string& dir) : m_strSaved(Xfn::GetGlobal()->m_strResourcePath)
-    {
-        Xfn::SetResourcePath(dir.c_str());
-    }
-    ~ResourcePathFor() { Xfn::SetResourcePath(m_strSaved); }
-
-private:
-    XString m_strSaved;
+struct ResourcePathFor {
+    XString saved = Xfn::GetGlobal()->m_strResourcePath;
+    explicit ResourcePathFor(const std::string& dir) { Xfn::SetResourcePath(dir.c_str()); }
+    ~ResourcePathFor() { Xfn::SetResourcePath(saved); }
 };
-
-const std::string kResourceDir = std::string(TIVRA_SOURCE_DIR) + "/resources/Resource";
 
 tagXMagneticField Field(const std::string& file, double lat, double lon, double altMetres, double date,
                         _XMAGNETIC_READ eRead = _XMAGNETIC_READ_CACHED)
