@@ -350,19 +350,3 @@ public class XThreadTests
         }
     }
 }
-
-[Collection(nameof(NativeLifetimeCollection))]
-public class XThreadLifetimeTests
-{
-    [MethodImpl(MethodImplOptions.NoInlining)]
-    private static void Abandon(int count)
-    {
-        for (int i = 0; i < count; ++i) new XThread().SetPercentRange(i, i + 1);
-    }
-
-    [Fact]
-    public void FinalisationReleasesTheNativeHolders()
-    {
-        NativeLifetimeCollection.ExpectFinalised(() => Abandon(20), 20);
-    }
-}

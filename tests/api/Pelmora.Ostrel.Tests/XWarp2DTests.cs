@@ -236,32 +236,3 @@ public class XProjectiveWarpTests
         Assert.Throws<ObjectDisposedException>(() => p.GetMatrix());
     }
 }
-
-[Collection(nameof(NativeLifetimeCollection))]
-public class FittingLifetimeTests
-{
-    [MethodImpl(MethodImplOptions.NoInlining)]
-    private static void Abandon(int count)
-    {
-        var points = AnalyticPoints.Lattice(3, 10, (x, y) => (x + 1, y));
-        for (int i = 0; i < count; ++i)
-        {
-            Assert.True(new XWarp2D().Fit(eWarpMethod.Affine, points, 2, 2));
-            Assert.True(new XProjectiveWarp().Fit(points));
-        }
-    }
-
-    [Fact]
-    public void FinalisationReleasesTheNativeMappings()
-    {
-        long before = NativeLifetimeCollection.ExpectFinalised(() => Abandon(20), 40);
-        var w = new XWarp2D();
-        XWarpCoeff cell;
-        Assert.True(w.Fit(eWarpMethod.Affine, AnalyticPoints.Lattice(3, 10, (x, y) => (x, y)), 2, 1));
-        cell = w.GetCell(0, 0);
-        Assert.Equal(before + 2, Xfn.LiveNativeObjects);
-        w.Dispose();
-        cell.Dispose();
-        Assert.Equal(before, Xfn.LiveNativeObjects);
-    }
-}
