@@ -36,11 +36,11 @@ public class ColorizeAndBytesTests
         using var empty = new XGrid();
         using var one = new XGrid(2, 2, eDataType.REAL64);
         Assert.Throws<ArgumentNullException>(() => Xfn.Colorize(null!, eColorTable.Gray, 0, 1));
-        Assert.Throws<ArgumentException>(() => Xfn.Colorize(empty, eColorTable.Gray, 0, 1));
-        Assert.Throws<ArgumentException>(() => Xfn.Colorize(one, eColorTable.Gray, 1, 1));
-        Assert.Throws<ArgumentException>(() => Xfn.Colorize(one, eColorTable.Gray, double.NaN, 1));
-        Assert.Throws<ArgumentOutOfRangeException>(() => Xfn.Colorize(one, eColorTable.Default, 0, 1));
-        Assert.Throws<ArgumentOutOfRangeException>(() => Xfn.Colorize(one, (eColorTable)0, 0, 1));
+        Check.Throws<ArgumentException>(() => Xfn.Colorize(empty, eColorTable.Gray, 0, 1),
+                                        () => Xfn.Colorize(one, eColorTable.Gray, 1, 1),
+                                        () => Xfn.Colorize(one, eColorTable.Gray, double.NaN, 1));
+        Check.Throws<ArgumentOutOfRangeException>(() => Xfn.Colorize(one, eColorTable.Default, 0, 1),
+                                                  () => Xfn.Colorize(one, (eColorTable)0, 0, 1));
         one.Dispose();
         Assert.Throws<ObjectDisposedException>(() => Xfn.Colorize(one, eColorTable.Gray, 0, 1));
     }
@@ -68,18 +68,15 @@ public class ColorizeAndBytesTests
             Assert.Equal(data, back.Take(data.Length).ToArray());
             Assert.All(back.Skip(data.Length), v => Assert.Equal(0, v));
 
-            Assert.Throws<ArgumentException>(() => grid.CopyTo(new byte[data.Length - 1]));
-            Assert.Throws<ArgumentException>(() => grid.CopyFrom(new byte[data.Length + 1]));
+            Check.Throws<ArgumentException>(() => grid.CopyTo(new byte[data.Length - 1]), () => grid.CopyFrom(new byte[data.Length + 1]));
         }
 
         using var real = new XGrid(2, 2, eDataType.REAL32);
         using var empty = new XGrid();
         Assert.Equal(0, real.ByteCount);
-        Assert.Throws<InvalidOperationException>(() => real.CopyTo(new byte[64]));
-        Assert.Throws<InvalidOperationException>(() => empty.CopyFrom(ReadOnlySpan<byte>.Empty));
+        Check.Throws<InvalidOperationException>(() => real.CopyTo(new byte[64]), () => empty.CopyFrom(ReadOnlySpan<byte>.Empty));
         var gone = new XGrid(2, 2, eDataType.RGB);
         gone.Dispose();
-        Assert.Throws<ObjectDisposedException>(() => gone.CopyTo(new byte[12]));
-        Assert.Throws<ObjectDisposedException>(() => gone.ByteCount);
+        Check.Throws<ObjectDisposedException>(() => gone.CopyTo(new byte[12]), () => _ = gone.ByteCount);
     }
 }

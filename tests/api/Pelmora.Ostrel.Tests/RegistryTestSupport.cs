@@ -186,3 +186,18 @@ public sealed class LineRecorder(Func<long> clock) : TextWriter
         }
     }
 }
+
+/// <summary>Bad-input checks in one line per exception type.</summary>
+internal static class Check
+{
+    /// <summary>Each call must throw exactly <typeparamref name="T"/>; a failure names the call by
+    /// its place in the list.</summary>
+    internal static void Throws<T>(params Action[] calls) where T : Exception
+    {
+        for (int i = 0; i < calls.Length; ++i)
+        {
+            Exception? e = Record.Exception(calls[i]);
+            Assert.True(e?.GetType() == typeof(T), $"call {i}: {e?.GetType().Name ?? "no exception"} instead of {typeof(T).Name}");
+        }
+    }
+}

@@ -51,12 +51,9 @@ public class XAngleTests
     [Fact]
     public void DisposalReleasesNothingAndKeepsTheValue()
     {
-        var a = XAngle.FromDegree(-10.5);
-        using (a)
-        {
-            a.deg = 45;
-        }
-        a.Dispose();  // a second disposal does nothing either
+        var a = XAngle.FromDegree(45);
+        a.Dispose();
+        a.Dispose();
         Assert.Equal(45 * XConstants.Deg2Rad, a.rad);
         a.SetDms(-1, 30, 0);  // still usable, the core call included
         Assert.Equal(-1.5, a.deg, 12);

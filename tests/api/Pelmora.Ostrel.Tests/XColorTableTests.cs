@@ -39,8 +39,7 @@ public class XColorTableTests
         byte[] before = All(t);
         Assert.Equal(((byte)200, (byte)100, (byte)50), Entry(t, 255));
         t.LoadColorTable(eColorTable.Default);
-        Assert.Throws<ArgumentOutOfRangeException>(() => t.LoadColorTable((eColorTable)0));
-        Assert.Throws<ArgumentOutOfRangeException>(() => t.LoadColorTable((eColorTable)70));
+        Check.Throws<ArgumentOutOfRangeException>(() => t.LoadColorTable((eColorTable)0), () => t.LoadColorTable((eColorTable)70));
         Assert.Throws<IndexOutOfRangeException>(() => t.SetCLT(256, 1, 1, 1));
         Assert.Equal(before, All(t));
     }

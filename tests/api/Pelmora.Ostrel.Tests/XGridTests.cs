@@ -90,16 +90,16 @@ public class XGridTests
     [Fact]
     public void ShiftMovesContentAndFillsWithZero()
     {
-        using var g = Row(eDataType.UINT08, 5, 6, 7);
-        Assert.True(g.Shift(1, 0));
-        Assert.Equal(new[] { 0.0, 5, 6 }, Values(g));
-
-        using var h = Row(eDataType.UINT08, 5, 6, 7);
-        Assert.True(h.Shift(-1, 0));
-        Assert.Equal(new[] { 6.0, 7, 0 }, Values(h));
-        Assert.False(h.Shift(3, 0));
-        Assert.False(h.Shift(int.MinValue, 0));
-        Assert.Equal(new[] { 6.0, 7, 0 }, Values(h));
+        foreach (var (by, expected) in new[] { (1, new[] { 0.0, 5, 6 }), (-1, new[] { 6.0, 7, 0 }) })
+        {
+            using var g = Row(eDataType.UINT08, 5, 6, 7);
+            Assert.True(g.Shift(by, 0));
+            Assert.Equal(expected, Values(g));
+            // A shift by the width or more is refused and changes nothing.
+            Assert.False(g.Shift(3 * by, 0));
+            Assert.False(g.Shift(int.MinValue, 0));
+            Assert.Equal(expected, Values(g));
+        }
 
         using var sq = new XGrid(3, 3, eDataType.REAL64);
         for (int i = 0; i < 9; ++i) sq.SetValue(i / 3, i % 3, i + 1);
@@ -123,8 +123,8 @@ public class XGridTests
         Assert.False(g.CopySubset(src, 0, 1, 0, 0, 0, eDataType.UINT08));
         Assert.Throws<ArgumentNullException>(() => g.CopySubset(null!, 0, 0, 0, 0, 0, eDataType.UINT08));
         Assert.Throws<ArgumentException>(() => g.CopySubset(src, 2, 0, 1, 0, 2, eDataType.UINT16));
-        Assert.Throws<ArgumentOutOfRangeException>(() => g.CopySubset(src, 8, 0, 0, 0, 0, eDataType.UINT08));
-        Assert.Throws<ArgumentOutOfRangeException>(() => g.CopySubset(src, 0, 0, 0, 0, 0, (eDataType)40));
+        Check.Throws<ArgumentOutOfRangeException>(() => g.CopySubset(src, 8, 0, 0, 0, 0, eDataType.UINT08),
+                                                  () => g.CopySubset(src, 0, 0, 0, 0, 0, (eDataType)40));
     }
 
     [Fact]
@@ -192,25 +192,12 @@ public class XGridTests
                           out mean, out _);
         Assert.Equal((2ul, 6.0), (n, mean));
 
-        // Integer and Float64 samples are their own precision: the options change nothing but NaN.
-        foreach (var type in new[] { eDataType.UINT08, eDataType.SINT16, eDataType.UINT16, eDataType.REAL64 })
-        {
-            using var g = Row(type, 3, 9, 0, 12, 9);
-            g.GetStatistics(1, 0, 1, 0, 9, out ulong n0, out double mn0, out double mx0, out double m0, out double s0);
-            g.GetStatistics(1, 0, 1, 0, 9, eStatisticsOptions.SkipNaN | eStatisticsOptions.NoDataInSamplePrecision,
-                            out ulong n1, out double mn1, out double mx1, out double m1, out double s1);
-            Assert.Equal((3ul, 0.0, 12.0, 5.0), (n0, mn0, mx0, m0));
-            Assert.Equal((n0, mn0, mx0, m0, s0), (n1, mn1, mx1, m1, s1));
-        }
-
         // Bits that are no option are refused before anything is read.
         foreach (var bad in new[] { (eStatisticsOptions)4, (eStatisticsOptions)(-1), (eStatisticsOptions)0x103 })
-        {
-            Assert.Equal("options", Assert.Throws<ArgumentOutOfRangeException>(
-                () => f.GetStatistics(1, 0, 1, 0, 0, bad, out _, out _, out _, out _, out _)).ParamName);
-            Assert.Throws<ArgumentOutOfRangeException>(
-                () => f.GetStatistics(1, 0, 1, 0, 0, bad, out _, out _, out _, out _, out _, hist));
-        }
+            Check.Throws<ArgumentOutOfRangeException>(() => f.GetStatistics(1, 0, 1, 0, 0, bad, out _, out _, out _, out _, out _),
+                                                      () => f.GetStatistics(1, 0, 1, 0, 0, bad, out _, out _, out _, out _, out _, hist));
+        Assert.Equal("options", Assert.Throws<ArgumentOutOfRangeException>(
+            () => f.GetStatistics(1, 0, 1, 0, 0, (eStatisticsOptions)4, out _, out _, out _, out _, out _)).ParamName);
         Assert.Throws<ArgumentNullException>(
             () => f.GetStatistics(1, 0, 1, 0, 0, eStatisticsOptions.SkipNaN, out _, out _, out _, out _, out _, null!));
     }
@@ -221,20 +208,16 @@ public class XGridTests
         var g = new XGrid(2, 2, eDataType.REAL32);
         Assert.Equal("Row", Assert.Throws<ArgumentOutOfRangeException>(() => g.GetAsReal64(2, 0)).ParamName);
         Assert.Equal("Col", Assert.Throws<ArgumentOutOfRangeException>(() => g.SetValue(0, -1, 1.0)).ParamName);
-        Assert.Throws<ArgumentOutOfRangeException>(() => g.GetValue(int.MaxValue, int.MaxValue, out double _));
-        using (var empty = new XGrid())
-            Assert.Throws<ArgumentOutOfRangeException>(() => empty.GetAsReal32(0, 0));
-        Assert.Throws<ArgumentNullException>(() => new XGrid((XGrid)null!));
-        Assert.Throws<ArgumentNullException>(() => new XGrid(IntPtr.Zero));
+        using var empty = new XGrid();
+        Check.Throws<ArgumentOutOfRangeException>(() => g.GetValue(int.MaxValue, int.MaxValue, out double _),
+                                                  () => empty.GetAsReal32(0, 0));
+        Check.Throws<ArgumentNullException>(() => new XGrid((XGrid)null!), () => new XGrid(IntPtr.Zero));
 
         g.Dispose();
         g.Dispose();
-        foreach (Action call in new Action[]
-                 {
-                     () => _ = g.RSize, () => g.FillValue(1), () => g.Shift(1, 0), () => g.Subset(out _, 0, 0, 0, 0),
-                     () => _ = new XGrid(g), () => g.GetStatistics(0, 1, 0, 1, 0, out _, out _, out _, out _, out _),
-                 })
-            Assert.Throws<ObjectDisposedException>(call);
+        Check.Throws<ObjectDisposedException>(
+            () => _ = g.RSize, () => g.FillValue(1), () => g.Shift(1, 0), () => g.Subset(out _, 0, 0, 0, 0),
+            () => _ = new XGrid(g), () => g.GetStatistics(0, 1, 0, 1, 0, out _, out _, out _, out _, out _));
     }
 
     [Fact]
@@ -253,47 +236,66 @@ public class XGridTests
 [CollectionDefinition(nameof(NativeLifetimeCollection), DisableParallelization = true)]
 public class NativeLifetimeCollection
 {
-    /// <summary>Runs <paramref name="abandon"/>, which must leave <paramref name="created"/> native
-    /// objects unreachable, and checks that a collection frees exactly those.</summary>
-    /// <returns>The live-object count before and after.</returns>
-    public static long ExpectFinalised(Action abandon, int created)
-    {
-        GC.Collect();
-        GC.WaitForPendingFinalizers();
-        long before = Xfn.LiveNativeObjects;
-        abandon();
-        Assert.Equal(before + created, Xfn.LiveNativeObjects);
-        GC.Collect();
-        GC.WaitForPendingFinalizers();
-        Assert.Equal(before, Xfn.LiveNativeObjects);
-        return before;
-    }
 }
 
 [Collection(nameof(NativeLifetimeCollection))]
 public class XGridLifetimeTests
 {
     [MethodImpl(MethodImplOptions.NoInlining)]
-    private static void AbandonGrids(int count)
+    private static void Abandon(Func<IDisposable[]> make, int count)
     {
-        for (int i = 0; i < count; ++i)
-        {
-            var g = new XGrid(8, 8, eDataType.UINT08);
-            Assert.True(g.Shift(1, 1)); // creates the scratch grid too
-        }
+        for (int i = 0; i < count; ++i) make();
     }
 
-    [Fact]
-    public void FinalisationReleasesTheNativeGrids()
+    private static void Settle()
     {
-        long before = NativeLifetimeCollection.ExpectFinalised(() => AbandonGrids(50), 100);
+        GC.Collect();
+        GC.WaitForPendingFinalizers();
+    }
 
-        var g = new XGrid(4, 4, eDataType.REAL64);
-        g.Shift(0, 1);
-        Assert.Equal(before + 2, Xfn.LiveNativeObjects);
-        g.Dispose();
-        g.Dispose();
-        Assert.Equal(before, Xfn.LiveNativeObjects);
+    /// <summary>Per class, objects left unreachable are freed by a collection, exactly those; and
+    /// disposing (twice) frees them at once. The count is native objects per call of the maker.</summary>
+    [Fact]
+    public void FinalisationAndDisposalReleaseTheNativeObjectsOnce()
+    {
+        var fitPoints = AnalyticPoints.Lattice(3, 10, (x, y) => (x + 1, y));
+        var rows = new (string Name, int Rounds, int Count, Func<IDisposable[]> Make)[]
+        {
+            ("XGrid and its shift scratch", 50, 2, () =>
+            {
+                var g = new XGrid(8, 8, eDataType.UINT08);
+                Assert.True(g.Shift(1, 1));
+                return new IDisposable[] { g };
+            }),
+            ("XThread", 20, 1, () => { var t = new XThread(); t.SetPercentRange(1, 2); return new IDisposable[] { t }; }),
+            ("XResamplePixels", 5, 1, () => new IDisposable[] { new XResamplePixels { NumberOfThreads = 1 } }),
+            ("XWarp2D and a cell", 20, 2, () =>
+            {
+                var w = new XWarp2D();
+                Assert.True(w.Fit(eWarpMethod.Affine, fitPoints, 2, 2));
+                return new IDisposable[] { w, w.GetCell(0, 0) };
+            }),
+            ("XProjectiveWarp", 20, 1, () => { var p = new XProjectiveWarp(); Assert.True(p.Fit(fitPoints)); return new IDisposable[] { p }; }),
+            ("XHitFlag", 20, 1, () => new IDisposable[] { new XHitFlag { Index = 3 } }),
+        };
+        foreach (var (name, rounds, count, make) in rows)
+        {
+            Settle();
+            long before = Xfn.LiveNativeObjects;
+            Abandon(make, rounds);
+            Assert.Equal((name, before + rounds * count), (name, Xfn.LiveNativeObjects));
+            Settle();
+            Assert.Equal((name, before), (name, Xfn.LiveNativeObjects));
+
+            IDisposable[] objects = make();
+            Assert.Equal((name, before + count), (name, Xfn.LiveNativeObjects));
+            foreach (IDisposable o in objects)
+            {
+                o.Dispose();
+                o.Dispose();
+            }
+            Assert.Equal((name, before), (name, Xfn.LiveNativeObjects));
+        }
     }
 
     /// <summary>A REAL64 grid of zeros that tells when it is finalised while a call that writes 1

@@ -1,7 +1,6 @@
 using System;
 using System.Collections.Generic;
 using System.Linq;
-using System.Runtime.CompilerServices;
 using System.Threading;
 using Pelmora.Ostrel;
 using Xunit;
@@ -64,9 +63,8 @@ public class XThreadTests
         thd.Dispose();
         thd.Dispose();
         Assert.False(thd.IsValid());
-        foreach (var call in new Action[] { () => thd.SendMessagePercent(1), () => thd.Terminate(), () => thd.Resume(),
-                     () => _ = thd.Priority, () => thd.GetPercentRange(out _, out _), () => thd.GetPercentThread() })
-            Assert.Throws<ObjectDisposedException>(call);
+        Check.Throws<ObjectDisposedException>(() => thd.SendMessagePercent(1), () => thd.Terminate(), () => thd.Resume(),
+            () => _ = thd.Priority, () => thd.GetPercentRange(out _, out _), () => thd.GetPercentThread());
     }
 
     [Fact]
@@ -348,21 +346,5 @@ public class XThreadTests
             SendMessageSuccess();
             Terminate();
         }
-    }
-}
-
-[Collection(nameof(NativeLifetimeCollection))]
-public class XThreadLifetimeTests
-{
-    [MethodImpl(MethodImplOptions.NoInlining)]
-    private static void Abandon(int count)
-    {
-        for (int i = 0; i < count; ++i) new XThread().SetPercentRange(i, i + 1);
-    }
-
-    [Fact]
-    public void FinalisationReleasesTheNativeHolders()
-    {
-        NativeLifetimeCollection.ExpectFinalised(() => Abandon(20), 20);
     }
 }

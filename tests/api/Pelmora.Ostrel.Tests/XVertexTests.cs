@@ -123,14 +123,7 @@ public class XVertexTests
         var v3 = new XVertex3d(2, 3, 6);
         var v4 = new XVertex4d(1, 1, 1, 1);
         var vi = new XVertex2i(3, 4);
-        using (v2)
-        using (v3)
-        using (v4)
-        using (vi)
-        {
-            v3.z = 6;
-        }
-        foreach (IDisposable d in new IDisposable[] { v2, v3, v4, vi }) d.Dispose();  // again: nothing
+        foreach (IDisposable d in new IDisposable[] { v2, v3, v4, vi, v2, v3, v4, vi }) d.Dispose();  // twice: nothing
         Assert.Equal((5.0, 7.0, 2.0, 5.0), (v2.norm(), v3.norm(), v4.norm(), vi.norm()));
         v2.Normalize();  // still usable in place
         vi.x = -3;

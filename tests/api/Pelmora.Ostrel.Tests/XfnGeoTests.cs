@@ -244,22 +244,20 @@ public class XfnGeoTests
                 Assert.InRange((back - tar).norm(), 0, 1e-6);
             }
 
-        // From the earth's centre there is nothing to find: false, both left alone.
+        // From the earth's centre, or beyond the horizon, there is nothing to find: false, both left alone.
         var t = new XVertex3d(1, 2, 3);
         XVertex3d? tRef = t;
-        var a = new XAngle(0.3);
-        var aRef = a;
-        Assert.False(Xfn.GetSPTargetOnWGS84ByDist(new XVertex3d(), vel, 0, ref tRef, ref aRef, false,
-                                                  eEarthSensorFrame.GeoCentric));
-        Assert.Same(t, tRef);
-        Assert.Same(a, aRef);
-        Assert.Equal((1.0, 2.0, 3.0, 0.3), (t.x, t.y, t.z, a.rad));
-        // Nor beyond the horizon.
-        a = Deg(100);
-        aRef = a;
-        Assert.False(Xfn.GetSPTargetOnWGS84ByDist(pos, vel, 0, ref tRef, ref aRef, false, eEarthSensorFrame.VelX));
-        Assert.Same(t, tRef);
-        Assert.Same(a, aRef);
+        XAngle aRef = null!;
+        foreach (var (from, a, frame) in new[] { (new XVertex3d(), new XAngle(0.3), eEarthSensorFrame.GeoCentric),
+                                                 (pos, Deg(100), eEarthSensorFrame.VelX) })
+        {
+            aRef = a;
+            double rad = a.rad;
+            Assert.False(Xfn.GetSPTargetOnWGS84ByDist(from, vel, 0, ref tRef, ref aRef, false, frame));
+            Assert.Same(t, tRef);
+            Assert.Same(a, aRef);
+            Assert.Equal((1.0, 2.0, 3.0, rad), (t.x, t.y, t.z, a.rad));
+        }
         // Incidence 0 with the geocentric frame: the point straight below, toward the centre.
         XVertex3d? below = null;
         var zero = new XAngle(0);

@@ -9,10 +9,10 @@ public class XfnRegistryTests : RegistryTestBase
 {
     /// <summary>One registry collection: how to register into it, where the keys land, and which
     /// protocol its objects follow.</summary>
-    private sealed record Target(string Name, bool IsSC, Func<int, IntPtr> New, Action<IntPtr> Add,
+    internal sealed record Target(string Name, bool IsSC, Func<int, IntPtr> New, Action<IntPtr> Add,
                                  Func<IEnumerable<long>?> Keys, Func<IntPtr, bool> Lookup, Action<IntPtr> Remove);
 
-    private static readonly Target[] Targets =
+    internal static readonly Target[] Targets =
     {
         new("SC scene", true, Doubles.NewScene, Xfn.AddToGCMapSC, () => Xfn.m_GCMapScene, Xfn.LookupGCMapSC, Xfn.RemoveFromGCMapSC),
         new("SC other", true, Doubles.NewSCObject, Xfn.AddToGCMapSC, () => Xfn.m_GCMapSC?.Keys, Xfn.LookupGCMapSC, Xfn.RemoveFromGCMapSC),
@@ -27,9 +27,9 @@ public class XfnRegistryTests : RegistryTestBase
         new("Generic", false, Doubles.NewObject, Xfn.AddToGCMapGeneric, () => Xfn.m_GCMapGeneric?.Keys, Xfn.LookupGCMapGeneric, Xfn.RemoveFromGCMapGeneric),
     };
 
-    private static int ReferCount(Target t, IntPtr p) => t.IsSC ? Doubles.SCReferCount(p) : Doubles.ObjectReferCount(p);
+    internal static int ReferCount(Target t, IntPtr p) => t.IsSC ? Doubles.SCReferCount(p) : Doubles.ObjectReferCount(p);
 
-    private static void Drop(Target t, IntPtr p)
+    internal static void Drop(Target t, IntPtr p)
     {
         if (t.IsSC) Doubles.SCRelease(p);
         else Doubles.ObjectUnref(p);
@@ -77,9 +77,7 @@ public class XfnRegistryTests : RegistryTestBase
     {
         WithoutCleaningThreads();
         LineRecorder console = RecordConsole();
-        Xfn.CleanGCMapSC();
-        Xfn.CleanGCMapVC();
-        Xfn.CleanGCMapFT();
+        CleanAll();
         Assert.Empty(console.Lines);  // nothing to clean before the registries exist
 
         // Per collection, objects whose counts after registration will be 1 (released), 2 and 3
@@ -102,9 +100,7 @@ public class XfnRegistryTests : RegistryTestBase
                 if (count > 1) kept.Add((t, p, count));
             }
 
-        Xfn.CleanGCMapSC();
-        Xfn.CleanGCMapVC();
-        Xfn.CleanGCMapFT();
+        CleanAll();
         Assert.Equal(new[] { "Run CleanGCMapSC", "Run CleanGCMapVC", "Run CleanGCMapFT" }, console.Lines.Select(l => l.Line));
         int released = 5 * (Targets.Length - 1);
         Doubles.Counters c = Doubles.Count();
@@ -117,22 +113,24 @@ public class XfnRegistryTests : RegistryTestBase
         Assert.Equal(kept.Select(k => k.Item2.ToInt64()).Order(), CleanedKeys().Order());
 
         // A second pass finds nothing new and never touches the destroyed objects again.
-        Xfn.CleanGCMapSC();
-        Xfn.CleanGCMapVC();
-        Xfn.CleanGCMapFT();
+        CleanAll();
         c = Doubles.Count();
         Assert.Equal((released, 0L), (c.SCDestroyed + c.ObjectsDestroyed, c.UsedAfterDestruction));
 
         // Once a holder lets go, the next pass releases the object.
         foreach (var (t, p, count) in kept)
-            for (int extra = 1; extra < count; ++extra)
-                Drop(t, p);
-        Xfn.CleanGCMapSC();
-        Xfn.CleanGCMapVC();
-        Xfn.CleanGCMapFT();
+            for (int extra = 1; extra < count; ++extra) Drop(t, p);
+        CleanAll();
         c = Doubles.Count();
         Assert.Equal((released + kept.Count, 0L), (c.SCDestroyed + c.ObjectsDestroyed, c.UsedAfterDestruction));
         Assert.Empty(CleanedKeys());
+    }
+
+    internal static void CleanAll()
+    {
+        Xfn.CleanGCMapSC();
+        Xfn.CleanGCMapVC();
+        Xfn.CleanGCMapFT();
     }
 
     /// <summary>The keys of every collection that a clean pass walks.</summary>
