@@ -5,9 +5,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-# python3-gdal and python3-distributed: the cluster recipes of tools/distributed/.
-packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev libalglib-dev libgdal-dev gdal-bin libfontconfig1 doxygen
-  python3-gdal python3-distributed)
+# python3-gdal and python3-distributed: the cluster recipes of tools/distributed/;
+# dpkg-dev and pkg-config: the Debian packages (cpack) and the pkg-config check.
+packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev libeigen3-dev libgdal-dev gdal-bin libfontconfig1 doxygen
+  dpkg-dev pkg-config python3-gdal python3-distributed)
 # Optional, only with TIVRA_SETUP_FUZZ=1: clang and its libFuzzer runtime for
 # the fuzz targets (fuzz/README.md); the normal set-up does not need them.
 optional=(clang libclang-rt-dev)

@@ -14,6 +14,7 @@
 #include <tivra/runtime/XObList.h>
 #include <tivra/runtime/XObject.h>
 
+#include "env/XHome.h"
 #include "env/XSharedStateLibrary.h"
 
 namespace Pelmora::Tivra {
@@ -42,8 +43,6 @@ namespace {
 
 /// The log driver, looked for beside the executable.
 constexpr const char* kLogDriverName = "libXLogDriver.so";
-/// The file whose presence makes a directory an installation home.
-constexpr const char* kConfigurationFile = "Config/TivraConfiguration.xml";
 /// Hook numbers (1-based) in the order Uninitialize calls them.
 constexpr int kHookOrder[10] = {4, 3, 8, 10, 5, 6, 9, 7, 2, 1};
 
@@ -63,7 +62,7 @@ XString FindHome()
     // A separator is added even to a value that ends in one: the doubled
     // separator names the same directory.
     strHome += Xfn::kPathSeparator;
-    if (!FileExists(strHome + kConfigurationFile)) return Xfn::GetDefaultHomePath();
+    if (!FileExists(strHome + Xfn::kConfigurationFile)) return Xfn::GetDefaultHomePath();
     return strHome;
 }
 

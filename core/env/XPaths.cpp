@@ -9,6 +9,7 @@
 
 #include <tivra/env/XGlobal.h>
 
+#include "env/XHome.h"
 #include "platform/XClock.h"
 
 namespace Pelmora::Tivra::Xfn {
@@ -29,6 +30,12 @@ bool IsDirectory(const char* pszPath)
 {
     struct stat st {};
     return stat(pszPath, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool IsFile(const char* pszPath)
+{
+    struct stat st {};
+    return stat(pszPath, &st) == 0 && S_ISREG(st.st_mode);
 }
 
 } // namespace
@@ -86,8 +93,15 @@ XString GetModulePath()
 
 XString GetDefaultHomePath()
 {
+    // The parent of the program's folder is the home of a build tree
+    // (build/bin -> build/). An installed program in <prefix>/bin has its home
+    // in <prefix>/share/tivra instead, taken when the parent is no home and
+    // that folder is.
     const XString strModule = GetModulePath();
-    return DirectoryPart(strModule.Left(strModule.GetLength() - 1));
+    const XString strParent = DirectoryPart(strModule.Left(strModule.GetLength() - 1));
+    const XString strInstalled = strParent + kInstalledHome;
+    if (!IsFile(strParent + kConfigurationFile) && IsFile(strInstalled + kConfigurationFile)) return strInstalled;
+    return strParent;
 }
 
 XString MakeTempFileName(const XString& strPrefix)

@@ -6,7 +6,7 @@
 #include <new>
 #include <vector>
 
-#include <linalg.h>
+#include <Eigen/SVD>
 
 namespace Pelmora::Tivra {
 
@@ -248,18 +248,30 @@ bool XMatrix::NullVector(XVector& h) const
     const int m = m_nRows, n = m_nCols;
     if (m < 1 || n < 1 || !m_pData) return false;
     try {
-        alglib::real_2d_array a;
-        a.setcontent(m, n, m_pData);
-        alglib::real_1d_array w;
-        alglib::real_2d_array u, vt;
-        // No U; the full n x n V^T, whose last row belongs to the smallest
-        // singular value even when there are fewer rows than columns.
-        if (!alglib::rmatrixsvd(a, m, n, 0, 2, 2, w, u, vt)) return false;
+        using RowMajor = Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, Eigen::RowMajor>;
+        const Eigen::Map<const RowMajor> a(m_pData, m, n);
+        // Two-sided Jacobi rather than divide and conquer: the projective fit's
+        // design matrices are 2n x 9, and Jacobi (after the column-pivoting QR
+        // that brings a tall matrix down to 9 x 9) computes even the smallest
+        // singular value and its vector to high relative accuracy, which is the
+        // one vector wanted here. Divide and conquer pays off only for large
+        // square matrices and hands matrices this small to Jacobi anyway. The
+        // full V gives the null vector also when there are fewer rows than
+        // columns.
+        const Eigen::JacobiSVD<RowMajor> svd(a, Eigen::ComputeFullV);
+        if (svd.info() != Eigen::Success) return false;  // NaN or infinite elements
         if (!h.Resize(n)) return false;
-        for (int j = 0; j < n; ++j) h[j] = vt[n - 1][j];
+        // Singular values come in descending order: the last column of V. Its
+        // sign is free; the one taken makes the element of largest magnitude
+        // (the first of equal ones) positive, so the result does not depend on
+        // how the decomposition happens to orient its vectors.
+        const auto v = svd.matrixV().col(n - 1);
+        int big = 0;
+        for (int j = 1; j < n; ++j)
+            if (std::fabs(v(j)) > std::fabs(v(big))) big = j;
+        const double sign = v(big) < 0.0 ? -1.0 : 1.0;
+        for (int j = 0; j < n; ++j) h[j] = sign * v(j);
         return true;
-    } catch (const alglib::ap_error&) {
-        return false;
     } catch (const std::bad_alloc&) {
         return false;
     }

@@ -3,6 +3,7 @@
 
 #include <tivra/grid/XDataType.h>
 #include <tivra/grid/XGrid.h>
+#include <tivra/grid/XGridFile.h>
 #include <tivra/runtime/XString.h>
 #include <tivra/runtime/XObject.h>
 #include <tivra/env/XGlobal.h>
@@ -17,6 +18,7 @@
 #include <tivra/runtime/XException.h>
 #include <tivra/runtime/XAtomicFile.h>
 #include <tivra/runtime/XFile.h>
+#include <tivra/runtime/XMMFile.h>
 #include <tivra/runtime/XArchive.h>
 #include <tivra/platform/XPlatformTypes.h>
 #include <tivra/geo/XGeoConstants.h>

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <set>
 
@@ -115,6 +116,27 @@ TEST(EnvGlobal, MissingOrIncompleteSharedStateLibrary)
                   fs::copy_options::overwrite_existing);
     EXPECT_EQ(RunCommand(run), "record=1 resource=[" + std::string(TIVRA_TEST_DIR) + "/Resource] config=1 log=0 class=1\n");
     fs::remove_all(dir);
+}
+
+TEST(EnvGlobal, AnInstalledProgramFindsItsHomeBelowShare)
+{
+    // <prefix>/bin/probe with the libraries in <prefix>/lib and the home in
+    // <prefix>/share/tivra; then a home at <prefix> itself, which comes first.
+    const fs::path prefix = fs::path(TIVRA_TEST_DIR) / "env_installed";
+    fs::remove_all(prefix);
+    for (const char* sub : {"bin", "lib", "share/tivra/Config"}) fs::create_directories(prefix / sub);
+    const fs::path core = fs::canonical(fs::path(TIVRA_LIB_DIR) / "libtivra.so");
+    fs::copy_file(core, prefix / "lib" / "libtivra.so.1.1");
+    fs::copy_file(fs::path(TIVRA_LIB_DIR) / "libXGlobal.so", prefix / "lib" / "libXGlobal.so");
+    fs::copy_file(fs::path(TIVRA_TEST_DIR) / "tivra_env_probe", prefix / "bin" / "probe");
+    std::ofstream(prefix / "share/tivra/Config/TivraConfiguration.xml") << "<TivraConfiguration/>\n";
+    const std::string run = "cd / && env -u TIVRA_HOME -u PELMORATIVRA_1_1 " + (prefix / "bin/probe").string() + " 2>&1";
+    const std::string p = prefix.string();
+    EXPECT_EQ(RunCommand(run), "record=1 resource=[" + p + "/share/tivra/Resource] config=1 log=0 class=1\n");
+    fs::create_directories(prefix / "Config");
+    fs::copy_file(prefix / "share/tivra/Config/TivraConfiguration.xml", prefix / "Config/TivraConfiguration.xml");
+    EXPECT_EQ(RunCommand(run), "record=1 resource=[" + p + "/Resource] config=1 log=0 class=1\n");
+    fs::remove_all(prefix);
 }
 
 TEST(EnvGlobal, TheSharedStateLibraryExportsItsTwentyTwoEntriesAndNothingElse)

@@ -112,19 +112,21 @@ TEST(MtMatrix, LeastSquaresMatchesTheNormalEquations)
 
 TEST(MtMatrix, NullVectorIsTheSmallestSingularDirection)
 {
-    // Rows orthogonal to h = (1, -2, 2) / 3: A h = 0 exactly.
-    const XMatrix a = Make(4, 3, {2, 1, 0, 0, 1, 1, 2, 0, -1, 4, 3, 1});
+    // Rows orthogonal to (2, -6, 3) / 7: A h = 0 exactly. Of the two unit
+    // vectors the one whose largest element is positive comes back.
+    const XMatrix a = Make(4, 3, {3, 1, 0, 0, 1, 2, 3, 0, -2, 3, 2, 2});
     XVector h;
     ASSERT_TRUE(a.NullVector(h));
     ASSERT_EQ(h.GetSize(), 3);
-    const double sign = h[0] > 0 ? 1 : -1, want[3] = {1.0 / 3, -2.0 / 3, 2.0 / 3};
-    for (int j = 0; j < 3; ++j) EXPECT_NEAR(sign * h[j], want[j], 1e-12) << j;
+    const double want[3] = {-2.0 / 7, 6.0 / 7, -3.0 / 7};
+    for (int j = 0; j < 3; ++j) EXPECT_NEAR(h[j], want[j], 1e-12) << j;
     // Fewer rows than columns still gives a unit vector of the null space.
     const XMatrix wide = Make(1, 3, {1, 1, 1});
     ASSERT_TRUE(wide.NullVector(h));
     EXPECT_NEAR(h[0] + h[1] + h[2], 0.0, 1e-12);
     EXPECT_NEAR(h[0] * h[0] + h[1] * h[1] + h[2] * h[2], 1.0, 1e-12);
     EXPECT_FALSE(XMatrix().NullVector(h));
+    EXPECT_FALSE(Make(2, 2, {1, NAN, 0, 1}).NullVector(h));
 }
 
 TEST(MtMatrix, StorageIsOwnedOrBorrowed)

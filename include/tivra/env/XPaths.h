@@ -31,7 +31,9 @@ XString GetConfigPath();
 bool SetConfigPath(const XString& strPath);
 /// The directory of the running executable, with its trailing separator.
 XString GetModulePath();
-/// The parent of the executable's directory, with a trailing separator.
+/// The parent of the executable's directory, with a trailing separator; or,
+/// when that is no home (it lacks Config/TivraConfiguration.xml) and its
+/// share/tivra/ is one, that folder: the home of an installed program.
 XString GetDefaultHomePath();
 
 /// The temporary path (or, when that is empty, the current directory and a

@@ -38,8 +38,9 @@ public:
     bool Solve(const XVector& b, XVector& x) const;
 
     /// The unit vector h minimising |A h|: the right singular vector of the
-    /// smallest singular value. False on an empty matrix or a failed
-    /// decomposition.
+    /// smallest singular value, signed so that its element of largest
+    /// magnitude (the first of equal ones) is positive. False on an empty
+    /// matrix, non-finite elements or a failed decomposition.
     bool NullVector(XVector& h) const;
 
 private:

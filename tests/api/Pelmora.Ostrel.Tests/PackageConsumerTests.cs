@@ -2,6 +2,7 @@ using System;
 using System.Diagnostics;
 using System.Globalization;
 using System.IO;
+using System.IO.Compression;
 using System.Linq;
 using Pelmora.Ostrel;
 using Xunit;
@@ -39,9 +40,27 @@ public class PackageConsumerTests
         bool resampled = resampler.ResampleByWarp(src, dst, warp, XResamplePixels.Bilinear, -1,
                                                   new Progress<int>(p => last = Math.Max(last, p)));
         dst.GetStatistics(0, -1, 0, -1, -1, out ulong count, out double min, out double max, out double mean, out double sd);
+        bool alglib = System.IO.File.ReadAllText("/proc/self/maps").Contains("alglib");
         Console.WriteLine(string.Create(CultureInfo.InvariantCulture,
-            $"RESULT {fitted} {resampled} {warp.RmsX:R} {count} {min:R} {max:R} {mean:R} {sd:R}"));
+            $"RESULT {fitted} {resampled} {warp.RmsX:R} {count} {min:R} {max:R} {mean:R} {sd:R} {alglib}"));
         """;
+
+    /// <summary>What the packed native libraries may ask the loader for: the C and C++ runtimes,
+    /// each other, and in a sanitizer build the sanitizer runtimes.</summary>
+    private static readonly string[] SystemLibraries =
+        { "libc.so.6", "libm.so.6", "libstdc++.so.6", "libgcc_s.so.1", "ld-linux-x86-64.so.2" };
+
+    /// <summary>The DT_NEEDED entries of an ELF file, read with readelf.</summary>
+    private static string[] NeededLibraries(string file)
+    {
+        var info = new ProcessStartInfo("readelf", new[] { "-d", "-W", file }) { RedirectStandardOutput = true };
+        using var p = Process.Start(info)!;
+        string output = p.StandardOutput.ReadToEnd();
+        p.WaitForExit();
+        Assert.Equal(0, p.ExitCode);
+        return output.Split('\n').Where(l => l.Contains("(NEEDED)"))
+                     .Select(l => l[(l.IndexOf('[') + 1)..l.IndexOf(']')]).ToArray();
+    }
 
     internal static string RepositoryRoot()
     {
@@ -83,6 +102,19 @@ public class PackageConsumerTests
             string version = Path.GetFileNameWithoutExtension(package)["Pelmora.Ostrel.".Length..];
             Assert.StartsWith("1.1.", version);
 
+            // The native libraries need nothing a .NET user would have to install.
+            string native = Path.Combine(temp, "native");
+            using (var zip = ZipFile.OpenRead(package))
+                foreach (var entry in zip.Entries.Where(e => e.FullName.StartsWith("runtimes/linux-x64/native/")))
+                    entry.ExtractToFile(Path.Combine(Directory.CreateDirectory(native).FullName, entry.Name));
+            string[] packed = Directory.GetFiles(native).Select(f => Path.GetFileName(f)).ToArray();
+            Assert.Equal(new[] { "libXGlobal.so", "libostrel.so", "libtivra.so.1.1" }, packed.Order(StringComparer.Ordinal));
+            foreach (string file in Directory.GetFiles(native))
+                foreach (string needed in NeededLibraries(file))
+                    Assert.True(SystemLibraries.Contains(needed) || packed.Contains(needed) ||
+                                System.Text.RegularExpressions.Regex.IsMatch(needed, @"^lib(a|ub|t)san\.so\.\d+$"),
+                                $"{Path.GetFileName(file)} needs {needed}");
+
             Directory.CreateDirectory(app);
             // The folder feed is added to the machine's own sources; a private packages folder keeps an
             // older copy of the same version in the user's cache from standing in for this one.
@@ -113,6 +145,7 @@ public class PackageConsumerTests
             Assert.Equal("True", f[2]);
             double D(int i) => double.Parse(f[i], CultureInfo.InvariantCulture);
             Assert.InRange(D(3), 0, 1e-9);
+            Assert.Equal("False", f[9]);  // no ALGLIB in the consumer's process
 
             // The same request in this process, through the tree's own libraries.
             using var src = XResamplePixelsTests.Ramp(64, 64);
