@@ -14,7 +14,8 @@ public partial class XGrid
         _ => 0,
     };
 
-    /// <summary>The grid's sample block as bytes, checked to be a byte image.</summary>
+    /// <summary>The grid's sample block as bytes, checked to be a byte image; the caller holds
+    /// a lease on the grid (<see cref="NativeObject.Use"/>) while it reads the span.</summary>
     private unsafe Span<byte> ByteImage(string operation)
     {
         eDataType type = DataType;
@@ -52,6 +53,7 @@ public partial class XGrid
     /// <exception cref="ObjectDisposedException">The grid has been disposed.</exception>
     public int CopyTo(Span<byte> destination)
     {
+        using NativeObject.Lease grid = m_grid.Use();
         Span<byte> samples = ByteImage(nameof(CopyTo));
         if (destination.Length < samples.Length)
             throw new ArgumentException(
@@ -73,6 +75,7 @@ public partial class XGrid
     /// <exception cref="ObjectDisposedException">The grid has been disposed.</exception>
     public void CopyFrom(ReadOnlySpan<byte> source)
     {
+        using NativeObject.Lease grid = m_grid.Use();
         Span<byte> samples = ByteImage(nameof(CopyFrom));
         if (source.Length != samples.Length)
             throw new ArgumentException(

@@ -165,7 +165,7 @@ public partial class XGrid
                                 ulong[]? histogram, out ulong count, out double min, out double max,
                                 out double mean, out double stdDev)
     {
-        IntPtr self = Handle;
+        NativeObject self = Handle;
         ulong n = 0;
         double* s = stackalloc double[4];
         int ok;

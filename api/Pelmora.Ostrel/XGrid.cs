@@ -16,7 +16,9 @@ namespace Pelmora.Ostrel;
 /// <para>Rows and columns are checked: a position outside the grid throws
 /// <see cref="ArgumentOutOfRangeException"/>; any call after disposal throws
 /// <see cref="ObjectDisposedException"/>. Several threads may read one grid at once; writing
-/// needs exclusive access.</para>
+/// needs exclusive access. Disposal on another thread never frees the native grid under a call
+/// that uses it (a resampling run, a statistics pass): the grid is released when the last such
+/// call returns.</para>
 /// </remarks>
 public partial class XGrid : IDisposable
 {
@@ -26,12 +28,12 @@ public partial class XGrid : IDisposable
     /// <summary>The no-value marker of single-precision results (3.4e+38f, compared exactly).</summary>
     public const float NAN_REAL32 = XDataRange.MAX_REAL32;
 
-    private IntPtr m_pGrid;
-    private IntPtr m_pGridTmp;
+    private readonly NativeObject m_grid;
+    private NativeObject? m_gridTmp;
     private long m_nReportedBytes;
 
     /// <summary>Creates an empty grid.</summary>
-    public XGrid() => Adopt(Native.Grid.New());
+    public XGrid() => m_grid = Adopt(Native.Grid.New());
 
     /// <summary>Creates a grid of <paramref name="RSize"/> rows and <paramref name="CSize"/> columns
     /// of <paramref name="dataType"/>; the samples are undefined until written. A size or type the
@@ -39,7 +41,8 @@ public partial class XGrid : IDisposable
     /// <param name="RSize">Number of rows.</param>
     /// <param name="CSize">Number of columns.</param>
     /// <param name="dataType">Sample type.</param>
-    public XGrid(int RSize, int CSize, eDataType dataType) => Adopt(Native.Grid.NewSized(RSize, CSize, (int)dataType));
+    public XGrid(int RSize, int CSize, eDataType dataType) =>
+        m_grid = Adopt(Native.Grid.NewSized(RSize, CSize, (int)dataType));
 
     /// <summary>Creates a grid holding a copy of <paramref name="a"/>'s samples and geo-reference.</summary>
     /// <param name="a">The grid to copy.</param>
@@ -48,8 +51,7 @@ public partial class XGrid : IDisposable
     public XGrid(XGrid a)
     {
         ArgumentNullException.ThrowIfNull(a);
-        Adopt(Native.Grid.NewAssigned(a.Handle));
-        GC.KeepAlive(a);
+        m_grid = Adopt(Native.Grid.NewAssigned(a.Handle));
     }
 
     /// <summary>Creates a grid holding a copy of a native grid's samples and geo-reference; the
@@ -59,7 +61,7 @@ public partial class XGrid : IDisposable
     public XGrid(IntPtr pGrid)
     {
         if (pGrid == IntPtr.Zero) throw new ArgumentNullException(nameof(pGrid));
-        Adopt(Native.Grid.NewAssigned(pGrid));
+        m_grid = Adopt(Native.Grid.NewAssigned(pGrid));
     }
 
     /// <summary>Releases the native grids if <see cref="Dispose()"/> was not called.</summary>
@@ -67,8 +69,9 @@ public partial class XGrid : IDisposable
 
     // ---- lifetime ------------------------------------------------------------------------
 
-    /// <summary>Releases the native grids now; later calls on this object throw
-    /// <see cref="ObjectDisposedException"/>. Calling it again does nothing.</summary>
+    /// <summary>Releases the native grids now, or when the last call still using them on another
+    /// thread returns; later calls on this object throw <see cref="ObjectDisposedException"/>.
+    /// Calling it again does nothing.</summary>
     public void Dispose()
     {
         Dispose(true);
@@ -76,45 +79,41 @@ public partial class XGrid : IDisposable
     }
 
     /// <summary>Releases the native grids. Disposal (<paramref name="disposing"/> true) and
-    /// finalisation (false) do the same: both grids are destroyed and the fields cleared.</summary>
+    /// finalisation (false) do the same: both handles are closed, and each native grid is
+    /// destroyed once no call uses it.</summary>
     /// <param name="disposing">True from <see cref="Dispose()"/>, false from the finaliser.</param>
     protected virtual void Dispose(bool disposing)
     {
-        if (m_pGrid != IntPtr.Zero)
+        if (m_grid is null) return;  // a constructor that threw leaves nothing to release
+        lock (m_grid)
         {
-            Native.Grid.Delete(m_pGrid);
-            m_pGrid = IntPtr.Zero;
+            m_grid.Dispose();
+            m_gridTmp?.Dispose();
+            ReportNativeBytes(0);
         }
-        if (m_pGridTmp != IntPtr.Zero)
-        {
-            Native.Grid.Delete(m_pGridTmp);
-            m_pGridTmp = IntPtr.Zero;
-        }
-        ReportNativeBytes(0);
     }
 
-    /// <summary>The owned native grid; throws once the object is disposed.</summary>
-    /// <remarks>The collector may finalise an object as soon as nothing reads it any more, even
-    /// while a native call that it started still runs, and the finaliser would free the native
-    /// grid under that call. So every native call on a handle is followed by a use of the
-    /// handle's owner: <see cref="GC.KeepAlive"/> where nothing else follows.</remarks>
-    internal IntPtr Handle =>
-        m_pGrid != IntPtr.Zero ? m_pGrid : throw new ObjectDisposedException(nameof(XGrid));
+    /// <summary>The owned native grid, for a binding to hold during its call; throws once the
+    /// object is disposed.</summary>
+    internal NativeObject Handle => m_grid.Live;
 
-    private void Adopt(IntPtr pGrid)
+    private NativeObject Adopt(IntPtr pGrid)
     {
-        if (pGrid == IntPtr.Zero) throw new OutOfMemoryException("The native grid could not be created.");
-        m_pGrid = pGrid;
-        UpdateMemoryPressure();
+        var grid = new NativeObject(pGrid, static p => Native.Grid.Delete(p), nameof(XGrid));
+        ReportNativeBytes(Native.Grid.AllocSize(grid));
+        return grid;
     }
 
     /// <summary>Keeps the bytes reported to the collector equal to the native blocks owned.</summary>
     internal void UpdateMemoryPressure()
     {
-        long bytes = 0;
-        if (m_pGrid != IntPtr.Zero) bytes += Native.Grid.AllocSize(m_pGrid);
-        if (m_pGridTmp != IntPtr.Zero) bytes += Native.Grid.AllocSize(m_pGridTmp);
-        ReportNativeBytes(bytes);
+        lock (m_grid)
+        {
+            if (m_grid.IsClosed) return;  // disposed meanwhile, and already reported as 0
+            long bytes = Native.Grid.AllocSize(m_grid);
+            if (m_gridTmp is { } tmp) bytes += Native.Grid.AllocSize(tmp);
+            ReportNativeBytes(bytes);
+        }
     }
 
     private void ReportNativeBytes(long bytes)
@@ -389,10 +388,9 @@ public partial class XGrid : IDisposable
     /// <returns>False when the rectangle is reversed or reaches outside the grid.</returns>
     public bool Subset(out XGrid gridNew, int R1, int R2, int C1, int C2)
     {
-        IntPtr self = Handle;
+        NativeObject self = Handle;
         gridNew = new XGrid();
-        bool ok = Native.Grid.GetSubset(self, gridNew.m_pGrid, R1, R2, C1, C2) != 0;
-        GC.KeepAlive(this);
+        bool ok = Native.Grid.GetSubset(self, gridNew.m_grid, R1, R2, C1, C2) != 0;
         gridNew.UpdateMemoryPressure();
         return ok;
     }
@@ -414,10 +412,9 @@ public partial class XGrid : IDisposable
     /// <returns>False when this grid is empty.</returns>
     public bool FlipVert(out XGrid gridNew)
     {
-        IntPtr self = Handle;
+        NativeObject self = Handle;
         gridNew = new XGrid();
-        bool ok = Native.Grid.FlipVert(self, gridNew.m_pGrid) != 0;
-        GC.KeepAlive(this);
+        bool ok = Native.Grid.FlipVert(self, gridNew.m_grid) != 0;
         gridNew.UpdateMemoryPressure();
         return ok;
     }
@@ -427,10 +424,9 @@ public partial class XGrid : IDisposable
     /// <returns>False when this grid is empty.</returns>
     public bool FlipHorz(out XGrid gridNew)
     {
-        IntPtr self = Handle;
+        NativeObject self = Handle;
         gridNew = new XGrid();
-        bool ok = Native.Grid.FlipHorz(self, gridNew.m_pGrid) != 0;
-        GC.KeepAlive(this);
+        bool ok = Native.Grid.FlipHorz(self, gridNew.m_grid) != 0;
         gridNew.UpdateMemoryPressure();
         return ok;
     }
@@ -455,7 +451,7 @@ public partial class XGrid : IDisposable
     public unsafe bool CopySubset(byte[] srcMemory, int nOffset, int nR1, int nR2, int nC1, int nC2, eDataType dataType)
     {
         ArgumentNullException.ThrowIfNull(srcMemory);
-        IntPtr self = Handle;
+        NativeObject self = Handle;
         int size = Native.Core.DataTypeSize((int)dataType);
         if (size == 0)
             throw new ArgumentOutOfRangeException(nameof(dataType), dataType, "Not a sample type.");
@@ -483,12 +479,10 @@ public partial class XGrid : IDisposable
     /// so that nothing would remain.</returns>
     public bool Shift(int OffsetX, int OffsetY)
     {
-        IntPtr self = Handle;
-        if (m_pGridTmp == IntPtr.Zero)
-        {
-            m_pGridTmp = Native.Grid.NewCopy(self);
-            if (m_pGridTmp == IntPtr.Zero) throw new OutOfMemoryException("The scratch grid could not be created.");
-        }
+        NativeObject self = Handle;
+        NativeObject tmp;
+        lock (m_grid)
+            tmp = m_gridTmp ??= new NativeObject(Native.Grid.NewCopy(self), static p => Native.Grid.Delete(p), nameof(XGrid));
         long rows = Native.Grid.RSize(self), cols = Native.Grid.CSize(self);
         // Source and target rectangles, in 64-bit arithmetic so extreme offsets cannot wrap.
         long sc1 = Math.Max(-(long)OffsetX, 0), sc2 = Math.Min(cols - OffsetX - 1, cols - 1);
@@ -497,14 +491,15 @@ public partial class XGrid : IDisposable
         long tr1 = Math.Max((long)OffsetY, 0), tr2 = Math.Min(OffsetY + rows - 1, rows - 1);
         if (sc1 > sc2 || sr1 > sr2) return false;
 
-        Native.Grid.Zerorize(m_pGridTmp);
-        bool ok = Native.Grid.GetSubset(self, m_pGridTmp, (int)sr1, (int)sr2, (int)sc1, (int)sc2) != 0;
+        Native.Grid.Zerorize(tmp);
+        bool ok = Native.Grid.GetSubset(self, tmp, (int)sr1, (int)sr2, (int)sc1, (int)sc2) != 0;
         UpdateMemoryPressure();
         if (!ok) return false;
         Native.Grid.Zerorize(self);
+        using (tmp.Use())  // the scratch block is read in place by the call below
         unsafe
         {
-            Native.Grid.SetSubsetMemory(self, (void*)Native.Grid.Data(m_pGridTmp), Native.Grid.DataType(m_pGridTmp),
+            Native.Grid.SetSubsetMemory(self, (void*)Native.Grid.Data(tmp), Native.Grid.DataType(tmp),
                                         (int)tr1, (int)tr2, (int)tc1, (int)tc2, NAN_REAL64);
         }
         GC.KeepAlive(this);

@@ -10,11 +10,11 @@ namespace Pelmora.Ostrel;
 /// finaliser; after disposal the properties throw <see cref="ObjectDisposedException"/>.</remarks>
 public unsafe class XHitFlag : IDisposable
 {
-    private Native.Geo.HitFlagRecord* m_pHitFlag;
+    private readonly NativeObject m_record;
 
     /// <summary>Creates a record holding <see cref="eHitFlag.Null"/> and index -1.</summary>
     /// <exception cref="OutOfMemoryException">The native record could not be created.</exception>
-    public XHitFlag() => Adopt(Native.Geo.HitFlagNew());
+    public XHitFlag() => m_record = Owned(Native.Geo.HitFlagNew());
 
     /// <summary>Creates a record holding a copy of the 8 bytes of a native record; the given
     /// record stays the caller's.</summary>
@@ -24,20 +24,20 @@ public unsafe class XHitFlag : IDisposable
     public XHitFlag(IntPtr pHitFlag)
     {
         if (pHitFlag == IntPtr.Zero) throw new ArgumentNullException(nameof(pHitFlag));
-        Adopt(Native.Geo.HitFlagNewCopy((Native.Geo.HitFlagRecord*)pHitFlag));
+        m_record = Owned(Native.Geo.HitFlagNewCopy((Native.Geo.HitFlagRecord*)pHitFlag));
     }
 
     /// <summary>Creates a record holding a copy of <paramref name="other"/>'s flag and index; the
     /// two objects are independent afterwards.</summary>
-    /// <param name="other">The hit-test result to copy.</param>
+    /// <param name="other">The record to copy.</param>
     /// <exception cref="ArgumentNullException"><paramref name="other"/> is null.</exception>
     /// <exception cref="ObjectDisposedException"><paramref name="other"/> has been disposed.</exception>
     /// <exception cref="OutOfMemoryException">The native record could not be created.</exception>
     public XHitFlag(XHitFlag other)
     {
         ArgumentNullException.ThrowIfNull(other);
-        Adopt(Native.Geo.HitFlagNewCopy(other.Record));
-        GC.KeepAlive(other);
+        using NativeObject.Lease record = other.m_record.Use();
+        m_record = Owned(Native.Geo.HitFlagNewCopy((Native.Geo.HitFlagRecord*)record.Pointer));
     }
 
     /// <summary>Frees the native record if <see cref="Dispose()"/> was not called.</summary>
@@ -51,16 +51,15 @@ public unsafe class XHitFlag : IDisposable
     {
         get
         {
-            int flag = Record->flag;
-            GC.KeepAlive(this);
-            return (eHitFlag)flag;
+            using NativeObject.Lease record = m_record.Use();
+            return (eHitFlag)((Native.Geo.HitFlagRecord*)record.Pointer)->flag;
         }
         set
         {
             if (value < eHitFlag.Null || value > eHitFlag.RightBottom)
                 throw new ArgumentOutOfRangeException(nameof(value), value, "Not a hit flag.");
-            Record->flag = (int)value;
-            GC.KeepAlive(this);
+            using NativeObject.Lease record = m_record.Use();
+            ((Native.Geo.HitFlagRecord*)record.Pointer)->flag = (int)value;
         }
     }
 
@@ -70,50 +69,28 @@ public unsafe class XHitFlag : IDisposable
     {
         get
         {
-            int index = Record->index;
-            GC.KeepAlive(this);
-            return index;
+            using NativeObject.Lease record = m_record.Use();
+            return ((Native.Geo.HitFlagRecord*)record.Pointer)->index;
         }
         set
         {
-            Record->index = value;
-            GC.KeepAlive(this);
+            using NativeObject.Lease record = m_record.Use();
+            ((Native.Geo.HitFlagRecord*)record.Pointer)->index = value;
         }
     }
 
-    /// <summary>Frees the native record now. Calling it again does nothing.</summary>
+    /// <summary>Frees the native record now, or when a read or write of it on another thread
+    /// has ended; calling it again does nothing.</summary>
     public void Dispose()
     {
         Dispose(true);
         GC.SuppressFinalize(this);
     }
 
-    /// <summary>Frees the native record once and clears the pointer; disposal
-    /// (<paramref name="disposing"/> true) and finalisation (false) do the same.</summary>
+    /// <summary>Frees the native record; disposal and finalisation do the same.</summary>
     /// <param name="disposing">True from <see cref="Dispose()"/>, false from the finaliser.</param>
-    protected virtual void Dispose(bool disposing)
-    {
-        if (m_pHitFlag != null)
-        {
-            Native.Geo.HitFlagDelete(m_pHitFlag);
-            m_pHitFlag = null;
-        }
-    }
+    protected virtual void Dispose(bool disposing) => m_record?.Dispose();  // null after a constructor threw
 
-    /// <summary>Address of the owned record, for callers that hand it to native code.</summary>
-    /// <exception cref="ObjectDisposedException">The object has been disposed.</exception>
-    internal IntPtr Handle => (IntPtr)Record;
-
-    /// <summary>The owned record; throws once the object is disposed.</summary>
-    /// <remarks>Every access through the pointer is followed by a use of its owner
-    /// (<see cref="GC.KeepAlive"/>): the collector could otherwise finalise the owner as soon as
-    /// the pointer is read, and the finaliser would free the record before the access.</remarks>
-    private Native.Geo.HitFlagRecord* Record =>
-        m_pHitFlag != null ? m_pHitFlag : throw new ObjectDisposedException(nameof(XHitFlag));
-
-    private void Adopt(Native.Geo.HitFlagRecord* p)
-    {
-        if (p == null) throw new OutOfMemoryException("The native hit-test record could not be created.");
-        m_pHitFlag = p;
-    }
+    private static NativeObject Owned(Native.Geo.HitFlagRecord* p) =>
+        new((IntPtr)p, static r => Native.Geo.HitFlagDelete((Native.Geo.HitFlagRecord*)r), nameof(XHitFlag));
 }

@@ -20,10 +20,10 @@ namespace Pelmora.Ostrel;
 /// </remarks>
 public class XProjectiveWarp : IDisposable
 {
-    private IntPtr m_pPW;
+    private NativeObject m_warp;
 
     /// <summary>Creates an unfitted mapping.</summary>
-    public XProjectiveWarp() => m_pPW = Created(Native.Projective.New());
+    public XProjectiveWarp() => m_warp = Owned(Native.Projective.New());
 
     /// <summary>Creates a copy of <paramref name="other"/> (matrix and residuals).</summary>
     /// <param name="other">The mapping to copy.</param>
@@ -32,8 +32,7 @@ public class XProjectiveWarp : IDisposable
     public XProjectiveWarp(XProjectiveWarp other)
     {
         ArgumentNullException.ThrowIfNull(other);
-        m_pPW = Created(Native.Projective.NewCopy(other.Handle));
-        GC.KeepAlive(other);
+        m_warp = Owned(Native.Projective.NewCopy(other.Handle));
     }
 
     /// <summary>Releases the native mapping if <see cref="Dispose()"/> was not called.</summary>
@@ -48,12 +47,11 @@ public class XProjectiveWarp : IDisposable
     public XProjectiveWarp op_Assign(XProjectiveWarp other)
     {
         ArgumentNullException.ThrowIfNull(other);
-        IntPtr self = Handle, source = other.Handle;
+        NativeObject self = Handle, source = other.Handle;
         if (self == source) return this;
-        IntPtr copy = Created(Native.Projective.NewCopy(source));
-        GC.KeepAlive(other);
-        Native.Projective.Delete(self);
-        m_pPW = copy;
+        // A call still using the old mapping on another thread keeps it until it returns.
+        m_warp = Owned(Native.Projective.NewCopy(source));
+        self.Dispose();
         return this;
     }
 
@@ -66,20 +64,14 @@ public class XProjectiveWarp : IDisposable
 
     /// <summary>Releases the native mapping; disposal and finalisation do the same.</summary>
     /// <param name="disposing">True from <see cref="Dispose()"/>, false from the finaliser.</param>
-    protected virtual void Dispose(bool disposing)
-    {
-        if (m_pPW == IntPtr.Zero) return;
-        Native.Projective.Delete(m_pPW);
-        m_pPW = IntPtr.Zero;
-    }
+    protected virtual void Dispose(bool disposing) => m_warp?.Dispose();  // null after a constructor threw
 
-    /// <summary>The owned native mapping; throws once the object is disposed. Every native call
-    /// on it is followed by <see cref="GC.KeepAlive"/> of this object.</summary>
-    internal IntPtr Handle =>
-        m_pPW != IntPtr.Zero ? m_pPW : throw new ObjectDisposedException(nameof(XProjectiveWarp));
+    /// <summary>The owned native mapping, for a binding to hold during its call; throws once the
+    /// object is disposed.</summary>
+    internal NativeObject Handle => m_warp.Live;
 
-    private static IntPtr Created(IntPtr p) =>
-        p != IntPtr.Zero ? p : throw new OutOfMemoryException("The native mapping could not be created.");
+    private static NativeObject Owned(IntPtr p) =>
+        new(p, static w => Native.Projective.Delete(w), nameof(XProjectiveWarp));
 
     /// <summary>Fits the mapping from image positions to reference positions over the points whose
     /// <see cref="XGCP.Used"/> is true, by the normalised direct linear method.</summary>

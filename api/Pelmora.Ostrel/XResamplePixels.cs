@@ -25,8 +25,10 @@ namespace Pelmora.Ostrel;
 /// row: the run then returns false and every destination row holds either its resampled values
 /// or the background.</para>
 /// <para>Runs on one object are serialised; use several objects to run at once. Release it with
-/// <see cref="Dispose()"/> (which waits for a running call); a forgotten object is released by its
-/// finaliser.</para>
+/// <see cref="Dispose()"/>; a forgotten object is released by its finaliser. Disposing the
+/// resampler, a grid or the mapping while a run uses them (on another thread) does not stop the
+/// run: each native object is released when the run returns, and later calls on a disposed object
+/// throw <see cref="ObjectDisposedException"/>.</para>
 /// </remarks>
 public class XResamplePixels : IDisposable
 {
@@ -46,23 +48,23 @@ public class XResamplePixels : IDisposable
     /// exactly.</summary>
     public const int CubicSeparable = 3;
 
-    private IntPtr m_pRP;
+    private readonly NativeObject m_resampler;
+    /// <summary>Serialises runs and the settings, which a run reads.</summary>
     private readonly object m_lock = new();
 
     /// <summary>Creates a resampler with one worker per processor.</summary>
     /// <exception cref="OutOfMemoryException">The native resampler could not be created.</exception>
     public XResamplePixels()
     {
-        m_pRP = Native.Resample.New();
-        if (m_pRP == IntPtr.Zero) throw new OutOfMemoryException("The native resampler could not be created.");
+        m_resampler = new NativeObject(Native.Resample.New(), static p => Native.Resample.Delete(p),
+                                       nameof(XResamplePixels));
     }
 
     /// <summary>Releases the native resampler if <see cref="Dispose()"/> was not called.</summary>
     ~XResamplePixels() => Dispose(false);
 
-    /// <summary>Releases the native resampler and its workers now, after a run in progress on
-    /// another thread has ended (so it must not be called from that run's progress report);
-    /// calling it again does nothing.</summary>
+    /// <summary>Releases the native resampler and its workers now, or when a run in progress on
+    /// another thread returns; calling it again does nothing.</summary>
     public void Dispose()
     {
         Dispose(true);
@@ -71,25 +73,10 @@ public class XResamplePixels : IDisposable
 
     /// <summary>Releases the native resampler; disposal and finalisation do the same.</summary>
     /// <param name="disposing">True from <see cref="Dispose()"/>, false from the finaliser.</param>
-    protected virtual void Dispose(bool disposing)
-    {
-        // The finaliser cannot meet a run: a run keeps this object alive.
-        if (disposing) Monitor.Enter(m_lock);
-        try
-        {
-            if (m_pRP == IntPtr.Zero) return;
-            Native.Resample.Delete(m_pRP);
-            m_pRP = IntPtr.Zero;
-        }
-        finally
-        {
-            if (disposing) Monitor.Exit(m_lock);
-        }
-    }
+    protected virtual void Dispose(bool disposing) => m_resampler?.Dispose();  // null after a constructor threw
 
     /// <summary>The owned native resampler; throws once the object is disposed.</summary>
-    internal IntPtr Handle =>
-        m_pRP != IntPtr.Zero ? m_pRP : throw new ObjectDisposedException(nameof(XResamplePixels));
+    internal NativeObject Handle => m_resampler.Live;
 
     /// <summary>Number of worker threads. Setting recreates the pool: 0 runs on the calling
     /// thread, a count above the number of processors gives one worker per processor.</summary>
@@ -200,13 +187,9 @@ public class XResamplePixels : IDisposable
     {
         CheckGrids(src, dst, method);
         ArgumentNullException.ThrowIfNull(warp);
-        IntPtr s = src.Handle, d = dst.Handle, w = warp.Handle;
-        bool ok = Run(progress, cancel,
-                      (self, fn, user) => Native.Resample.ByWarp(self, s, d, w, method, background, fn, user));
-        GC.KeepAlive(src);
-        GC.KeepAlive(dst);
-        GC.KeepAlive(warp);
-        return ok;
+        NativeObject s = src.Handle, d = dst.Handle, w = warp.Handle;
+        return Run(progress, cancel,
+                   (self, fn, user) => Native.Resample.ByWarp(self, s, d, w, method, background, fn, user));
     }
 
     /// <summary>Resamples <paramref name="src"/> into <paramref name="dst"/> through a projective
@@ -234,13 +217,9 @@ public class XResamplePixels : IDisposable
     {
         CheckGrids(src, dst, method);
         ArgumentNullException.ThrowIfNull(warp);
-        IntPtr s = src.Handle, d = dst.Handle, w = warp.Handle;
-        bool ok = Run(progress, cancel,
-                      (self, fn, user) => Native.Resample.ByProjective(self, s, d, w, method, background, fn, user));
-        GC.KeepAlive(src);
-        GC.KeepAlive(dst);
-        GC.KeepAlive(warp);
-        return ok;
+        NativeObject s = src.Handle, d = dst.Handle, w = warp.Handle;
+        return Run(progress, cancel,
+                   (self, fn, user) => Native.Resample.ByProjective(self, s, d, w, method, background, fn, user));
     }
 
     /// <summary>Resamples <paramref name="src"/> into <paramref name="dst"/> through a map that
@@ -268,7 +247,7 @@ public class XResamplePixels : IDisposable
                                           CancellationToken cancel = default)
     {
         CheckGrids(src, dst, method);
-        IntPtr s = src.Handle, d = dst.Handle;
+        NativeObject s = src.Handle, d = dst.Handle;
         int rows = dst.RSize, cols = dst.CSize;
         if (map.Length != (long)rows * cols)
             throw new ArgumentException(
@@ -281,7 +260,6 @@ public class XResamplePixels : IDisposable
                      (self, fn, user) => Native.Resample.ByCoordMap(self, s, d, coords, rows, cols, method,
                                                                     background, fn, user));
         }
-        GC.KeepAlive(src);
         GC.KeepAlive(dst);
         return ok;
     }
@@ -311,7 +289,10 @@ public class XResamplePixels : IDisposable
     {
         lock (m_lock)
         {
-            IntPtr self = Handle;
+            // Held for the whole run: the progress report and the cancel request use the
+            // resampler's address even if another thread disposes it meanwhile.
+            using NativeObject.Lease resampler = m_resampler.Use();
+            IntPtr self = resampler.Pointer;
             Native.Resample.Cancel(self, cancel.IsCancellationRequested ? 1 : 0);
             RunState? state = progress is null ? null : new RunState(progress) { Resampler = self };
             GCHandle stateHandle = state is null ? default : GCHandle.Alloc(state);

@@ -82,7 +82,7 @@ public class XThread : IDisposable
     private Thread? m_CheckThread;
     private Thread? m_ProcessThread;
     private volatile int m_nPercent;
-    private IntPtr m_pPercentThread;
+    private readonly NativeObject m_percentThread;
     private volatile bool m_bTerminated;
     private volatile Job? m_job;
     private volatile Exception? m_processException;
@@ -99,9 +99,7 @@ public class XThread : IDisposable
     /// created.</exception>
     public XThread()
     {
-        m_pPercentThread = Native.Thread.New();
-        if (m_pPercentThread == IntPtr.Zero)
-            throw new OutOfMemoryException("The native progress holder could not be created.");
+        m_percentThread = new NativeObject(Native.Thread.New(), static p => Native.Thread.Delete(p), nameof(XThread));
     }
 
     /// <summary>Releases the native progress holder if <see cref="Dispose()"/> was not
@@ -158,7 +156,7 @@ public class XThread : IDisposable
     {
         lock (m_sync)
         {
-            IntPtr bridge = Handle;
+            NativeObject bridge = Handle;
             m_bTerminated = false;
             uint result = (uint)Native.Thread.Run(bridge);
             m_job?.Abort();
@@ -211,7 +209,7 @@ public class XThread : IDisposable
     /// <returns>Whether the native holder owns a native thread.</returns>
     public bool IsValid()
     {
-        lock (m_sync) return m_pPercentThread != IntPtr.Zero && Native.Thread.IsValid(m_pPercentThread) != 0;
+        lock (m_sync) return !m_percentThread.IsClosed && Native.Thread.IsValid(m_percentThread) != 0;
     }
 
     /// <summary>The managed identifier of the current worker thread.</summary>
@@ -235,7 +233,7 @@ public class XThread : IDisposable
     /// <exception cref="ObjectDisposedException">The object has been disposed.</exception>
     public IntPtr GetPercentThread()
     {
-        lock (m_sync) return Handle;
+        lock (m_sync) return Handle.DangerousGetHandle();
     }
 
     /// <summary>Reports progress: stores it in the native holder and raises
@@ -248,7 +246,7 @@ public class XThread : IDisposable
         if (IsAbortRequested) return;
         lock (m_sync)
         {
-            IntPtr bridge = Handle;
+            NativeObject bridge = Handle;
             m_nPercent = nPercent;
             Native.Thread.SetPercent(bridge, nPercent);
         }
@@ -333,9 +331,8 @@ public class XThread : IDisposable
         {
             m_CheckThread = null;
             m_ProcessThread = null;
-            if (m_pPercentThread == IntPtr.Zero) return;
-            Native.Thread.Delete(m_pPercentThread);
-            m_pPercentThread = IntPtr.Zero;
+            if (m_percentThread is null || m_percentThread.IsClosed) return;  // null after a constructor threw
+            m_percentThread.Dispose();
             // Let the poller notice the missing holder without waiting out its period.
             m_job?.Wake.Set();
         }
@@ -346,14 +343,10 @@ public class XThread : IDisposable
     /// tests wait for quiescence.</summary>
     internal int LiveThreads => Volatile.Read(ref m_nLiveThreads);
 
-    /// <summary>The owned native holder; throws once the object is disposed. Read under
-    /// <see cref="m_sync"/>.</summary>
-    /// <remarks>Every native call on it runs under <see cref="m_sync"/> too, and so does the
-    /// finaliser's release. A finaliser that runs while a call is still under way (the collector
-    /// may finalise this object once nothing reads it) therefore waits for the call to end, and
-    /// no call needs a <see cref="GC.KeepAlive"/>.</remarks>
-    private IntPtr Handle =>
-        m_pPercentThread != IntPtr.Zero ? m_pPercentThread : throw new ObjectDisposedException(nameof(XThread));
+    /// <summary>The owned native holder, for a binding to hold during its call; throws once the
+    /// object is disposed. Read under <see cref="m_sync"/>, which also orders the calls with
+    /// the bookkeeping of the job.</summary>
+    private NativeObject Handle => m_percentThread.Live;
 
     private Job? CurrentWorkerJob => t_workerJob is { } job && ReferenceEquals(job.Owner, this) ? job : null;
 
@@ -363,7 +356,7 @@ public class XThread : IDisposable
     private bool EndJob(Job? only)
     {
         if (only != null && (only.Aborted || !ReferenceEquals(m_job, only))) return false;
-        if (m_pPercentThread != IntPtr.Zero && Native.Thread.Stop(m_pPercentThread) == 0) return false;
+        if (!m_percentThread.IsClosed && Native.Thread.Stop(m_percentThread) == 0) return false;
         // Abort first: a poller that sees Terminated must also see that it was stopped.
         m_job?.Abort();
         m_job = null;
@@ -444,12 +437,12 @@ public class XThread : IDisposable
             bool report = false;
             lock (m_sync)
             {
-                if (m_pPercentThread == IntPtr.Zero) break;
-                percent = Native.Thread.GetPercent(m_pPercentThread);
+                if (m_percentThread.IsClosed) break;
+                percent = Native.Thread.GetPercent(m_percentThread);
                 if (percent != m_nPercent)
                 {
                     m_nPercent = percent;
-                    Native.Thread.SetPercent(m_pPercentThread, percent);
+                    Native.Thread.SetPercent(m_percentThread, percent);
                     report = !job.Aborted;
                 }
             }

@@ -43,13 +43,13 @@ public class XWarp2D : XWarpCoeff
         GC.KeepAlive(other);
     }
 
-    private static IntPtr SourceHandle(XWarpCoeff other)
+    private static NativeObject SourceHandle(XWarpCoeff other)
     {
         ArgumentNullException.ThrowIfNull(other);
         return other.Handle;
     }
 
-    private protected override IntPtr NewCopyOf(IntPtr source) => Native.Warp.New2DFrom(source);
+    private protected override IntPtr NewCopyOf(NativeObject source) => Native.Warp.New2DFrom(source);
 
     private protected override void OnAssigned(XWarpCoeff other) =>
         m_residuals = other is XWarp2D w ? w.m_residuals : Array.Empty<XVertex2d.Unmanaged>();
@@ -103,7 +103,7 @@ public class XWarp2D : XWarpCoeff
         if ((long)gridCols * gridRows > MaxCells)
             throw new ArgumentOutOfRangeException(nameof(gridRows), gridRows,
                                                   $"{gridCols} x {gridRows} cells exceed the limit of {MaxCells}.");
-        IntPtr self = Handle;
+        NativeObject self = Handle;
         int n = pts.Count;
         bool ok;
         fixed (double* sx = pts.SrcX, sy = pts.SrcY, dx = pts.DstX, dy = pts.DstY)
@@ -117,7 +117,7 @@ public class XWarp2D : XWarpCoeff
     }
 
     /// <summary>Target minus mapped source of every point, NAN_REAL64 where a point does not map.</summary>
-    private static unsafe XVertex2d.Unmanaged[] ComputeResiduals(IntPtr warp, int n, double* sx, double* sy,
+    private static unsafe XVertex2d.Unmanaged[] ComputeResiduals(NativeObject warp, int n, double* sx, double* sy,
                                                                 double* dx, double* dy)
     {
         var mx = new double[n];

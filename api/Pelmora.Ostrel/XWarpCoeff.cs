@@ -14,10 +14,10 @@ namespace Pelmora.Ostrel;
 /// </remarks>
 public class XWarpCoeff : IDisposable
 {
-    private IntPtr m_pWC;
+    private NativeObject m_warp;
 
     /// <summary>Creates a mapping in the Null state.</summary>
-    public XWarpCoeff() => m_pWC = Created(Native.Warp.New());
+    public XWarpCoeff() => m_warp = Owned(Native.Warp.New());
 
     /// <summary>Creates a copy of <paramref name="other"/> (method, coefficients, residuals). Of an
     /// <see cref="XWarp2D"/> only the global polynomial is copied, not its cells.</summary>
@@ -27,8 +27,7 @@ public class XWarpCoeff : IDisposable
     public XWarpCoeff(XWarpCoeff other)
     {
         ArgumentNullException.ThrowIfNull(other);
-        m_pWC = Created(Native.Warp.NewCopy(other.Handle));
-        GC.KeepAlive(other);
+        m_warp = Owned(Native.Warp.NewCopy(other.Handle));
     }
 
     /// <summary>Creates a copy of a native mapping; the native object stays the caller's.</summary>
@@ -37,7 +36,7 @@ public class XWarpCoeff : IDisposable
     public XWarpCoeff(IntPtr pWC)
     {
         if (pWC == IntPtr.Zero) throw new ArgumentNullException(nameof(pWC));
-        m_pWC = Created(Native.Warp.NewCopy(pWC));
+        m_warp = Owned(Native.Warp.NewCopy(pWC));
     }
 
     /// <summary>Takes ownership of a new native mapping (made by a derived class or a copy
@@ -48,7 +47,7 @@ public class XWarpCoeff : IDisposable
     internal XWarpCoeff(IntPtr pWC, bool adopt)
     {
         _ = adopt;
-        m_pWC = Created(pWC);
+        m_warp = Owned(pWC);
     }
 
     /// <summary>Releases the native mapping if <see cref="Dispose()"/> was not called.</summary>
@@ -63,12 +62,11 @@ public class XWarpCoeff : IDisposable
     public XWarpCoeff op_Assign(XWarpCoeff other)
     {
         ArgumentNullException.ThrowIfNull(other);
-        IntPtr self = Handle, source = other.Handle;
+        NativeObject self = Handle, source = other.Handle;
         if (self == source) return this;
-        IntPtr copy = Created(NewCopyOf(source));
-        GC.KeepAlive(other);
-        Native.Warp.Delete(self);
-        m_pWC = copy;
+        // A call still using the old mapping on another thread keeps it until it returns.
+        m_warp = Owned(NewCopyOf(source));
+        self.Dispose();
         OnAssigned(other);
         return this;
     }
@@ -77,7 +75,7 @@ public class XWarpCoeff : IDisposable
     /// <paramref name="source"/>; zero when memory runs out.</summary>
     /// <param name="source">The native mapping to copy.</param>
     /// <returns>The new native mapping.</returns>
-    private protected virtual IntPtr NewCopyOf(IntPtr source) => Native.Warp.NewCopy(source);
+    private protected virtual IntPtr NewCopyOf(NativeObject source) => Native.Warp.NewCopy(source);
 
     /// <summary>Copies what a derived class keeps beside the native mapping after
     /// <see cref="op_Assign"/>.</summary>
@@ -93,22 +91,14 @@ public class XWarpCoeff : IDisposable
 
     /// <summary>Releases the native mapping; disposal and finalisation do the same.</summary>
     /// <param name="disposing">True from <see cref="Dispose()"/>, false from the finaliser.</param>
-    protected virtual void Dispose(bool disposing)
-    {
-        if (m_pWC == IntPtr.Zero) return;
-        Native.Warp.Delete(m_pWC);
-        m_pWC = IntPtr.Zero;
-    }
+    protected virtual void Dispose(bool disposing) => m_warp?.Dispose();  // null after a constructor threw
 
-    /// <summary>The owned native mapping; throws once the object is disposed.</summary>
-    /// <remarks>Every native call on a handle is followed by a use of the handle's owner
-    /// (<see cref="GC.KeepAlive"/>), so that the collector cannot finalise the owner, and free
-    /// the mapping, while the call runs.</remarks>
-    internal IntPtr Handle =>
-        m_pWC != IntPtr.Zero ? m_pWC : throw new ObjectDisposedException(nameof(XWarpCoeff));
+    /// <summary>The owned native mapping, for a binding to hold during its call; throws once the
+    /// object is disposed.</summary>
+    internal NativeObject Handle => m_warp.Live;
 
-    private static IntPtr Created(IntPtr p) =>
-        p != IntPtr.Zero ? p : throw new OutOfMemoryException("The native mapping could not be created.");
+    private static NativeObject Owned(IntPtr p) =>
+        new(p, static w => Native.Warp.Delete(w), nameof(XWarpCoeff));
 
     /// <summary>True when the mapping changes nothing: method Null or NoChange.</summary>
     /// <returns>Whether the mapping is empty or the identity.</returns>

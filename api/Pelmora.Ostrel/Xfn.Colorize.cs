@@ -29,7 +29,7 @@ public static partial class Xfn
                                  double noData = XGrid.NAN_REAL64)
     {
         ArgumentNullException.ThrowIfNull(grid);
-        IntPtr src = grid.Handle;
+        NativeObject src = grid.Handle;
         if (!(double.IsFinite(low) && double.IsFinite(high) && high > low))
             throw new ArgumentException($"The stretch {low} to {high} is not an increasing range.", nameof(high));
         if ((int)palette < 1 || (int)palette > GetNumberOfPalette())

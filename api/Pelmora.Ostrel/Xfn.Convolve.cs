@@ -41,7 +41,7 @@ public static partial class Xfn
         if (outputType is not (eDataType.SINT08 or eDataType.SINT16 or eDataType.SINT32 or eDataType.SINT64
                                or eDataType.REAL32 or eDataType.REAL64))
             throw new ArgumentOutOfRangeException(nameof(outputType), outputType, "Not an output type of the filter.");
-        IntPtr s = src.Handle, d = dst.Handle;
+        NativeObject s = src.Handle, d = dst.Handle;
         bool ok;
         // A rectangular array is stored row by row, as the native kernel is.
         fixed (double* k = kernel)

@@ -27,9 +27,8 @@ int32_t ostrel_grid_get_statistics_ex(const ostrel_grid* grid, int32_t r1, int32
     return Guarded(
         [&]() -> int32_t {
             const XGrid& g = *reinterpret_cast<const XGrid*>(grid);
-            Xfn::GetStatistics(g, r1, r2, c1, c2, no_data, options, *count, stats[0], stats[1], stats[2], stats[3],
-                               hist);
-            return 1;
+            return int32_t(Xfn::GetStatistics(g, r1, r2, c1, c2, no_data, options, *count, stats[0], stats[1],
+                                              stats[2], stats[3], hist));
         },
         [] { return int32_t(0); });
 }

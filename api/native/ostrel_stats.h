@@ -13,7 +13,8 @@ OSTREL_EXTERN_C_BEGIN
  *   count   receives the number of samples accepted;
  *   stats   receives minimum, maximum, mean and standard deviation;
  *   hist    NULL, or 256 counts of the samples' 256-bin histogram.
- * Returns 1, or 0 when grid, count or stats is NULL (nothing written). */
+ * Returns 1, or 0 when grid, count or stats is NULL (nothing written) or
+ * the samples could not be read (results of no sample written). */
 OSTREL_API int32_t ostrel_grid_get_statistics(const ostrel_grid* grid, int32_t r1, int32_t r2, int32_t c1,
                                               int32_t c2, double no_data, uint64_t* count, double* stats,
                                               uint64_t* hist);

@@ -25,13 +25,15 @@ bool IsKnownType(int type) { return type >= XDT_FIRST && type <= XDT_LAST; }
 
 /// Bytes of a rows x columns block of a type, or -1 when the block is empty,
 /// negative, of an unknown type or too large for the 32-bit size field.
-/// Sizes beyond 2^31 - 1 bytes are refused rather than wrapped around.
+/// Each product is checked, so a size beyond 2^31 - 1 bytes is refused
+/// however far it overflows, rather than wrapped around to a small block.
 int32_t BlockBytes(int rows, int cols, int type)
 {
-    if (!IsKnownType(type)) return -1;
-    const int64_t need = int64_t(DATASIZE[type]) * rows * cols;
-    if (need <= 0 || need > INT32_MAX) return -1;
-    return static_cast<int32_t>(need);
+    if (!IsKnownType(type) || rows <= 0 || cols <= 0) return -1;
+    int32_t samples = 0, bytes = 0;
+    if (__builtin_mul_overflow(rows, cols, &samples) || __builtin_mul_overflow(samples, DATASIZE[type], &bytes))
+        return -1;
+    return bytes;
 }
 
 /// Per-channel mean of the rectangle's cells inside [0, rows) x [0, cols),
@@ -70,17 +72,19 @@ void HalfSize(const Reader& read, const Writer& write, int rows, int cols, int d
 }
 
 /// Copies a rectangle cell by cell through the double channels; map(r, c)
-/// gives the destination cell of source cell (r, c).
+/// gives the destination cell of source cell (r, c). False at the first cell
+/// that cannot be read (a grid file's page fault), whose copy is incomplete.
 template <class Reader, class Writer, class Map>
-void CopyCells(const Reader& read, const Writer& write, int R1, int R2, int C1, int C2, Map map)
+bool CopyCells(const Reader& read, const Writer& write, int R1, int R2, int C1, int C2, Map map)
 {
     double v[4];
     for (int r = R1; r <= R2; ++r)
         for (int c = C1; c <= C2; ++c) {
-            read(r, c, v);
+            if (!read(r, c, v)) return false;
             const auto [dr, dc] = map(r, c);
             write(dr, dc, v);
         }
+    return true;
 }
 
 /// The magnitude of a sample's channels by type family.
@@ -137,10 +141,8 @@ public:
         m_buffer.resize(size_t(n) * size_t(size));
         return m_buffer.data();
     }
-    void Commit(int r, int c, int n)
-    {
-        if (m_pFile) m_pFile->WriteRow(r, c, n, m_buffer.data());
-    }
+    /// False when a grid file could not store the span.
+    bool Commit(int r, int c, int n) { return !m_pFile || m_pFile->WriteRow(r, c, n, m_buffer.data()); }
 
 private:
     XGrid& m_grid;
@@ -163,27 +165,50 @@ void CopySpan(const uint8_t* pFrom, uint8_t* pTo, int n, bool bReverse)
     }
 }
 
+/// How a copy by rows went.
+enum class RowCopy {
+    kNoRowPath,  ///< either grid has no row spans: nothing was copied
+    kDone,
+    kFailed,     ///< a grid file could not read or store a row: the copy stopped there
+};
+
 /// Copies rows R1..R2, columns C1..C2 of src row by row into dst, which has
 /// src's type: source row r to destination row rowMap(r), columns from 0
-/// (reversed when bReverse). False, with nothing copied, when either grid has
-/// no row spans.
+/// (reversed when bReverse).
 template <class RowMap>
-bool CopyRows(const XGrid& src, XGrid& dst, int R1, int R2, int C1, int C2, RowMap rowMap, bool bReverse)
+RowCopy CopyRows(const XGrid& src, XGrid& dst, int R1, int R2, int C1, int C2, RowMap rowMap, bool bReverse)
 {
     RowSource from(src);
     RowTarget to(dst);
-    if (!from.Available() || !to.Available() || src.GetDataType() != dst.GetDataType()) return false;
+    if (!from.Available() || !to.Available() || src.GetDataType() != dst.GetDataType()) return RowCopy::kNoRowPath;
     const int n = C2 - C1 + 1;
+    RowCopy result = RowCopy::kDone;
     DispatchSampleType(src.GetDataType(), [&]<class S>() {
         for (int r = R1; r <= R2; ++r) {
             const uint8_t* pFrom = from.Read(r, C1, n);
-            if (!pFrom) continue;  // a grid file whose pages cannot be read
             const int dr = rowMap(r);
-            CopySpan<S>(pFrom, to.Begin(dr, 0, n), n, bReverse);
-            to.Commit(dr, 0, n);
+            if (pFrom) CopySpan<S>(pFrom, to.Begin(dr, 0, n), n, bReverse);
+            if (!pFrom || !to.Commit(dr, 0, n)) {
+                result = RowCopy::kFailed;
+                return;
+            }
         }
     });
-    return true;
+    return result;
+}
+
+/// CopyRows, or cell by cell through the accessors when there are no row
+/// spans; false when a sample could not be read or stored.
+template <class RowMap, class CellMap>
+bool CopyRect(const XGrid& src, XGrid& dst, int R1, int R2, int C1, int C2, RowMap rowMap, bool bReverse,
+              CellMap cellMap)
+{
+    switch (CopyRows(src, dst, R1, R2, C1, C2, rowMap, bReverse)) {
+    case RowCopy::kDone: return true;
+    case RowCopy::kFailed: return false;
+    case RowCopy::kNoRowPath: break;
+    }
+    return CopyCells(VirtualReader{&src}, VirtualWriter{&dst}, R1, R2, C1, C2, cellMap);
 }
 
 } // namespace
@@ -200,7 +225,7 @@ XGrid::XGrid(int nRows, int nCols, int nDataType) : XGrid() { XGrid::Alloc(nRows
 
 XGrid::XGrid(const XGrid& src) : XGrid()
 {
-    if (XGrid::Alloc(src.m_nRSize, src.m_nCSize, src.m_nDataType)) CopySamplesFrom(src);
+    if (XGrid::Alloc(src.m_nRSize, src.m_nCSize, src.m_nDataType) && !CopySamplesFrom(src)) XGrid::Free();
 }
 
 // A null pData leaves the grid empty rather than wrapping or copying nothing.
@@ -228,9 +253,9 @@ bool XGrid::Alloc(int nRows, int nCols, int nDataType)
     if (need <= 0) return false;
 
     if (m_nAllocSize == 0 && m_nRSize > 0 && m_nCSize > 0) {
-        // Wrapping caller memory: reshape within the wrapped bytes only.
-        const int64_t have = int64_t(Xfn::GetDataSize(m_nDataType)) * m_nRSize * m_nCSize;
-        if (have < need) return false;
+        // Wrapping caller memory: reshape within the wrapped bytes only
+        // (their count passed BlockBytes when they were attached).
+        if (BlockBytes(m_nRSize, m_nCSize, m_nDataType) < need) return false;
     } else if (m_nAllocSize < need) {
         Free();
         void* p = std::malloc(size_t(need));
@@ -287,7 +312,9 @@ bool XGrid::Reform(int nRows, int nCols)
 XGrid& XGrid::operator=(const XGrid& src)
 {
     if (this == &src) return *this;
-    if (Alloc(src.m_nRSize, src.m_nCSize, src.m_nDataType)) CopySamplesFrom(src);
+    // A source whose samples cannot all be read leaves this grid empty
+    // rather than partly copied.
+    if (Alloc(src.m_nRSize, src.m_nCSize, src.m_nDataType) && !CopySamplesFrom(src)) Free();
     m_dTop = src.m_dTop;
     m_dLeft = src.m_dLeft;
     m_dRowSpacing = src.m_dRowSpacing;
@@ -295,19 +322,21 @@ XGrid& XGrid::operator=(const XGrid& src)
     return *this;
 }
 
-void XGrid::CopySamplesFrom(const XGrid& src)
+bool XGrid::CopySamplesFrom(const XGrid& src)
 {
     if (src.m_pData) {
         std::memcpy(m_pData, src.m_pData, size_t(BlockBytes(m_nRSize, m_nCSize, m_nDataType)));
-        return;
+        return true;
     }
     // Samples kept elsewhere (a grid file) are copied through the source's
     // accessors; this grid already has the source's shape and type.
-    if (!m_pData || !src.IsValid()) return;
-    if (!CopyRows(src, *this, 0, m_nRSize - 1, 0, m_nCSize - 1, [](int r) { return r; }, false))
-        CopyCells(VirtualReader{&src},
-                  [this](int r, int c, const double* v) { XGrid::SetValue(r, c, v[0], v[1], v[2], v[3]); }, 0,
-                  m_nRSize - 1, 0, m_nCSize - 1, [](int r, int c) { return std::pair{r, c}; });
+    if (!m_pData || !src.IsValid()) return true;
+    if (const RowCopy rows = CopyRows(src, *this, 0, m_nRSize - 1, 0, m_nCSize - 1, [](int r) { return r; }, false);
+        rows != RowCopy::kNoRowPath)
+        return rows == RowCopy::kDone;
+    return CopyCells(VirtualReader{&src},
+                     [this](int r, int c, const double* v) { XGrid::SetValue(r, c, v[0], v[1], v[2], v[3]); }, 0,
+                     m_nRSize - 1, 0, m_nCSize - 1, [](int r, int c) { return std::pair{r, c}; });
 }
 
 int XGrid::GetDataSize() const { return Xfn::GetDataSize(m_nDataType); }
@@ -459,7 +488,7 @@ bool XGrid::SetSubset(double a, double b, double c, double d, int R1, int R2, in
         for (int r = R1; r <= R2; ++r) {
             uint8_t* p = to.Begin(r, C1, n);
             for (int col = 0; col < n; ++col, p += size) std::memcpy(p, sample, size_t(size));
-            to.Commit(r, C1, n);
+            if (!to.Commit(r, C1, n)) return false;
         }
         return true;
     }
@@ -493,10 +522,9 @@ bool XGrid::GetSubset(XGrid* pDst, int R1, int R2, int C1, int C2) const
     if (!pDst || pDst == this) return false;
     if (R1 < 0 || R1 > R2 || R2 >= m_nRSize || C1 < 0 || C1 > C2 || C2 >= m_nCSize) return false;
     if (!pDst->Alloc(R2 - R1 + 1, C2 - C1 + 1, m_nDataType)) return false;
-    if (!CopyRows(*this, *pDst, R1, R2, C1, C2, [R1](int r) { return r - R1; }, false)) {
-        const auto map = [&](int r, int c) { return std::pair{r - R1, c - C1}; };
-        CopyCells(VirtualReader{this}, VirtualWriter{pDst}, R1, R2, C1, C2, map);
-    }
+    if (!CopyRect(*this, *pDst, R1, R2, C1, C2, [R1](int r) { return r - R1; }, false,
+                  [&](int r, int c) { return std::pair{r - R1, c - C1}; }))
+        return false;
     pDst->m_dTop = m_dTop - R1 * m_dRowSpacing;
     pDst->m_dLeft = m_dLeft + C1 * m_dColSpacing;
     pDst->m_dRowSpacing = m_dRowSpacing;
@@ -508,20 +536,16 @@ bool XGrid::FlipVert(XGrid* pDst) const
 {
     if (!pDst || pDst == this || !pDst->Alloc(m_nRSize, m_nCSize, m_nDataType)) return false;
     const int last = m_nRSize - 1;
-    if (!CopyRows(*this, *pDst, 0, last, 0, m_nCSize - 1, [last](int r) { return last - r; }, false))
-        CopyCells(VirtualReader{this}, VirtualWriter{pDst}, 0, last, 0, m_nCSize - 1,
-                  [last](int r, int c) { return std::pair{last - r, c}; });
-    return true;
+    return CopyRect(*this, *pDst, 0, last, 0, m_nCSize - 1, [last](int r) { return last - r; }, false,
+                    [last](int r, int c) { return std::pair{last - r, c}; });
 }
 
 bool XGrid::FlipHorz(XGrid* pDst) const
 {
     if (!pDst || pDst == this || !pDst->Alloc(m_nRSize, m_nCSize, m_nDataType)) return false;
     const int last = m_nCSize - 1;
-    if (!CopyRows(*this, *pDst, 0, m_nRSize - 1, 0, last, [](int r) { return r; }, true))
-        CopyCells(VirtualReader{this}, VirtualWriter{pDst}, 0, m_nRSize - 1, 0, last,
-                  [last](int r, int c) { return std::pair{r, last - c}; });
-    return true;
+    return CopyRect(*this, *pDst, 0, m_nRSize - 1, 0, last, [](int r) { return r; }, true,
+                    [last](int r, int c) { return std::pair{r, last - c}; });
 }
 
 // ---- geo-reference ----------------------------------------------------------------
@@ -614,7 +638,8 @@ void XGrid::GetWindowMean(int R1, int R2, int C1, int C2, double dNoData, double
 bool XGrid::GetHalfSize(XGrid* pDst) const
 {
     if (!pDst || pDst == this) return false;
-    const int dstRows = (m_nRSize + 1) / 2, dstCols = (m_nCSize + 1) / 2;
+    // Rounded up without m_nRSize + 1, which overflows for 2^31 - 1 rows.
+    const int dstRows = m_nRSize / 2 + m_nRSize % 2, dstCols = m_nCSize / 2 + m_nCSize % 2;
     if (!pDst->Alloc(dstRows, dstCols, m_nDataType)) return false;
     if (HasDirectSampleAccess() && pDst->HasDirectSampleAccess()) {
         DispatchSampleType(m_nDataType, [&]<class S>() {

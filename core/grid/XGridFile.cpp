@@ -51,13 +51,18 @@ bool XGridFile::IsValid() const
 bool XGridFile::Alloc(int nRows, int nCols, int nDataType)
 {
     if (!IsKnownType(nDataType) || nRows <= 0 || nCols <= 0) return false;
-    const uint64_t nBytes = uint64_t(DATASIZE[nDataType]) * uint64_t(nRows) * uint64_t(nCols);
+    // The byte count must fit a file offset (signed 64 bits); checked, as
+    // a wrapped count would make a short file that claims every sample.
+    int64_t nSamples = 0, nBytes = 0;
+    if (__builtin_mul_overflow(int64_t(nRows), int64_t(nCols), &nSamples) ||
+        __builtin_mul_overflow(nSamples, int64_t(DATASIZE[nDataType]), &nBytes))
+        return false;
     Free();
     m_pMMFile = new XMMFile;
     m_pMMFile->SetWindowSize(kWindowBytes);
     // On failure the file object stays, holding its message, and the grid
     // is not valid until the next Alloc or Free.
-    if (!m_pMMFile->CreateTemp(nBytes)) return false;
+    if (!m_pMMFile->CreateTemp(uint64_t(nBytes))) return false;
     m_nRSize = nRows;
     m_nCSize = nCols;
     m_nDataType = nDataType;
@@ -77,11 +82,16 @@ uint64_t XGridFile::Offset(int nRow, int nCol) const
     return (uint64_t(nRow) * uint64_t(m_nCSize) + uint64_t(nCol)) * uint64_t(DATASIZE[m_nDataType]);
 }
 
+bool XGridFile::Inside(int nRow, int nCol) const
+{
+    return IsValid() && nRow >= 0 && nRow < m_nRSize && nCol >= 0 && nCol < m_nCSize;
+}
+
 bool XGridFile::GetValue(int nRow, int nCol, double& a, double& b, double& c, double& d) const
 {
     double v[4] = {NAN_REAL64, NAN_REAL64, NAN_REAL64, NAN_REAL64};
     bool ok = false;
-    if (IsValid() && m_pMMFile->Seek(Offset(nRow, nCol))) {
+    if (Inside(nRow, nCol) && m_pMMFile->Seek(Offset(nRow, nCol))) {
         uint8_t sample[kMaxSampleBytes];
         const uint32_t size = uint32_t(DATASIZE[m_nDataType]);
         if (m_pMMFile->Read(sample, size) == size)
@@ -96,7 +106,7 @@ bool XGridFile::GetValue(int nRow, int nCol, double& a, double& b, double& c, do
 
 void XGridFile::SetValue(int nRow, int nCol, double a, double b, double c, double d)
 {
-    if (!IsValid()) return;
+    if (!Inside(nRow, nCol)) return;
     double v[4] = {a, b, c, d};
     PrepareForStore(m_nDataType, v);
     uint8_t sample[kMaxSampleBytes];
@@ -128,7 +138,7 @@ bool XGridFile::VisitRow(int nRow, int nCol, int nCount, XMMFile::XVisitFn pfn, 
                          void* pScratch) const
 {
     const uint64_t nBytes = uint64_t(nCount) * uint64_t(DATASIZE[m_nDataType]);
-    if (!SeekSpan(nRow, nCol, nCount) || nBytes > kMaxCopy) return false;
+    if (!SeekSpan(nRow, nCol, nCount) || nBytes > kMaxVisitBytes) return false;
     if (nBytes == 0) return true;
     // The mapped file clips a visit to the file's end, but readers of a row
     // take it whole: a file found shorter (cut by someone else, and reopened

@@ -699,17 +699,18 @@ void GetStretchRange2(const uint64_t pBins[256], double dHistLo, double dHistHi,
     StretchRange(pBins, dHistLo, dHistHi, dMean, dStdDev, 0.98, 3.0, dLow, dHigh);
 }
 
-void GetStatistics(const XGrid& grid, int R1, int R2, int C1, int C2, double dNoData, uint64_t& nCount,
+bool GetStatistics(const XGrid& grid, int R1, int R2, int C1, int C2, double dNoData, uint64_t& nCount,
                    double& dMin, double& dMax, double& dMean, double& dStdDev, uint64_t* pHistogram)
 {
-    GetStatistics(grid, R1, R2, C1, C2, dNoData, XSTAT_DEFAULT, nCount, dMin, dMax, dMean, dStdDev, pHistogram);
+    return GetStatistics(grid, R1, R2, C1, C2, dNoData, XSTAT_DEFAULT, nCount, dMin, dMax, dMean, dStdDev, pHistogram);
 }
 
 namespace {
 
 /// The statistics (into st) and optionally the histogram of a rectangle of
-/// a grid with _XSTATOPTION options.
-void GridRect(XStatAccum& st, XHistAccum* pHist, const XGrid& grid, int R1, int R2, int C1, int C2, double dNoData,
+/// a grid with _XSTATOPTION options; false, with the pass stopped, at the
+/// first row that cannot be read.
+bool GridRect(XStatAccum& st, XHistAccum* pHist, const XGrid& grid, int R1, int R2, int C1, int C2, double dNoData,
               int nOptions)
 {
     const int rows = grid.GetRSize(), cols = grid.GetCSize(), type = grid.GetDataType();
@@ -781,38 +782,55 @@ void GridRect(XStatAccum& st, XHistAccum* pHist, const XGrid& grid, int R1, int 
             const XMMFile::XVisitFn visit = [](const uint8_t* p, uint32_t, void* pFeed) {
                 (*static_cast<decltype(feed)*>(pFeed))(p, true);
             };
-            for (int r = R1; r <= R2; ++r)
-                if (!pFile->VisitRow(r, C1, int(width), visit, &feed, copy.data()) &&
-                    pFile->ReadRow(r, C1, int(width), copy.data()))
-                    feed(copy.data(), true);  // a row longer than a window
+            // A row longer than one visit is copied whole instead.
+            const bool visitable = uint64_t(width) * uint64_t(size) <= XGridFile::kMaxVisitBytes;
+            for (int r = R1; r <= R2; ++r) {
+                if (visitable) {
+                    if (!pFile->VisitRow(r, C1, int(width), visit, &feed, copy.data())) return false;
+                } else {
+                    if (!pFile->ReadRow(r, C1, int(width), copy.data())) return false;
+                    feed(copy.data(), true);
+                }
+            }
         } else {
             XGrid row;
-            for (int r = R1; r <= R2; ++r)
-                if (grid.GetSubset(&row, r, r, C1, C2)) feed(row.GetData(), false);
+            for (int r = R1; r <= R2; ++r) {
+                if (!grid.GetSubset(&row, r, r, C1, C2)) return false;
+                feed(row.GetData(), false);
+            }
         }
     }
-
+    return true;
 }
 
 } // namespace
 
-void AccumulateGridStatistics(XStatAccum& acc, const XGrid& grid, int R1, int R2, int C1, int C2, double dNoData,
+bool AccumulateGridStatistics(XStatAccum& acc, const XGrid& grid, int R1, int R2, int C1, int C2, double dNoData,
                               int nOptions)
 {
     XStatAccum part{};
-    GridRect(part, nullptr, grid, R1, R2, C1, C2, dNoData, nOptions);
+    if (!GridRect(part, nullptr, grid, R1, R2, C1, C2, dNoData, nOptions)) return false;
     MergeStatistics(acc, part);
+    return true;
 }
 
-void GetStatistics(const XGrid& grid, int R1, int R2, int C1, int C2, double dNoData, int nOptions, uint64_t& nCount,
+bool GetStatistics(const XGrid& grid, int R1, int R2, int C1, int C2, double dNoData, int nOptions, uint64_t& nCount,
                    double& dMin, double& dMax, double& dMean, double& dStdDev, uint64_t* pHistogram)
 {
     XStatAccum st{};
     XHistAccum hist{};
-    GridRect(st, pHistogram ? &hist : nullptr, grid, R1, R2, C1, C2, dNoData, nOptions);
+    // Rows that could not be read would give a smaller count and other
+    // extremes: the results are those of no sample instead.
+    const bool ok = GridRect(st, pHistogram ? &hist : nullptr, grid, R1, R2, C1, C2, dNoData, nOptions);
+    if (!ok) {
+        st = XStatAccum{};
+        StartIfEmpty(st);
+        hist = XHistAccum{};
+    }
     nCount = st.count;
     FinishStatistics(st, dMax, dMin, dMean, dStdDev);
     if (pHistogram) std::memcpy(pHistogram, hist.bins, sizeof hist.bins);
+    return ok;
 }
 
 } // namespace Xfn

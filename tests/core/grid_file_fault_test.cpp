@@ -1,14 +1,17 @@
 // Growth beyond a file-size limit (a full disk as far as the process can
 // tell) fails with a message, keeps what was written and leaves the object
-// usable; a grid file too large for the disk leaves no scratch file.
+// usable; a grid file too large for the disk leaves no scratch file, and
+// operations on one whose scratch file cannot grow fail with its reason.
 #include <gtest/gtest.h>
 
 #include <tivra/env/XPaths.h>
 #include <tivra/grid/XGridFile.h>
+#include <tivra/grid/XStatistics.h>
 #include <tivra/runtime/XMMFile.h>
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -79,4 +82,34 @@ TEST(GridFileFault, GrowthBeyondTheDiskFailsKeepingWhatWasWritten)
         EXPECT_EQ(g.GetAsREAL64(63, 63), 2.5);
     }
     EXPECT_EQ(TempEntries(), nBefore);
+}
+
+TEST(GridFileFault, OperationsOnAScratchFileThatCannotGrowFailWithItsReason)
+{
+    constexpr double N = NAN_REAL64;
+    XGridFile f(400, 400, XDT_REAL64);  // 1.28 MB, cut to one page by someone else
+    ASSERT_TRUE(f.IsValid());
+    f.SetValue(399, 399, 7, N, N, N);
+    ASSERT_EQ(truncate(f.GetMMFile()->GetFileName(), 4096), 0);
+    TivraTest::FileSizeLimit limit(4096);  // and it cannot grow back
+    ASSERT_TRUE(limit.IsSet());
+    const auto reason = [&] { return std::string(f.GetMMFile()->GetErrorMessage()); };
+
+    XGrid sub, flipped;
+    EXPECT_FALSE(f.GetSubset(&sub, 0, 399, 0, 399));
+    EXPECT_EQ(reason(), XMMFile::kPageFault);
+    EXPECT_FALSE(f.FlipVert(&flipped));
+    uint64_t n = 1;
+    double mn, mx, mean, sd;
+    uint64_t hist[256];
+    EXPECT_FALSE(Xfn::GetStatistics(f, 1, 0, 1, 0, N, n, mn, mx, mean, sd, hist));
+    EXPECT_EQ(n, 0u);
+    EXPECT_EQ(std::count(hist, hist + 256, 0u), 256);
+    const XGrid copy(f);  // a copy that cannot read its source is empty, not zeros
+    EXPECT_FALSE(copy.IsValid());
+
+    // Storing rows past the cut needs the file to grow, which the limit refuses.
+    EXPECT_FALSE(f.SetSubset(1, N, N, N, 0, 399, 0, 399));
+    EXPECT_EQ(reason(), XMMFile::kPointerFailed);
+    EXPECT_EQ(f.GetAsREAL64(0, 0), 1.0);  // the rows inside the file were stored
 }

@@ -74,6 +74,8 @@ TEST(GridFile, ScratchFileLifeAndSampleAccess)
     EXPECT_FALSE(g.IsValid());
     EXPECT_FALSE(g.Alloc(0, 10, XDT_REAL32));
     EXPECT_FALSE(g.Alloc(10, 10, 0));
+    EXPECT_FALSE(g.Alloc(1 << 30, (1 << 30) + 1, XDT_REAL64C));  // 2^64 + 2^34 bytes, not a 16 GiB file
+    EXPECT_FALSE(g.Alloc(INT32_MAX, INT32_MAX, XDT_REAL64));      // beyond a file offset
     ASSERT_TRUE(g.Alloc(1000, 1000, XDT_REAL64));
     EXPECT_TRUE(g.IsValid() && g.GetData() == nullptr && g.GetAllocSize() == 0);
     const std::string name = ScratchName(g);
@@ -86,6 +88,12 @@ TEST(GridFile, ScratchFileLifeAndSampleAccess)
     ASSERT_TRUE(g.GetValue(999, 999, a, b, c, d));
     EXPECT_EQ(std::make_tuple(a, b, d), std::make_tuple(1.5, N, N));
     EXPECT_EQ(g.GetAsREAL64(500, 3), 0.0);  // a new file reads as zeros
+    // Positions outside are refused, not wrapped onto sample (0, 0) or another row.
+    g.SetValue(0, 0, 4, N, N, N);
+    g.SetValue(-1, 1000, 9, N, N, N);
+    g.SetValue(0, 1000, 9, N, N, N);
+    EXPECT_FALSE(g.GetValue(-1, 1000, a) || g.GetValue(998, 1000, a) || g.GetValue(1000, 0, a));
+    EXPECT_EQ(g.GetAsREAL64(0, 0) + g.GetAsREAL64(1, 0), 4.0);
 
     // Another Alloc, even of the same shape, discards the samples and the file.
     ASSERT_TRUE(g.Alloc(1000, 1000, XDT_REAL64));
@@ -126,11 +134,12 @@ TEST(GridFile, ScratchFileLifeAndSampleAccess)
         ASSERT_EQ(truncate(cut.c_str(), 4096), 0);
         EXPECT_FALSE(f.GetValue(399, 399, a));
         EXPECT_EQ(a, N);
-        // The statistics read rows in place: the fault ends the pass, not the process.
-        uint64_t n = 0;
+        // The statistics read rows in place: the fault fails the pass, not
+        // the process, and no count of the rows before it is reported.
+        uint64_t n = 1;
         double mn, mx, mean, sd;
-        Xfn::GetStatistics(f, 1, 0, 1, 0, N, n, mn, mx, mean, sd);
-        EXPECT_LT(n, 400u * 400u);
+        EXPECT_FALSE(Xfn::GetStatistics(f, 1, 0, 1, 0, N, n, mn, mx, mean, sd));
+        EXPECT_EQ(n, 0u);
         // The file is now known to end after 4096 bytes: row 0 (3200 bytes)
         // is visited whole, row 1, cut by the end, is refused rather than
         // handed over in part.

@@ -156,7 +156,10 @@ TEST(GridAlloc, RefusalsChangeNothingAndBlocksAreReused)
     g.SetGeoOrigin(5, 6).SetGeoSpacing(2, 3);
     uint8_t* block = g.GetData();
     const int refused[][3] = {{0, 10, XDT_REAL32}, {10, 10, XDT_NONE}, {10, 10, 34}, {-1, 10, XDT_UINT08},
-                              {10, -3, XDT_REAL64}, {65536, 32768, XDT_UINT08}, {-4, 4, -1}};
+                              {10, -3, XDT_REAL64}, {65536, 32768, XDT_UINT08}, {-4, 4, -1},
+                              // byte counts that overflow 32 and 64 bits, and would wrap to small blocks
+                              {1518500249, 1518500251, XDT_REAL64}, {INT32_MAX, INT32_MAX, XDT_RGBA},
+                              {65536, 65536, XDT_REAL64C}, {1 << 30, 4, XDT_UINT08}};
     for (const auto& r : refused) {
         EXPECT_FALSE(g.Alloc(r[0], r[1], r[2])) << r[0] << " x " << r[1] << " type " << r[2];
         EXPECT_EQ(State(g), State(block, 100, 100, XDT_REAL64, 80000, {5, 6, 2, 3}));
@@ -191,6 +194,8 @@ TEST(GridAlloc, WrappedMemoryIsReshapedWithinItsBytesAndNeverFreed)
         EXPECT_EQ(std::count(buf.begin(), buf.end(), 7), 100);
         g.SetFromREAL64(4, 4, 0x01020304);
         EXPECT_EQ(B(mem + 96, mem + 100), (B{4, 3, 2, 1}));
+        g.Attach(mem, INT32_MAX, INT32_MAX, XDT_REAL64);  // a shape no memory can hold is not taken
+        EXPECT_EQ(State(g), State(nullptr, 0, 0, 0, 0));
         g.Attach(mem, 2, 50, XDT_UINT08);
         EXPECT_EQ(g.GetAsREAL64(1, 49), 1.0);
         g.Free();

@@ -26,7 +26,7 @@ internal static partial class Native
         /// <summary>Renders a grid's first channel through a palette into an RGB grid; 1, or 0
         /// when nothing was rendered.</summary>
         [LibraryImport(Library, EntryPoint = "ostrel_grid_colorize")]
-        internal static partial int Colorize(IntPtr src, int palette, double low, double high, double noData,
-                                             IntPtr dst);
+        internal static partial int Colorize(NativeObject src, int palette, double low, double high, double noData,
+                                             NativeObject dst);
     }
 }

@@ -13,19 +13,19 @@ internal static partial class Native
         internal static partial IntPtr New();
 
         [LibraryImport(Library, EntryPoint = "ostrel_projective_new_copy")]
-        internal static partial IntPtr NewCopy(IntPtr src);
+        internal static partial IntPtr NewCopy(NativeObject src);
 
         [LibraryImport(Library, EntryPoint = "ostrel_projective_delete")]
         internal static partial void Delete(IntPtr warp);
 
         [LibraryImport(Library, EntryPoint = "ostrel_projective_fit")]
-        internal static partial int Fit(IntPtr warp, int n, double* srcX, double* srcY, double* dstX, double* dstY,
+        internal static partial int Fit(NativeObject warp, int n, double* srcX, double* srcY, double* dstX, double* dstY,
                                         byte* mask);
 
         [LibraryImport(Library, EntryPoint = "ostrel_projective_warp_point"), SuppressGCTransition]
-        internal static partial int WarpPoint(IntPtr warp, double x, double y, out double xo, out double yo);
+        internal static partial int WarpPoint(NativeObject warp, double x, double y, out double xo, out double yo);
 
         [LibraryImport(Library, EntryPoint = "ostrel_projective_get"), SuppressGCTransition]
-        internal static partial void Get(IntPtr warp, double* h, double* rmsX, double* rmsY);
+        internal static partial void Get(NativeObject warp, double* h, double* rmsX, double* rmsY);
     }
 }

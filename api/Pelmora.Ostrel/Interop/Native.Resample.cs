@@ -18,43 +18,43 @@ internal static partial class Native
         internal static partial void Delete(IntPtr resampler);
 
         [LibraryImport(Library, EntryPoint = "ostrel_resampler_set_threads")]
-        internal static partial int SetThreads(IntPtr resampler, int n);
+        internal static partial int SetThreads(NativeObject resampler, int n);
 
         [LibraryImport(Library, EntryPoint = "ostrel_resampler_threads")]
-        internal static partial int Threads(IntPtr resampler);
+        internal static partial int Threads(NativeObject resampler);
 
         [LibraryImport(Library, EntryPoint = "ostrel_resampler_set_rounding")]
-        internal static partial void SetRounding(IntPtr resampler, int round);
+        internal static partial void SetRounding(NativeObject resampler, int round);
 
         [LibraryImport(Library, EntryPoint = "ostrel_resampler_rounding")]
-        internal static partial int Rounding(IntPtr resampler);
+        internal static partial int Rounding(NativeObject resampler);
 
         [LibraryImport(Library, EntryPoint = "ostrel_resampler_set_source_nodata")]
-        internal static partial void SetSourceNoData(IntPtr resampler, int enable, double value);
+        internal static partial void SetSourceNoData(NativeObject resampler, int enable, double value);
 
         [LibraryImport(Library, EntryPoint = "ostrel_resampler_source_nodata")]
-        internal static partial int SourceNoData(IntPtr resampler, out double value);
+        internal static partial int SourceNoData(NativeObject resampler, out double value);
 
         [LibraryImport(Library, EntryPoint = "ostrel_resampler_cancel")]
         internal static partial void Cancel(IntPtr resampler, int cancel);
 
         [LibraryImport(Library, EntryPoint = "ostrel_resampler_by_warp")]
-        internal static partial int ByWarp(IntPtr resampler, IntPtr src, IntPtr dst, IntPtr warp, int method,
+        internal static partial int ByWarp(IntPtr resampler, NativeObject src, NativeObject dst, NativeObject warp, int method,
                                            double background, delegate* unmanaged<IntPtr, int, void> progress,
                                            IntPtr user);
 
         [LibraryImport(Library, EntryPoint = "ostrel_resampler_by_projective")]
-        internal static partial int ByProjective(IntPtr resampler, IntPtr src, IntPtr dst, IntPtr warp, int method,
+        internal static partial int ByProjective(IntPtr resampler, NativeObject src, NativeObject dst, NativeObject warp, int method,
                                                  double background, delegate* unmanaged<IntPtr, int, void> progress,
                                                  IntPtr user);
 
         [LibraryImport(Library, EntryPoint = "ostrel_resampler_by_coord_map")]
-        internal static partial int ByCoordMap(IntPtr resampler, IntPtr src, IntPtr dst, double* map, int rows,
+        internal static partial int ByCoordMap(IntPtr resampler, NativeObject src, NativeObject dst, double* map, int rows,
                                                int cols, int method, double background,
                                                delegate* unmanaged<IntPtr, int, void> progress, IntPtr user);
 
         [LibraryImport(Library, EntryPoint = "ostrel_convolve")]
-        internal static partial int Convolve(IntPtr src, double* kernel, int kernelRows, int kernelCols, IntPtr dst,
+        internal static partial int Convolve(NativeObject src, double* kernel, int kernelRows, int kernelCols, NativeObject dst,
                                              int edgeMode, int outputType);
     }
 }

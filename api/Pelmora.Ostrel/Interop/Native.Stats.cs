@@ -15,7 +15,7 @@ internal static partial class Native
         /// was written.
         /// </summary>
         [LibraryImport(Library, EntryPoint = "ostrel_grid_get_statistics")]
-        internal static partial int GetStatistics(IntPtr grid, int r1, int r2, int c1, int c2, double noData,
+        internal static partial int GetStatistics(NativeObject grid, int r1, int r2, int c1, int c2, double noData,
                                                   ulong* count, double* stats, ulong* hist);
 
         /// <summary>
@@ -24,7 +24,7 @@ internal static partial class Native
         /// an unknown option bit).
         /// </summary>
         [LibraryImport(Library, EntryPoint = "ostrel_grid_get_statistics_ex")]
-        internal static partial int GetStatisticsEx(IntPtr grid, int r1, int r2, int c1, int c2, double noData,
+        internal static partial int GetStatisticsEx(NativeObject grid, int r1, int r2, int c1, int c2, double noData,
                                                     int options, ulong* count, double* stats, ulong* hist);
     }
 }

@@ -18,30 +18,30 @@ internal static partial class Native
         internal static partial void Delete(IntPtr thread);
 
         [LibraryImport(Library, EntryPoint = "ostrel_thread_run"), SuppressGCTransition]
-        internal static partial int Run(IntPtr thread);
+        internal static partial int Run(NativeObject thread);
 
         [LibraryImport(Library, EntryPoint = "ostrel_thread_stop"), SuppressGCTransition]
-        internal static partial int Stop(IntPtr thread);
+        internal static partial int Stop(NativeObject thread);
 
         [LibraryImport(Library, EntryPoint = "ostrel_thread_is_valid")]
-        internal static partial int IsValid(IntPtr thread);
+        internal static partial int IsValid(NativeObject thread);
 
         [LibraryImport(Library, EntryPoint = "ostrel_thread_get_percent"), SuppressGCTransition]
-        internal static partial int GetPercent(IntPtr thread);
+        internal static partial int GetPercent(NativeObject thread);
 
         [LibraryImport(Library, EntryPoint = "ostrel_thread_set_percent"), SuppressGCTransition]
-        internal static partial void SetPercent(IntPtr thread, int percent);
+        internal static partial void SetPercent(NativeObject thread, int percent);
 
         [LibraryImport(Library, EntryPoint = "ostrel_thread_set_percent_range"), SuppressGCTransition]
-        internal static partial void SetPercentRange(IntPtr thread, int min, int max);
+        internal static partial void SetPercentRange(NativeObject thread, int min, int max);
 
         [LibraryImport(Library, EntryPoint = "ostrel_thread_get_percent_range"), SuppressGCTransition]
-        internal static partial void GetPercentRange(IntPtr thread, out int min, out int max);
+        internal static partial void GetPercentRange(NativeObject thread, out int min, out int max);
 
         [LibraryImport(Library, EntryPoint = "ostrel_thread_set_priority")]
-        internal static partial int SetPriority(IntPtr thread, int priority);
+        internal static partial int SetPriority(NativeObject thread, int priority);
 
         [LibraryImport(Library, EntryPoint = "ostrel_thread_get_priority"), SuppressGCTransition]
-        internal static partial int GetPriority(IntPtr thread);
+        internal static partial int GetPriority(NativeObject thread);
     }
 }

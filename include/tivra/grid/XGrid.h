@@ -90,6 +90,10 @@ public:
     void Zerorize();
     void Fill(double a, double b, double c, double d);
 
+    /// The rectangle operations and the flips return false for a rectangle
+    /// outside the grid, and also when a sample of a grid file could not be
+    /// read or stored (its mapped file's message says why); the destination
+    /// then holds a partial copy.
     bool GetSubset(XGrid* pDst, int R1, int R2, int C1, int C2) const;
     bool SetSubset(const void* pSrc, int nDataType, int R1, int R2, int C1, int C2, double dNoData);
     bool SetSubset(double a, double b, double c, double d, int R1, int R2, int C1, int C2);
@@ -143,8 +147,9 @@ protected:
     void ResetGeoReference();
     /// Copies the samples of src, whose shape and type this grid (holding
     /// its samples in memory) already has: bytes from memory, through the
-    /// source's accessors from anywhere else.
-    void CopySamplesFrom(const XGrid& src);
+    /// source's accessors from anywhere else. False when a source sample
+    /// could not be read.
+    bool CopySamplesFrom(const XGrid& src);
 
     uint8_t* m_pData;
     int32_t m_nRSize;

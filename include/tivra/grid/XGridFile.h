@@ -58,8 +58,9 @@ public:
     bool IsValid() const override;
     /// A new zero-filled scratch file of DATASIZE[type] x rows x columns
     /// bytes; the old one is removed first, and its samples are never kept.
-    /// False, with nothing changed, for a size that is not positive; false,
-    /// with the grid invalid, when the scratch file cannot be made.
+    /// False, with nothing changed, for a size that is not positive or whose
+    /// byte count does not fit a file offset (2^63 - 1); false, with the grid
+    /// invalid, when the scratch file cannot be made.
     bool Alloc(int nRows, int nCols, int nDataType) override;
     void Free() override;
     using XGrid::GetValue;
@@ -80,9 +81,14 @@ public:
     /// Calls pfn with the stored bytes of nCount samples of row nRow from
     /// column nCol: in place in the window, or copied into pScratch (nCount *
     /// DATASIZE[type] bytes) when the span crosses windows; see XMMFile::Visit
-    /// for what pfn may do. False as ReadRow.
+    /// for what pfn may do. False as ReadRow, and for a span longer than
+    /// kMaxVisitBytes (one window).
     bool VisitRow(int nRow, int nCol, int nCount, XMMFile::XVisitFn pfn, void* pContext, void* pScratch) const;
-    /// Stores nCount samples, already encoded, at row nRow from column nCol.
+    /// The longest span VisitRow takes, in bytes: one window.
+    static constexpr uint64_t kMaxVisitBytes = XMMFile::kMaxWindow;
+
+    /// Stores nCount samples, already encoded, at row nRow from column nCol;
+    /// false when the span leaves the grid or the file cannot be written.
     bool WriteRow(int nRow, int nCol, int nCount, const void* pBuffer);
 
     /// Makes pView a grid file over this one's scratch file with its own
@@ -106,6 +112,10 @@ protected:
 private:
     /// Byte offset of sample (nRow, nCol).
     uint64_t Offset(int nRow, int nCol) const;
+    /// True for a sample of a valid grid. The per-sample accessors check it
+    /// (unlike an in-memory grid's): an offset of a position outside the
+    /// grid may wrap around to another sample's.
+    bool Inside(int nRow, int nCol) const;
     /// Positions the file at a sample span; false when it is out of range.
     bool SeekSpan(int nRow, int nCol, int nCount) const;
 };

@@ -135,14 +135,20 @@ void GetStretchRange2(const uint64_t pBins[256], double dHistLo, double dHistHi,
 /// with direct sample access (XGrid::HasDirectSampleAccess) in place, those
 /// of a grid file a row at a time through its window, and goes through
 /// GetSubset, and so the grid's own GetValue, for any other grid.
-void GetStatistics(const XGrid& grid, int R1, int R2, int C1, int C2, double dNoData, uint64_t& nCount,
+///
+/// False when a row cannot be read (a grid file whose scratch file was cut
+/// short, or whose sparse pages cannot be filled on a full disk; the mapped
+/// file's message says why): the results are then those of no sample and
+/// the histogram is all zeros, never those of the rows that could be read.
+bool GetStatistics(const XGrid& grid, int R1, int R2, int C1, int C2, double dNoData, uint64_t& nCount,
                    double& dMin, double& dMax, double& dMean, double& dStdDev, uint64_t* pHistogram = nullptr);
 
 /// The first-channel record of a rectangle of a grid (the rectangle rules
 /// and _XSTATOPTION options of GetStatistics), merged into acc: the
 /// accumulation GetStatistics finishes, for callers that merge the records of
-/// several rectangles or rasters.
-void AccumulateGridStatistics(XStatAccum& acc, const XGrid& grid, int R1, int R2, int C1, int C2, double dNoData,
+/// several rectangles or rasters. False, with acc unchanged, when a row
+/// cannot be read.
+bool AccumulateGridStatistics(XStatAccum& acc, const XGrid& grid, int R1, int R2, int C1, int C2, double dNoData,
                               int nOptions);
 
 /// GetStatistics with _XSTATOPTION options. With XSTAT_DEFAULT it is the
@@ -150,8 +156,8 @@ void AccumulateGridStatistics(XStatAccum& acc, const XGrid& grid, int R1, int R2
 /// their complex pairs), whose samples can be NaN or lie between two
 /// doubles; integer samples are compared exactly either way. The samples an
 /// option leaves out count nowhere: neither in the statistics nor in the
-/// histogram or its range.
-void GetStatistics(const XGrid& grid, int R1, int R2, int C1, int C2, double dNoData, int nOptions, uint64_t& nCount,
+/// histogram or its range. False as above.
+bool GetStatistics(const XGrid& grid, int R1, int R2, int C1, int C2, double dNoData, int nOptions, uint64_t& nCount,
                    double& dMin, double& dMax, double& dMean, double& dStdDev, uint64_t* pHistogram = nullptr);
 
 } // namespace Xfn

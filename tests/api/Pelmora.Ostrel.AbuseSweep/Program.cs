@@ -23,7 +23,8 @@ namespace Pelmora.Ostrel.AbuseSweep;
 /// making (the last line of the call log).
 /// </summary>
 /// <remarks>
-/// Usage: Pelmora.Ostrel.AbuseSweep CALL_LOG. Prints "members M calls C findings F", then one
+/// Usage: Pelmora.Ostrel.AbuseSweep CALL_LOG (or --lifetime-and-size: see
+/// <see cref="LifetimeAndSizeCases"/>). Prints "members M calls C findings F", then one
 /// line per finding; exit status 0 when the sweep ran to its end (findings or not), 3 when a
 /// call hung.
 /// </remarks>
@@ -63,6 +64,7 @@ internal static class Program
 
     private static int Main(string[] args)
     {
+        if (args.Length > 0 && args[0] == "--lifetime-and-size") return LifetimeAndSizeCases.Run();
         s_log = new StreamWriter(args.Length > 0 ? args[0] : "abuse-sweep.log") { AutoFlush = true };
         StartWatchdog();
         Assembly assembly = typeof(Xfn).Assembly;

@@ -225,7 +225,7 @@ public class XGridTests
     {
         using var a = Row(eDataType.REAL64, 1.25, -8);
         using var b = new XGrid(a);
-        using var c = new XGrid(b.Handle);
+        using var c = new XGrid(b.Handle.DangerousGetHandle());
         a.SetValue(0, 0, 99);
         Assert.Equal(new[] { 1.25, -8 }, Values(b));
         Assert.Equal(new[] { 1.25, -8 }, Values(c));

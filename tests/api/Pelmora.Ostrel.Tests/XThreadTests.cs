@@ -1,11 +1,26 @@
 using System;
 using System.Collections.Generic;
 using System.Linq;
+using System.Runtime.InteropServices;
 using System.Threading;
 using Pelmora.Ostrel;
 using Xunit;
 
 namespace Pelmora.Ostrel.Tests;
+
+/// <summary>The C surface's progress holder reached by its address, as native code that was
+/// handed <see cref="XThread.GetPercentThread"/> reaches it.</summary>
+internal static partial class HolderAddress
+{
+    [LibraryImport(Native.Library, EntryPoint = "ostrel_thread_set_priority")]
+    internal static partial int SetPriority(IntPtr thread, int priority);
+
+    [LibraryImport(Native.Library, EntryPoint = "ostrel_thread_get_percent")]
+    internal static partial int GetPercent(IntPtr thread);
+
+    [LibraryImport(Native.Library, EntryPoint = "ostrel_thread_set_percent")]
+    internal static partial void SetPercent(IntPtr thread, int percent);
+}
 
 public class XThreadTests
 {
@@ -53,7 +68,7 @@ public class XThreadTests
         {
             thd.Priority = level;
             Assert.Equal(level, thd.Priority);
-            Assert.Equal(0, Native.Thread.SetPriority(thd.GetPercentThread(), (int)level));
+            Assert.Equal(0, HolderAddress.SetPriority(thd.GetPercentThread(), (int)level));
         }
         Assert.False(thd.IsValid()); // only stored: the holder owns no native thread
         Assert.NotEqual(IntPtr.Zero, thd.GetPercentThread());
@@ -82,7 +97,7 @@ public class XThreadTests
             t.SendMessagePercent(40);
             // Raised on this thread before SendMessagePercent returned.
             eventsAfterSend = rec.Events.Length;
-            bridgePercent = Native.Thread.GetPercent(t.GetPercentThread());
+            bridgePercent = HolderAddress.GetPercent(t.GetPercentThread());
             return true;
         };
         Assert.Equal(0u, thd.Resume());
@@ -192,9 +207,9 @@ public class XThreadTests
             worker = Environment.CurrentManagedThreadId;
             IntPtr holder = t.GetPercentThread();
             // Native code reports straight into the holder; only the poller sees it.
-            Native.Thread.SetPercent(holder, 25);
+            HolderAddress.SetPercent(holder, 25);
             if (!rec.WaitFor(e => e.Any(x => x.Value == 25))) return false;
-            Native.Thread.SetPercent(holder, 60);
+            HolderAddress.SetPercent(holder, 60);
             sawBoth = rec.WaitFor(e => e.Any(x => x.Value == 60));
             return sawBoth;
         };
@@ -266,7 +281,7 @@ public class XThreadTests
         WaitQuiet(thd);
         Assert.True(abortSeen);
         Assert.Empty(rec.Events); // no closing event from either thread
-        Assert.Equal(0, Native.Thread.GetPercent(thd.GetPercentThread()));
+        Assert.Equal(0, HolderAddress.GetPercent(thd.GetPercentThread()));
 
         // Resume() on a running job: the first worker is cut off and cannot end the new job.
         calls = 0;
