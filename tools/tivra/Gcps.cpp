@@ -63,6 +63,9 @@ bool ReadGcps(const std::string& path, std::vector<tagXGCP>& points, std::string
     bool header = false, withZ = false;
     while (std::getline(in, line)) {
         ++lineNo;
+        // Editors on some systems start a UTF-8 file with a byte-order mark;
+        // it is no part of the header.
+        if (lineNo == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
         const std::string text = Trim(line);
         if (text.empty() || text[0] == '#') continue;
         const std::vector<std::string> f = SplitCsv(text);
