@@ -476,8 +476,9 @@ std::string CoeffText(const XWarpCoeff& c)
 bool ReadCoeff(std::istringstream& words, XWarpCoeff& c)
 {
     std::string w;
-    if (!(words >> w) || !ParseInt(w, c.m_nMethod) || c.m_nMethod == kWarpProjective ||
-        std::string(WarpMethodName(c.m_nMethod)) == "unknown")
+    // A cell without a fit of its own holds XWARP_NULL; any other code must
+    // be a polynomial the mapping knows.
+    if (!(words >> w) || !ParseInt(w, c.m_nMethod) || c.m_nMethod < XWARP_NULL || c.m_nMethod > XWARP_THIRDORDER)
         return false;
     for (double& v : c.m_CoeffX)
         if (!(words >> w) || !ParseDouble(w, v)) return false;
