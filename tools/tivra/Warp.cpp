@@ -53,14 +53,6 @@ constexpr Named kInterpolations[] = {
     {XINTERP_CUBIC_SEPARABLE, "cubic"},
     {XINTERP_CUBIC, "radial"}};
 
-/// True when an output grid of width x height pixels is within the limits
-/// above (computed in doubles, which hold every product of two ints).
-bool OutputSizeFits(double width, double height)
-{
-    return width >= 1 && height >= 1 && width <= kMaxOutputSide && height <= kMaxOutputSide &&
-           width * height <= kMaxOutputPixels;
-}
-
 template <size_t N>
 bool ParseName(const Named (&table)[N], const std::string& name, int& code)
 {
@@ -401,6 +393,12 @@ double Background(const Raster& in, const WarpOptions& options, int b)
     if (options.hasBackground) return options.background;
     const std::optional<double> v = SourceNoData(in, options, b);
     return v && (!std::isnan(*v) || IsRealSampleType(in.DataType())) ? *v : 0.0;
+}
+
+bool OutputSizeFits(double width, double height)
+{
+    return width >= 1 && height >= 1 && width <= kMaxOutputSide && height <= kMaxOutputSide &&
+           width * height <= kMaxOutputPixels;
 }
 
 int WarpPointsNeeded(int method) { return method == kWarpProjective ? 4 : GetWarpTermCount(method); }

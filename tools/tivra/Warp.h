@@ -88,6 +88,11 @@ std::optional<double> SourceNoData(const Raster& in, const WarpOptions& options,
 /// for a NaN source no-data on an integer output, which cannot hold NaN).
 double Background(const Raster& in, const WarpOptions& options, int b);
 
+/// True when an output grid of width x height pixels is within the
+/// program's limits: at most 65536 pixels a side and 1e9 in all (computed in
+/// doubles, which hold every product of two ints).
+bool OutputSizeFits(double width, double height);
+
 /// Used control points the method needs at least.
 int WarpPointsNeeded(int method);
 

@@ -95,6 +95,8 @@ bool ParseArguments(int argc, char** argv, WarpArguments& args, std::string& mes
             if (!value(v) || !ParseIntPair(v, 'x', options.width, options.height) || options.width < 1 ||
                 options.height < 1)
                 return refuse("--size takes WxH, e.g. 800x600");
+            if (!OutputSizeFits(options.width, options.height))
+                return refuse("--size " + v + " is beyond the output limits (at most 65536 pixels a side, 1e9 in all)");
         } else if (arg == "--pixel-size") {
             args.fitOption = arg;
             if (!value(v) || !ParseDouble(v, options.pixelSize) || options.pixelSize <= 0)

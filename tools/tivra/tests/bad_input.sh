@@ -80,13 +80,15 @@ sys.stdout.buffer.write(struct.pack("<" + f * len(v), *[float(x) if f == "d" els
 # value NAME: the number after NAME in the output of tivra stats.
 value() { awk -v k="$1" '$1 == k { print $2; exit }' out.txt; }
 
-# Windows whose ends overflow an int are usage errors; so is a fit file's
-# grid beyond the output limits, and its NaN or zero pixel size or unknown
-# method code.
+# Windows whose ends overflow an int, and sizes beyond the output limits,
+# are usage errors; a fit file's grid beyond those limits, its NaN or zero
+# pixel size or unknown method code are refused.
 for cmd in "stats $img --partial" "warp $img out.tif --gcps $gcps"; do
   $TIVRA $cmd --window 2147483647,0,1,1 > out.txt 2> err.txt
   [ $? -eq 2 ] && grep -q "offset + size at most 2147483647" err.txt || fail "$cmd --window 2147483647,0,1,1: $(cat err.txt)"
 done
+"$TIVRA" warp "$img" out.tif --gcps "$gcps" --size 2147483647x2147483647 > out.txt 2> err.txt
+[ $? -eq 2 ] && grep -q "size 2147483647x2147483647 is beyond the output limits" err.txt || fail "--size: $(cat err.txt)"
 "$TIVRA" warp "$img" --gcps "$gcps" --save-fit fit.txt > out.txt 2>&1 || fail "--save-fit: $(cat out.txt)"
 sed 's/^grid [0-9]* [0-9]*/grid 2147483647 2147483647/' fit.txt > huge.fit
 expect_failure "huge.fit:7: a grid of 2147483647 x 2147483647 pixels is outside" out.tif -- warp "$img" out.tif --load-fit huge.fit
