@@ -121,6 +121,7 @@ bool WriteGcps(const std::string& path, const std::vector<tagXGCP>& points, std:
 {
     bool withZ = false;
     for (const tagXGCP& p : points) withZ = withZ || p.refCoord.z != 0;
+    if (!AtomicFile::CheckTarget(path, error)) return false;
     AtomicFile file(path);
     FILE* f = std::fopen(file.TempPath().c_str(), "w");
     if (!f) {

@@ -525,6 +525,7 @@ bool SaveWarpFit(const std::string& path, const Raster& header, const WarpOption
                 for (int i = 0; i < cols; ++i) t << "cell " << j << " " << i << " " << CoeffText(m.poly.GetCell(j, i)) << "\n";
         }
     }
+    if (!AtomicFile::CheckTarget(path, error)) return false;
     AtomicFile file(path);
     {
         std::ofstream out(file.TempPath());
