@@ -1,6 +1,7 @@
 #include "AtomicFile.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -18,7 +19,7 @@ namespace Pelmora::Tivra::Tool {
 
 namespace {
 
-/// The temporaries in progress, each by its family prefix (see Family). The
+/// The temporaries in progress, each by its family prefix (see NewFamily). The
 /// mutex also orders the watcher against Commit, so an interruption sees a
 /// file either under its temporary name or under its final one, never half
 /// renamed.
@@ -62,19 +63,26 @@ std::string FollowLinks(std::string path)
     return path;
 }
 
-/// The family prefix of a final path's temporary: "DIR/.STEM.tmpPID". The
-/// temporary is the prefix plus the final name's extension; its side files
-/// are the prefix plus any text starting with a dot.
-std::string FamilyOf(const std::string& finalPath)
+/// Temporaries made by this process so far: each gets its own number, so
+/// two outputs of one stem (x.tif, x.png) never share a family.
+std::atomic<unsigned> g_made{0};
+
+/// The family prefix of a final path's temporary: "DIR/.STEM.tmpPID-N".
+/// The temporary is the prefix plus the final name's extension; its side
+/// files are the prefix plus any text starting with a dot.
+std::string FamilyName(const std::string& finalPath, unsigned n)
 {
     const std::string base = BaseOf(finalPath);
     return DirOf(finalPath) + "." + base.substr(0, ExtensionAt(base)) + ".tmp" +
-           std::to_string(static_cast<long>(getpid()));
+           std::to_string(static_cast<long>(getpid())) + "-" + std::to_string(n);
 }
+
+std::string NewFamily(const std::string& finalPath) { return FamilyName(finalPath, g_made++); }
 
 /// The rests (".tif", ".tif.aux.xml", ".hdr", ...) of the entries of the
 /// family's folder named exactly the prefix plus a rest that is empty or
-/// starts with a dot: another process's ".x.tmp1234" is no part of ".x.tmp123".
+/// starts with a dot: ".x.tmp12-10" or another process's ".x.tmp123-1" is
+/// no part of ".x.tmp12-1".
 std::vector<std::string> RestsOf(const std::string& family)
 {
     std::vector<std::string> rests;
@@ -113,23 +121,23 @@ constexpr const char* kSideFiles[] = {".aux.xml", ".msk", ".ovr"};
 
 } // namespace
 
-AtomicFile::AtomicFile(const std::string& finalPath) : m_final(FollowLinks(finalPath))
+AtomicFile::AtomicFile(const std::string& finalPath) : m_final(FollowLinks(finalPath)), m_family(NewFamily(m_final))
 {
     // A hidden name beside the final one, so the rename stays on one file
     // system and a crash leaves nothing that looks like a finished output.
     const std::string base = BaseOf(m_final);
     const size_t ext = ExtensionAt(base);
-    m_temp = FamilyOf(m_final) + (ext == std::string::npos ? std::string() : base.substr(ext));
-    Register(FamilyOf(m_final));
+    m_temp = m_family + (ext == std::string::npos ? std::string() : base.substr(ext));
+    Register(m_family);
 }
 
 AtomicFile::~AtomicFile()
 {
     if (!m_done) {
         const std::lock_guard lock(g_lock);
-        RemoveFamily(FamilyOf(m_final));
+        RemoveFamily(m_family);
     }
-    Unregister(FamilyOf(m_final));
+    Unregister(m_family);
 }
 
 bool AtomicFile::CheckTarget(const std::string& path, std::string& error)
@@ -149,7 +157,7 @@ bool AtomicFile::CheckTarget(const std::string& path, std::string& error)
     const long nameMax = pathconf(dir.empty() ? "." : dir.c_str(), _PC_NAME_MAX);
     const std::string base = BaseOf(target);
     const size_t ext = ExtensionAt(base);
-    const size_t tempLength = BaseOf(FamilyOf(target)).size() + (ext == std::string::npos ? 0 : base.size() - ext);
+    const size_t tempLength = BaseOf(FamilyName(target, g_made)).size() + (ext == std::string::npos ? 0 : base.size() - ext);
     if (nameMax > 0 && tempLength > static_cast<size_t>(nameMax)) {
         error = path + ": the name is too long: the temporary written beside it (\"." + base.substr(0, 20) +
                 "....tmp" + std::to_string(static_cast<long>(getpid())) + "\") would have " +
@@ -162,7 +170,7 @@ bool AtomicFile::CheckTarget(const std::string& path, std::string& error)
 
 bool AtomicFile::Owns(const std::string& path) const
 {
-    const std::string family = FamilyOf(m_final);
+    const std::string& family = m_family;
     return path.compare(0, family.size(), family) == 0 &&
            (path.size() == family.size() || path[family.size()] == '.') && path.find('/', family.size()) == std::string::npos;
 }
@@ -171,7 +179,7 @@ bool AtomicFile::Commit(std::string& error)
 {
     const std::lock_guard lock(g_lock);
     m_done = true;
-    const std::string family = FamilyOf(m_final);
+    const std::string& family = m_family;
     const std::string base = BaseOf(m_final);
     const size_t ext = ExtensionAt(base);
     const std::string stemPath = DirOf(m_final) + base.substr(0, ext);

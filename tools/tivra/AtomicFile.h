@@ -23,7 +23,7 @@ public:
     /// would be longer than the folder allows. Called before any work.
     static bool CheckTarget(const std::string& path, std::string& error);
 
-    /// The name to write to now: ".NAME.tmpPID.EXT" beside NAME.EXT, so a
+    /// The name to write to now: ".NAME.tmpPID-N.EXT" beside NAME.EXT, so a
     /// writer that derives side files from it by replacing the extension
     /// (NAME.hdr) or by adding one (NAME.EXT.aux.xml) keeps them in the
     /// temporary's family, and they follow it on Commit and on removal.
@@ -39,6 +39,7 @@ public:
 
 private:
     std::string m_final;
+    std::string m_family;  ///< the temporary's name without its extension
     std::string m_temp;
     bool m_done = false;
 };

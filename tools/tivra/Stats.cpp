@@ -63,7 +63,6 @@ std::string ImpossibleSums(const XStatAccum& a)
     return std::string();
 }
 
-
 } // namespace
 
 bool ComputeBandStats(const XGrid& band, double noData, BandStats& stats, const ProgressSpan& progress)
@@ -201,7 +200,6 @@ bool MergePartialFile(const std::string& path, std::vector<XStatAccum>& acc, std
     for (size_t b = 0; b < acc.size(); ++b) Xfn::MergeStatistics(acc[b], parts[b]);
     return true;
 }
-
 
 bool FindPalette(const std::string& text, _XCOLORTABLE& palette)
 {

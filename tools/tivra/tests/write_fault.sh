@@ -51,9 +51,9 @@ rm -rf real link.tif pipe.tif
 
 # Another process's temporaries, whose names start with this one's, are
 # left alone (the shell's exec keeps the process id).
-sh -c 'touch .cut.tif.tmp${$}7 .cut.tmp${$}7.tif; exec "$0" warp src.tif cut.tif --gcps src.gcps.csv' "$TIVRA" > log.txt 2>&1 ||
+sh -c 'touch .cut.tif.tmp${$}7 .cut.tmp${$}-07.tif .cut.tmp${$}-01; exec "$0" warp src.tif cut.tif --gcps src.gcps.csv' "$TIVRA" > log.txt 2>&1 ||
   fail "run beside a foreign temporary: $(cat log.txt)"
-[ "$(ls -A | grep -c '^\.cut\.')" -eq 2 ] && [ -z "$(ls | grep '^cut\.tif.')" ] || fail "foreign temporaries moved: $(ls -A)"
+[ "$(ls -A | grep -c '^\.cut\.')" -eq 3 ] && [ -z "$(ls | grep '^cut' | grep -v '^cut\.tif$')" ] || fail "foreign temporaries moved: $(ls -A)"
 rm -f .cut.* cut.tif*
 
 # Formats whose side files replace the extension get them in place; a
