@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <sstream>
 #include <string>
 #include <unistd.h>
@@ -146,15 +147,21 @@ inline void ReadPartialInput(const uint8_t* pData, size_t nSize)
 }
 
 /// The standard input of geodesic -: the first byte chooses the problem
-/// (inverse or direct), the rest are its lines. Answers go to /dev/null;
-/// every input is solved or refused with status 1.
+/// (inverse or direct), the rest are its lines. Answers go to /dev/null, and
+/// so do the messages for the run (the fuzzer's own report stays on standard
+/// error); every input is solved or refused with status 1.
 inline void SolveGeodesicInput(const uint8_t* pData, size_t nSize)
 {
+    static const int nNull = open("/dev/null", O_WRONLY);
     static const bool bQuiet = std::freopen("/dev/null", "w", stdout) != nullptr;
-    (void)bQuiet;
+    if (nNull < 0 || !bQuiet) std::abort();
     if (nSize == 0) return;
     std::istringstream in(std::string(reinterpret_cast<const char*>(pData) + 1, nSize - 1));
+    const int nStderr = dup(STDERR_FILENO);
+    dup2(nNull, STDERR_FILENO);
     const int status = Pelmora::Tivra::Tool::SolveGeodesicLines((pData[0] & 1) != 0, in);
+    dup2(nStderr, STDERR_FILENO);
+    close(nStderr);
     if (status != 0 && status != 1) std::abort();
 }
 
