@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-600}
 shift || true
 targets=("$@")
-((${#targets[@]})) || targets=(archive magnetic format gcps raster)
+((${#targets[@]})) || targets=(archive magnetic format gcps raster fit partial geodesic)
 
 if ! command -v clang++ >/dev/null; then
   echo "run-all: clang is needed (TIVRA_SETUP_FUZZ=1 bash tools/setup.sh installs it)" >&2

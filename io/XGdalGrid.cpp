@@ -65,6 +65,20 @@ int GdalFromDataType(int dataType)
     return GDT_Unknown;
 }
 
+int BandDataType(GDALRasterBand* band)
+{
+    const GDALDataType type = band->GetRasterDataType();
+    const char* pixelType = band->GetMetadataItem("PIXELTYPE", "IMAGE_STRUCTURE");
+    if (type == GDT_Byte && pixelType && EQUAL(pixelType, "SIGNEDBYTE")) return XDT_SINT08;
+    return DataTypeFromGdal(type);
+}
+
+int GdalBufferType(int dataType)
+{
+    const int gdalType = GdalFromDataType(dataType);
+    return gdalType == GDT_Unknown && dataType == XDT_SINT08 ? GDT_Byte : gdalType;
+}
+
 std::string LastGdalError(const std::string& fallback)
 {
     const char* text = CPLGetLastErrorMsg();
@@ -83,22 +97,21 @@ bool ApplyGeoTransform(GDALDataset* dataset, XGrid& grid, const XWindow* window)
 }
 
 bool ReadGrid(GDALRasterBand* band, XGrid& grid, std::string& error, const XWindow* window,
-              GDALProgressFunc progress, void* progressData)
+              GDALProgressFunc progress, void* progressData, int asType)
 {
     if (!band) {
         error = "no band to read";
         return false;
     }
     const XWindow w = WholeOr(window, band->GetXSize(), band->GetYSize());
-    if (w.xOff < 0 || w.yOff < 0 || w.xSize < 1 || w.ySize < 1 || w.xOff + w.xSize > band->GetXSize() ||
-        w.yOff + w.ySize > band->GetYSize()) {
+    if (!w.Inside(band->GetXSize(), band->GetYSize())) {
         error = "window outside the band";
         return false;
     }
-    const GDALDataType gdalType = band->GetRasterDataType();
-    const int type = DataTypeFromGdal(gdalType);
-    if (type == XDT_NONE) {
-        error = std::string("unsupported sample type ") + GDALGetDataTypeName(gdalType);
+    const int type = asType != XDT_NONE ? asType : BandDataType(band);
+    const GDALDataType gdalType = static_cast<GDALDataType>(GdalBufferType(type));
+    if (type == XDT_NONE || gdalType == GDT_Unknown) {
+        error = std::string("unsupported sample type ") + GDALGetDataTypeName(band->GetRasterDataType());
         return false;
     }
     // The size is checked before any allocation, so a header claiming a
@@ -132,13 +145,13 @@ bool WriteGrid(const XGrid& grid, GDALRasterBand* band, std::string& error, int 
         error = "no band to write";
         return false;
     }
-    const int gdalType = GdalFromDataType(grid.GetDataType());
+    const int gdalType = GdalBufferType(grid.GetDataType());
     if (gdalType == GDT_Unknown) {
         error = "GDAL has no sample type for grid type " + std::to_string(grid.GetDataType());
         return false;
     }
     const int cols = grid.GetCSize(), rows = grid.GetRSize();
-    if (xOff < 0 || yOff < 0 || xOff + cols > band->GetXSize() || yOff + rows > band->GetYSize()) {
+    if (!XWindow{xOff, yOff, cols, rows}.Inside(band->GetXSize(), band->GetYSize())) {
         error = "grid outside the band";
         return false;
     }

@@ -12,7 +12,9 @@
 #include <locale.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -90,35 +92,94 @@ bool IsRecord(char* buf)
 
 bool IsHeader(const char* buf) { return std::strncmp(buf, "   ", 3) == 0; }
 
-/// Fields a header does not give stay 0.
-void ParseHeader(const char* buf, ModelHeader& model)
+/// Fields a header does not give stay 0. False unless it gives all nine.
+bool ParseHeader(const char* buf, ModelHeader& model)
 {
     char szName[kLineBuffer] = "";
-    std::sscanf(buf, "%92s%lg%d%d%d%lg%lg%lg%lg", szName, &model.epoch, &model.max1, &model.max2, &model.max3,
-                &model.yrmin, &model.yrmax, &model.altmin, &model.altmax);
+    const int nFields = std::sscanf(buf, "%92s%lg%d%d%d%lg%lg%lg%lg", szName, &model.epoch, &model.max1, &model.max2,
+                                    &model.max3, &model.yrmin, &model.yrmax, &model.altmin, &model.altmax);
     model.strName = szName;
+    return nFields == 9;
+}
+
+bool ParseCoefficientLine(const char* buf, bool bSecular, int& n, int& m, double& g, double& h);
+bool DegreeOk(int n) { return n >= 0 && n <= kMaxDegree; }
+
+/// "line N: why", N counted from 1.
+std::string AtLine(size_t nIndex, const std::string& strWhy) { return "line " + std::to_string(nIndex + 1) + ": " + strWhy; }
+
+/// Why the lines of a scanned file are not a sequence of whole models (empty
+/// when they are): the first line is no header, a header lacks a field or
+/// has a degree outside 0..13 (the main field's from 1), or a model's lines
+/// are not exactly its coefficients in order, each with all its numbers
+/// finite (so a missing, repeated or extra line, or a NaN, is named).
+std::string CheckModels(const std::vector<std::string>& lines)
+{
+    if (lines.empty()) return "no model";
+    if (!IsHeader(lines[0].c_str())) return AtLine(0, "expected a model header (a line starting with three spaces)");
+    size_t k = 0;
+    while (k < lines.size()) {
+        ModelHeader model;
+        const size_t nHeader = k++;
+        if (!ParseHeader(lines[nHeader].c_str(), model))
+            return AtLine(nHeader, "a model header needs name, epoch, three degrees, two years and two heights");
+        if (!std::isfinite(model.epoch) || !std::isfinite(model.yrmin) || !std::isfinite(model.yrmax))
+            return AtLine(nHeader, "the epoch and the years must be finite numbers");
+        if (model.max1 < 1 || !DegreeOk(model.max1) || !DegreeOk(model.max2))
+            return AtLine(nHeader, "degrees outside 1.." + std::to_string(kMaxDegree) + " (main field) or 0.." +
+                                       std::to_string(kMaxDegree) + " (secular variation)");
+        const int nmax = std::max(model.max1, model.max2);
+        for (int nn = 1; nn <= nmax; ++nn)
+            for (int mm = 0; mm <= nn; ++mm, ++k) {
+                const std::string strWant = "expected the coefficients " + std::to_string(nn) + " " +
+                                            std::to_string(mm) + " of " + model.strName;
+                if (k == lines.size() || IsHeader(lines[k].c_str()))
+                    return AtLine(k, strWant + ", found " + (k == lines.size() ? "the end of the file" : "a header"));
+                int n = 0, m = 0;
+                double g = 0, h = 0, gdot = 0, hdot = 0;
+                if (!ParseCoefficientLine(lines[k].c_str(), false, n, m, g, h) ||
+                    !ParseCoefficientLine(lines[k].c_str(), true, n, m, gdot, hdot))
+                    return AtLine(k, strWant + ": the line lacks a number");
+                if (n != nn || m != mm)
+                    return AtLine(k, strWant + ", found " + std::to_string(n) + " " + std::to_string(m));
+                if (!std::isfinite(g) || !std::isfinite(h) || !std::isfinite(gdot) || !std::isfinite(hdot))
+                    return AtLine(k, "a coefficient is not a finite number");
+            }
+        if (k < lines.size() && !IsHeader(lines[k].c_str()))
+            return AtLine(k, "a line after the last coefficients of " + model.strName);
+    }
+    return std::string();
 }
 
 /// Reads the whole file from its start: every line must be a record, and each
-/// header line adds a model (at most kMaxModels). The lines go to pLines when
-/// it is given. False for a bad line, one model too many or a read error.
-bool ScanFile(FILE* fp, std::vector<ModelHeader>& models, std::vector<std::string>* pLines)
+/// header line adds a model (at most kMaxModels), followed by exactly its
+/// coefficients (CheckModels). The lines go to pLines when it is given. False
+/// for a bad line, one model too many or a read error, with the reason and
+/// line number in pError when it is given.
+bool ScanFile(FILE* fp, std::vector<ModelHeader>& models, std::vector<std::string>* pLines,
+              std::string* pError = nullptr)
 {
+    std::vector<std::string> own;
+    std::vector<std::string>& lines = pLines != nullptr ? *pLines : own;
+    auto fail = [&](const std::string& strWhy) {
+        if (pError != nullptr) *pError = strWhy;
+        return false;
+    };
     char buf[kLineBuffer];
-    size_t nLines = 0;
     while (std::fgets(buf, kLineBuffer, fp) != nullptr) {
-        if (!IsRecord(buf)) return false;
-        ++nLines;
-        if (pLines != nullptr) pLines->emplace_back(buf);
+        if (!IsRecord(buf)) return fail(AtLine(lines.size(), "not a record of 80 characters and a newline"));
+        lines.emplace_back(buf);
         if (!IsHeader(buf)) continue;
-        if (int(models.size()) == kMaxModels) return false;
+        if (int(models.size()) == kMaxModels) return fail(AtLine(lines.size() - 1, "more than 30 models"));
         ModelHeader model;
         model.nFilePos = std::ftell(fp);
-        model.nLine = nLines;
+        model.nLine = lines.size();
         ParseHeader(buf, model);
         models.push_back(model);
     }
-    return std::ferror(fp) == 0;
+    if (std::ferror(fp) != 0) return fail(std::string("read error: ") + std::strerror(errno));
+    const std::string strWhy = CheckModels(lines);
+    return strWhy.empty() || fail(strWhy);
 }
 
 /// One coefficient line: n, m and two columns, the main field (columns 3
@@ -159,8 +220,6 @@ int ReadCoefficients(NextLine nextLine, int nmax, bool bSecular, Coeffs& gh)
     }
     return 0;
 }
-
-bool DegreeOk(int n) { return n >= 0 && n <= kMaxDegree; }
 
 // ---- Coefficients at a date ------------------------------------------------
 
@@ -622,6 +681,19 @@ bool CalcMagneticField(const char* pszFile, double lat, double lon, double alt, 
     const CLocaleNumbers cLocale;
     return eRead == _XMAGNETIC_READ_EACH_CALL ? FieldReadingEachCall(pszFile, lat, lon, alt, dDate, field)
                                               : FieldFromCache(pszFile, lat, lon, alt, dDate, field);
+}
+
+XString DescribeMagneticModelFile(const char* pszFile)
+{
+    if (pszFile == nullptr) return XString("no file named");
+    FILE* fp = std::fopen(pszFile, "r");
+    if (fp == nullptr) return XString(std::strerror(errno));
+    const CLocaleNumbers cLocale;
+    std::vector<ModelHeader> models;
+    std::string strWhy;
+    const bool bScanned = ScanFile(fp, models, nullptr, &strWhy);
+    std::fclose(fp);
+    return XString(bScanned ? "" : strWhy.c_str());
 }
 
 bool CalcMagneticDeclination(double lat, double lon, double alt, double dDate, double& decl, double& ddot,

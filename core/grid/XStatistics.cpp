@@ -540,25 +540,28 @@ void StretchRange(const uint64_t* bins, double hlo, double hhi, double mean, dou
 }
 
 /// For the real types, the value the row would have after a copy through
-/// SetValue: samples beyond the type's range are clamped to its bounds.
-/// Returns the row to read: the original when nothing needs clamping, else a
-/// clamped copy in scratch.
+/// SetValue: finite samples beyond the type's range are clamped to its
+/// bounds. Infinities stay infinite: they are what the raster holds, and a
+/// minimum of -3.4e38 for a -inf sample would be a wrong answer. Returns the
+/// row to read: the original when nothing needs clamping, else a clamped
+/// copy in scratch.
 template <class C>
 const uint8_t* ClampRealRow(const uint8_t* p, int64_t nComponents, std::vector<uint8_t>& scratch)
 {
     constexpr C hi = std::is_same_v<C, float> ? MAX_REAL32 : C(MAX_REAL64);
     constexpr C lo = std::is_same_v<C, float> ? MIN_REAL32 : C(MIN_REAL64);
+    constexpr C inf = std::numeric_limits<C>::infinity();
     bool outside = false;
     for (int64_t i = 0; i < nComponents; ++i) {
         const C v = Load<C>(p + i * sizeof(C));
-        outside |= (v > hi) | (v < lo);
+        outside |= (v > hi && v < inf) | (v < lo && v > -inf);
     }
     if (!outside) return p;
     scratch.resize(size_t(nComponents) * sizeof(C));
     for (int64_t i = 0; i < nComponents; ++i) {
         C v = Load<C>(p + i * sizeof(C));
-        if (v < lo) v = lo;
-        else if (v > hi) v = hi;
+        if (v < lo && v > -inf) v = lo;
+        else if (v > hi && v < inf) v = hi;
         GridSamples::Store(scratch.data() + i * sizeof(C), v);
     }
     return scratch.data();
@@ -648,7 +651,13 @@ void FinishStatistics(const XStatAccum& acc, double& dMax, double& dMin, double&
     dMin = acc.min0;
     dMax = acc.max0;
     dMean = acc.sum0 / n;
-    dStdDev = std::sqrt((acc.sumSq0 - n * (dMean * dMean)) / (n - 1.0));
+    const double variance = (acc.sumSq0 - n * (dMean * dMean)) / (n - 1.0);
+    dStdDev = std::sqrt(variance);
+    // Equal samples deviate by nothing, though the sums' rounding can leave
+    // a tiny positive or negative remainder; a remainder below zero is that
+    // rounding as well. (Sums that overflowed are left as they come out.)
+    if (acc.count > 1 && std::isfinite(acc.sumSq0) && std::isfinite(dMean) && (acc.min0 == acc.max0 || variance < 0))
+        dStdDev = 0.0;
 }
 
 void MergeStatistics(XStatAccum& acc, const XStatAccum& from)

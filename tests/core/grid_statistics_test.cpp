@@ -362,8 +362,8 @@ TEST(GridStatistics, GridRectanglesAndInPlaceReadsEqualTheCopyPath)
         XGrid g(7, 9, type);
         const auto buf = RandomSamples(type, 63, rng);
         std::memcpy(g.GetData(), buf.data(), buf.size());
-        if (type == XDT_REAL32) {  // values a copy through SetValue clamps
-            const float extreme[] = {FLT_MAX, -std::numeric_limits<float>::infinity(), 3.4e38f};
+        if (type == XDT_REAL32) {  // finite values a copy through SetValue clamps
+            const float extreme[] = {FLT_MAX, -FLT_MAX, 3.4e38f};
             std::memcpy(g.GetData() + 4 * 10, extreme, sizeof extreme);
         }
         const SamplesElsewhere e(g);
@@ -387,6 +387,15 @@ TEST(GridStatistics, GridRectanglesAndInPlaceReadsEqualTheCopyPath)
             }
         }
     }
+    // Infinite samples read in place are the extremes, not the type's bounds;
+    // equal samples deviate by exactly 0, whatever the sums' rounding.
+    XGrid inf(1, 3, XDT_REAL32), flat(7, 3, XDT_REAL64);
+    const float iv[] = {1.0f, std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity()};
+    std::memcpy(inf.GetData(), iv, sizeof iv);
+    const std::vector<double> tenths(21, 0.1);
+    std::memcpy(flat.GetData(), tenths.data(), 21 * sizeof(double));
+    const GridStats si = Stats(inf, 0), sf = Stats(flat, 0);
+    EXPECT_EQ(std::make_tuple(si.mn, si.mx, sf.sd), std::make_tuple(-HUGE_VAL, HUGE_VAL, 0.0));
     // UINT08: histogram counts are the byte values, noData excluded.
     XGrid u(2, 3, XDT_UINT08);
     const uint8_t px[] = {4, 4, 9, 0, 255, 4};

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cerrno>
 #include <charconv>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -67,6 +68,16 @@ bool ParseDoublePair(const std::string& text, double& a, double& b)
     const size_t at = text.find(',');
     return at != std::string::npos && ParseDouble(text.substr(0, at), a) && ParseDouble(text.substr(at + 1), b);
 }
+
+bool ParseWindow(const std::string& text, IO::XWindow& w)
+{
+    // Two pairs around the second comma.
+    const size_t at = text.find(',', text.find(',') + 1);
+    return at != std::string::npos && ParseIntPair(text.substr(0, at), ',', w.xOff, w.yOff) &&
+           ParseIntPair(text.substr(at + 1), ',', w.xSize, w.ySize) && w.Inside(INT_MAX, INT_MAX);
+}
+
+double ReduceLongitude(double degrees) { return std::remainder(degrees, 360.0); }
 
 std::string FormatNumber(double v)
 {

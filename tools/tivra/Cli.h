@@ -30,6 +30,14 @@ bool ParseNumberOrNan(const std::string& text, double& value);
 /// "AxB" or "A,B" forms: two integers or two reals.
 bool ParseIntPair(const std::string& text, char separator, int& a, int& b);
 bool ParseDoublePair(const std::string& text, double& a, double& b);
+/// "XOFF,YOFF,XSIZE,YSIZE": offsets from 0, sizes from 1, and ends
+/// (offset + size) that an int holds.
+bool ParseWindow(const std::string& text, IO::XWindow& window);
+
+/// A longitude in degrees reduced exactly into [-180, 180]: the remainder of
+/// a division by 360 is exact in doubles, so 1e20 or 3.6e15 lands on the
+/// meridian it names instead of one its radians lost.
+double ReduceLongitude(double degrees);
 
 /// The shortest text that reads back as exactly v ("0.1", "1e+308", "nan").
 std::string FormatNumber(double v);

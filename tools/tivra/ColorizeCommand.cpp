@@ -59,6 +59,9 @@ int RunColorize(int argc, char** argv)
             return Fail(positional[0] + ": no valid samples to stretch");
         low = stats.stretchLow;
         high = stats.stretchHigh;
+        if (!stats.hasHistogram)
+            return Fail(positional[0] + ": the samples span " + FormatNumber(stats.min) + " .. " +
+                        FormatNumber(stats.max) + ", too wide a range to stretch; give --stretch MIN,MAX");
     }
     Raster out;
     if (!Colorize(in, palette, low, high, out, error)) return Fail(error);

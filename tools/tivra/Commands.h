@@ -2,6 +2,8 @@
 // own name and returns the process exit code.
 #pragma once
 
+#include <iosfwd>
+
 namespace Pelmora::Tivra::Tool {
 
 /// tivra palettes OUT.png: writes the swatch sheet of every palette.
@@ -18,6 +20,12 @@ int RunColorize(int argc, char** argv);
 
 /// tivra geodesic inverse|direct ...: geodesics on WGS 84.
 int RunGeodesic(int argc, char** argv);
+
+/// The standard input form of tivra geodesic: one problem of four numbers a
+/// line of in (blank lines and lines starting with # skipped), each answer
+/// on a line of standard output; status 1 with a message at the first bad
+/// line.
+int SolveGeodesicLines(bool direct, std::istream& in);
 
 /// tivra magdec LAT LON HEIGHT_M DATE [--json]: magnetic declination.
 int RunMagdec(int argc, char** argv);

@@ -63,6 +63,9 @@ bool ReadGcps(const std::string& path, std::vector<tagXGCP>& points, std::string
     bool header = false, withZ = false;
     while (std::getline(in, line)) {
         ++lineNo;
+        // Editors on some systems start a UTF-8 file with a byte-order mark;
+        // it is no part of the header.
+        if (lineNo == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
         const std::string text = Trim(line);
         if (text.empty() || text[0] == '#') continue;
         const std::vector<std::string> f = SplitCsv(text);
@@ -118,6 +121,7 @@ bool WriteGcps(const std::string& path, const std::vector<tagXGCP>& points, std:
 {
     bool withZ = false;
     for (const tagXGCP& p : points) withZ = withZ || p.refCoord.z != 0;
+    if (!AtomicFile::CheckTarget(path, error)) return false;
     AtomicFile file(path);
     FILE* f = std::fopen(file.TempPath().c_str(), "w");
     if (!f) {

@@ -46,9 +46,9 @@ bool Solve(int form, const double v[4], bool compact, std::string& error)
         error = "latitudes lie between -90 and 90 degrees";
         return false;
     }
-    const XAngle lat1 = XAngle::FromDegree(v[0]), lon1 = XAngle::FromDegree(v[1]);
+    const XAngle lat1 = XAngle::FromDegree(v[0]), lon1 = XAngle::FromDegree(ReduceLongitude(v[1]));
     if (form == 0) {
-        const XAngle lat2 = XAngle::FromDegree(v[2]), lon2 = XAngle::FromDegree(v[3]);
+        const XAngle lat2 = XAngle::FromDegree(v[2]), lon2 = XAngle::FromDegree(ReduceLongitude(v[3]));
         double dist = 0;
         XAngle fwd, rev;
         // Nearly antipodal points are solved too, and coincident points come
@@ -87,12 +87,13 @@ bool Solve(int form, const double v[4], bool compact, std::string& error)
     return true;
 }
 
-/// The standard input form: one problem a line (blank lines and lines
-/// starting with # are skipped); stops at the first bad line.
-int SolveLines(int form)
+} // namespace
+
+int SolveGeodesicLines(bool direct, std::istream& in)
 {
+    const int form = direct ? 1 : 0;
     std::string line, error;
-    for (long number = 1; std::getline(std::cin, line); ++number) {
+    for (long number = 1; std::getline(in, line); ++number) {
         std::istringstream words(line);
         std::vector<std::string> fields;
         for (std::string w; words >> w;) fields.push_back(w);
@@ -108,15 +109,13 @@ int SolveLines(int form)
     return 0;
 }
 
-} // namespace
-
 int RunGeodesic(int argc, char** argv)
 {
     if (argc < 1) return UsageError("expected a problem (inverse or direct)");
     const std::string problem = argv[0];
     if (problem != "inverse" && problem != "direct") return UsageError("unknown problem '" + problem + "'");
     const int form = problem == "inverse" ? 0 : 1;
-    if (argc == 2 && std::string(argv[1]) == "-") return SolveLines(form);
+    if (argc == 2 && std::string(argv[1]) == "-") return SolveGeodesicLines(form == 1, std::cin);
     if (argc != 5) return UsageError("expected four numbers, or - to read them from standard input");
     double v[4];
     for (int k = 0; k < 4; ++k)

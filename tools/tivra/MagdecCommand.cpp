@@ -91,7 +91,7 @@ int RunMagdec(int argc, char** argv)
     double date = 0;
     if (!ParseDate(args[3], bCalendar, year, month, day, date))
         return UsageError("DATE '" + args[3] + "' is neither YYYY-MM-DD nor a decimal year");
-    const double lat = v[0], lon = v[1], height = v[2];
+    const double lat = v[0], lon = ReduceLongitude(v[1]), height = v[2];
     if (lat < -90.0 || lat > 90.0) return Fail("LAT must lie between -90 and 90 degrees");
     if (bCalendar) {
         if (year < 1 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month))
@@ -101,9 +101,12 @@ int RunMagdec(int argc, char** argv)
 
     const XString strFile = Xfn::GetMagneticModelFile();
     tagXMagneticField field;
-    if (!Xfn::CalcMagneticField(strFile, lat, lon, height, date, field))
-        return Fail("cannot use the magnetic model " + std::string(strFile) +
-                    " (missing or malformed; TIVRA_HOME names the installation home)");
+    if (!Xfn::CalcMagneticField(strFile, lat, lon, height, date, field)) {
+        const std::string why = static_cast<const char*>(Xfn::DescribeMagneticModelFile(strFile));
+        return Fail("cannot use the magnetic model " + std::string(strFile) + ": " +
+                    (why.empty() ? "it has no model for this date" : why) +
+                    " (TIVRA_HOME names the installation home)");
+    }
     const std::string model = static_cast<const char*>(field.strModel);
     if (date < field.dModelFrom || date >= field.dModelTo)
         std::fprintf(stderr,

@@ -6,10 +6,14 @@
 #include <gdal_priv.h>
 #include <ogr_spatialref.h>
 
+#include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <cstdio>
 #include <mutex>
 #include <sstream>
+#include <unistd.h>
 
 namespace Pelmora::Tivra::Tool {
 
@@ -54,6 +58,9 @@ std::string Extension(const std::string& name)
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return std::string();
     return Lower(name.substr(dot + 1));
 }
+
+/// Largest magnitude below which every integer is a double: 2^53.
+constexpr double kExactIntegers = 9007199254740992.0;
 
 /// Largest ratio of decoded sample bytes to file bytes that a PNG or JPEG
 /// file can reach: deflate expands at most 1032-fold, and a JPEG spends at
@@ -128,7 +135,10 @@ GDALDataset* WrapInMemory(const Raster& raster, std::string& error)
         error = IO::LastGdalError("cannot create an in-memory dataset");
         return nullptr;
     }
-    const int gdalType = IO::GdalFromDataType(raster.DataType());
+    const int gdalType = IO::GdalBufferType(raster.DataType());
+    // Where GDAL has no Int8 type, signed bytes go as bytes marked signed,
+    // which the GeoTIFF writer keeps.
+    const bool signedBytes = raster.DataType() == XDT_SINT08 && IO::GdalFromDataType(XDT_SINT08) == GDT_Unknown;
     for (size_t b = 0; b < raster.bands.size(); ++b) {
         char pointer[64];
         std::snprintf(pointer, sizeof pointer, "DATAPOINTER=%p", static_cast<void*>(raster.bands[b].GetData()));
@@ -138,10 +148,16 @@ GDALDataset* WrapInMemory(const Raster& raster, std::string& error)
             GDALClose(ds);
             return nullptr;
         }
-        if (const auto v = raster.NoData(static_cast<int>(b))) ds->GetRasterBand(static_cast<int>(b) + 1)->SetNoDataValue(*v);
+        GDALRasterBand* band = ds->GetRasterBand(static_cast<int>(b) + 1);
+        if (signedBytes) band->SetMetadataItem("PIXELTYPE", "SIGNEDBYTE", "IMAGE_STRUCTURE");
+        if (const auto v = raster.NoData(static_cast<int>(b))) band->SetNoDataValue(*v);
     }
     if (raster.hasGeo) {
         double t[6] = {raster.left, raster.colSpacing, 0, raster.top, 0, -raster.rowSpacing};
+        ds->SetGeoTransform(t);
+    } else if (raster.rotated) {
+        double t[6];
+        std::copy(raster.rotated->begin(), raster.rotated->end(), t);
         ds->SetGeoTransform(t);
     }
     if (!raster.crs.empty()) {
@@ -207,31 +223,39 @@ bool RasterReader::Open(const std::string& path, std::string& error)
         error = path + ": no raster bands";
         return false;
     }
-    const GDALDataType type = ds.GetRasterBand(1)->GetRasterDataType();
-    h.dataType = IO::DataTypeFromGdal(type);
-    if (h.dataType == XDT_NONE) {
-        error = path + ": unsupported sample type " + GDALGetDataTypeName(type);
+    const int fileType = IO::BandDataType(ds.GetRasterBand(1));
+    if (fileType == XDT_NONE) {
+        error = path + ": unsupported sample type " + GDALGetDataTypeName(ds.GetRasterBand(1)->GetRasterDataType());
         return false;
     }
     for (int b = 1; b <= h.bandCount; ++b) {
         GDALRasterBand* band = ds.GetRasterBand(b);
-        if (band->GetRasterDataType() != type) {
-            error = path + ": bands of different sample types (" + GDALGetDataTypeName(type) + ", " +
-                    GDALGetDataTypeName(band->GetRasterDataType()) + ")";
+        if (IO::BandDataType(band) != fileType) {
+            error = path + ": bands of different sample types (" + SampleTypeName(fileType) + ", " +
+                    SampleTypeName(IO::BandDataType(band)) + ")";
             return false;
         }
         int has = FALSE;
         const double v = band->GetNoDataValue(&has);
         h.noData.push_back(has ? std::optional<double>(v) : std::nullopt);
     }
+    const bool wide = fileType == XDT_SINT64 || fileType == XDT_UINT64;
+    m_readType = wide ? XDT_REAL64 : fileType;
+    h.dataType = m_readType;
+    if (wide)
+        std::fprintf(stderr, "tivra: note: %s holds %s samples, read as Float64 (exact up to 2^53 = %.0f in magnitude)\n",
+                     path.c_str(), SampleTypeName(fileType), kExactIntegers);
     if (!PlausibleSize(ds, h, path, error)) return false;
     XGrid probe;
+    double t[6];
     if (IO::ApplyGeoTransform(&ds, probe)) {
         h.hasGeo = true;
         h.top = probe.GetGeoTop();
         h.left = probe.GetGeoLeft();
         h.rowSpacing = probe.GetRowSpacing();
         h.colSpacing = probe.GetColSpacing();
+    } else if (ds.GetGeoTransform(t) == CE_None) {
+        h.rotated = std::array<double, 6>{t[0], t[1], t[2], t[3], t[4], t[5]};
     }
     if (const OGRSpatialReference* srs = ds.GetSpatialRef()) {
         char* wkt = nullptr;
@@ -251,11 +275,27 @@ bool RasterReader::Read(Raster& raster, std::string& error, const IO::XWindow* w
     raster.height = w.ySize;
     raster.left += w.xOff * raster.colSpacing;
     raster.top -= w.yOff * raster.rowSpacing;
+    if (auto& t = raster.rotated) {
+        (*t)[0] += w.xOff * (*t)[1] + w.yOff * (*t)[2];
+        (*t)[3] += w.xOff * (*t)[4] + w.yOff * (*t)[5];
+    }
+    // Every band is held at once, so their total is checked before the
+    // first is read: a small sparse file can claim gigabytes in each band.
+    const double bytes = static_cast<double>(w.xSize) * w.ySize * DATASIZE[m_readType] * m_header.bandCount;
+    const double memory = static_cast<double>(sysconf(_SC_PHYS_PAGES)) * static_cast<double>(sysconf(_SC_PAGE_SIZE));
+    if (memory > 0 && bytes > memory) {
+        char text[160];
+        std::snprintf(text, sizeof text, "%d band(s) of %d x %d %s samples take %.3g GB, more than the %.3g GB of memory",
+                      m_header.bandCount, w.xSize, w.ySize, SampleTypeName(m_readType), bytes / 1e9, memory / 1e9);
+        error = "cannot read " + m_path + ": " + text + "; read a window of it";
+        return false;
+    }
     raster.bands.resize(m_header.bandCount);
     for (int b = 0; b < m_header.bandCount; ++b) {
         ProgressSpan part = progress.Part(static_cast<double>(b) / m_header.bandCount,
                                           static_cast<double>(b + 1) / m_header.bandCount);
-        if (!IO::ReadGrid(m_dataset->GetRasterBand(b + 1), raster.bands[b], error, &w, OnGdalProgress, &part)) {
+        if (!IO::ReadGrid(m_dataset->GetRasterBand(b + 1), raster.bands[b], error, &w, OnGdalProgress, &part,
+                          m_readType)) {
             error = "cannot read " + m_path + ": " + error;
             raster.bands.clear();
             return false;
@@ -274,9 +314,17 @@ bool ReadRaster(const std::string& path, Raster& raster, std::string& error, con
 bool CheckOutput(const std::string& path, const WriteOptions& options, int dataType, std::string& error)
 {
     GDALDriver* driver = FindDriver(path, options, error);
-    if (!driver) return false;
+    if (!driver || !AtomicFile::CheckTarget(path, error)) return false;
+    // A virtual raster holds references to other datasets, here the
+    // in-memory one that is gone when the program ends: it would hold no
+    // samples.
+    if (std::string(driver->GetDescription()) == "VRT") {
+        error = path + ": the VRT format refers to other rasters instead of holding samples; write GTiff and "
+                       "make a VRT of it with gdalbuildvrt";
+        return false;
+    }
     if (dataType == XDT_NONE) return true;
-    const int gdalType = IO::GdalFromDataType(dataType);
+    const int gdalType = IO::GdalBufferType(dataType);
     const char* types = driver->GetMetadataItem(GDAL_DMD_CREATIONDATATYPES);
     bool held = gdalType != GDT_Unknown;
     if (held && types) {
@@ -303,19 +351,35 @@ bool WriteRaster(const std::string& path, const Raster& raster, const WriteOptio
     for (const std::string& o : options.creationOptions) creation.AddString(o.c_str());
     AtomicFile file(path);
     CPLErrorReset();
+    errno = 0;
     ProgressSpan span = progress;
     std::unique_ptr<GDALDataset, void (*)(GDALDataset*)> out(
         driver->CreateCopy(file.TempPath().c_str(), memory.get(), FALSE, creation.List(), OnGdalProgress, &span),
         CloseDataset);
     bool ok = out != nullptr;
     if (ok) {
+        // Every file of the output must be in the temporary's family, or it
+        // could not be renamed with it.
+        char** files = out->GetFileList();
+        for (char** f = files; f && *f; ++f)
+            if (!file.Owns(*f)) {
+                error = path + ": the " + driver->GetDescription() + " format also writes " + *f +
+                        ", which cannot be put in place with the output; choose another format";
+                CSLDestroy(files);
+                return false;
+            }
+        CSLDestroy(files);
         // Closing writes what is still buffered, so its errors count too.
         CPLErrorReset();
         out.reset();
         ok = CPLGetLastErrorType() != CE_Failure && CPLGetLastErrorType() != CE_Fatal;
     }
     if (!ok) {
+        const int cause = errno;
         error = "cannot create " + path + ": " + IO::LastGdalError("GDAL gave no reason");
+        // GDAL's message names what it was doing; a full disk or the
+        // file-size limit is the reason behind it.
+        if (cause == EFBIG || cause == ENOSPC || cause == EDQUOT) error += " (" + std::string(std::strerror(cause)) + ")";
         // Name the file the user asked for, not the temporary.
         for (size_t at; (at = error.find(file.TempPath())) != std::string::npos;)
             error.replace(at, file.TempPath().size(), path);

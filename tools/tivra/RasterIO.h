@@ -6,6 +6,7 @@
 #include <tivra/grid/XGrid.h>
 #include <tivra/io/XGdalGrid.h>
 
+#include <array>
 #include <memory>
 #include <optional>
 #include <string>
@@ -37,6 +38,10 @@ struct Raster {
     double top = 0, left = 0;              ///< map position of the outer upper-left corner
     double rowSpacing = 1, colSpacing = 1; ///< pixel height and width in map units
     std::string crs;                       ///< WKT of the reference system; empty when unknown
+    /// A geo-transform with rotation or shear, which a grid cannot carry
+    /// (hasGeo is then false): kept so that an output on the same pixel grid
+    /// (colorize) is placed where its input is.
+    std::optional<std::array<double, 6>> rotated;
     std::vector<std::optional<double>> noData; ///< per band
 
     int Rows() const { return bands.empty() ? height : bands[0].GetRSize(); }
@@ -56,7 +61,9 @@ class RasterReader {
 public:
     RasterReader();
     ~RasterReader();
-    /// Opens the file and reads its header. False with GDAL's message.
+    /// Opens the file and reads its header. False with GDAL's message. A file
+    /// of 64-bit integers is read as Float64, with a note on standard error
+    /// (integers beyond 2^53 in magnitude are then rounded).
     bool Open(const std::string& path, std::string& error);
     const Raster& Header() const { return m_header; }
     /// Reads every band, or the window of every band, into raster (the header
@@ -68,6 +75,9 @@ private:
     std::string m_path;
     std::unique_ptr<GDALDataset, void (*)(GDALDataset*)> m_dataset;
     Raster m_header;
+    /// The type the bands are read as: the file's, or Float64 for 64-bit
+    /// integers, which the statistics and the resampler do not take.
+    int m_readType = XDT_NONE;
 };
 
 /// Opens and reads a whole raster.

@@ -11,7 +11,9 @@
 #include <cstdlib>
 #include <cmath>
 #include <cstdio>
+#include <fstream>
 #include <limits>
+#include <sstream>
 #include <vector>
 
 namespace Pelmora::Tivra::Tool {
@@ -38,6 +40,29 @@ const uint8_t* ValidSamples(const uint8_t* row, int& n, double noData, std::vect
     return reinterpret_cast<const uint8_t*>(scratch.data());
 }
 
+/// Largest count a partial file may give: counts are read as doubles, which
+/// hold every whole number up to 2^53 exactly.
+constexpr double kMaxExactCount = 9007199254740992.0;
+
+/// Relative slack of the consistency checks below: the sums of real samples
+/// carry the rounding of one addition per sample.
+constexpr double kSumSlack = 1e-6;
+
+/// Why a band's sums cannot come from any samples (empty when they can): the
+/// minimum above the maximum, a negative sum of squares, or a mean outside
+/// the extremes. A record of no samples holds nothing to check.
+std::string ImpossibleSums(const XStatAccum& a)
+{
+    if (a.count == 0) return std::string();
+    if (!(a.min0 <= a.max0)) return "the minimum " + FormatNumber(a.min0) + " is above the maximum " + FormatNumber(a.max0);
+    if (a.sumSq0 < 0) return "the sum of squares " + FormatNumber(a.sumSq0) + " is negative";
+    const double mean = a.sum0 / static_cast<double>(a.count);
+    const double slack = kSumSlack * std::max(std::fabs(a.min0), std::fabs(a.max0));
+    if (mean < a.min0 - slack || mean > a.max0 + slack)
+        return "the mean " + FormatNumber(mean) + " of the sums lies outside the extremes";
+    return std::string();
+}
+
 } // namespace
 
 bool ComputeBandStats(const XGrid& band, double noData, BandStats& stats, const ProgressSpan& progress)
@@ -55,10 +80,16 @@ bool ComputeBandStats(const XGrid& band, double noData, BandStats& stats, const 
     if (count == 0) return false;
     if (count == 1) stats.stdDev = 0;
 
+    const double hi = stats.max > stats.min ? stats.max : stats.min + 1;
+    stats.hasHistogram = std::isfinite(hi - stats.min);
+    if (!stats.hasHistogram) {
+        stats.stretchLow = stats.min;
+        stats.stretchHigh = stats.max;
+        return true;
+    }
     // The histogram over the data's own range, one row at a time, of the
     // same samples.
     XHistAccum hist{};
-    const double hi = stats.max > stats.min ? stats.max : stats.min + 1;
     std::vector<float> floats;
     std::vector<double> doubles;
     for (int r = 0; r < rows; ++r) {
@@ -114,6 +145,62 @@ std::string Squash(const std::string& s)
 
 } // namespace
 
+bool MergePartialFile(const std::string& path, std::vector<XStatAccum>& acc, std::string& type, std::string& error)
+{
+    std::ifstream in(path);
+    if (!in) {
+        error = "cannot read " + path;
+        return false;
+    }
+    std::string line;
+    int lineNo = 0;
+    auto bad = [&](const std::string& why) {
+        error = path + ":" + std::to_string(lineNo) + ": " + why;
+        return false;
+    };
+    std::vector<XStatAccum> parts;
+    std::string fileType;
+    while (std::getline(in, line)) {
+        ++lineNo;
+        if (lineNo == 1) {
+            if (line != kPartialMagic) return bad("not the partial sums of tivra stats --partial");
+            continue;
+        }
+        std::istringstream words(line);
+        std::string key;
+        words >> key;
+        if (key == "type") words >> fileType;
+        else if (key == "window") continue;
+        else if (key == "band") {
+            std::string f[6];
+            for (std::string& w : f) words >> w;
+            int band = 0;
+            double count = 0;
+            XStatAccum a{};
+            if (!ParseInt(f[0], band) || band != static_cast<int>(parts.size()) + 1 || !ParseDouble(f[1], count) ||
+                !(count >= 0) || !ParseNumberOrNan(f[2], a.min0) || !ParseNumberOrNan(f[3], a.max0) ||
+                !ParseNumberOrNan(f[4], a.sum0) || !ParseNumberOrNan(f[5], a.sumSq0))
+                return bad("expected band B COUNT MIN MAX SUM SUMSQ, bands in order");
+            if (!(count <= kMaxExactCount) || count != std::floor(count))
+                return bad("the count " + f[1] + " is not a whole number of samples");
+            a.count = static_cast<uint64_t>(count);
+            if (const std::string why = ImpossibleSums(a); !why.empty()) return bad(why);
+            parts.push_back(a);
+        } else if (!key.empty()) return bad("unknown line '" + line + "'");
+    }
+    if (lineNo == 0) return bad("empty file");
+    if (parts.empty() || fileType.empty()) return bad("no type or no bands");
+    if (acc.empty()) {
+        acc.assign(parts.size(), XStatAccum{});
+        type = fileType;
+    }
+    if (parts.size() != acc.size() || fileType != type)
+        return bad("holds " + std::to_string(parts.size()) + " band(s) of " + fileType + ", the first file " +
+                   std::to_string(acc.size()) + " of " + type);
+    for (size_t b = 0; b < acc.size(); ++b) Xfn::MergeStatistics(acc[b], parts[b]);
+    return true;
+}
+
 bool FindPalette(const std::string& text, _XCOLORTABLE& palette)
 {
     const int count = Xfn::GetNumberOfPalette();
@@ -167,6 +254,7 @@ bool Colorize(const Raster& in, _XCOLORTABLE palette, double low, double high, R
     out.rowSpacing = in.rowSpacing;
     out.colSpacing = in.colSpacing;
     out.crs = in.crs;
+    out.rotated = in.rotated;
     out.bands.resize(3);
     out.noData.resize(3);
     for (auto& b : out.bands) b.AllocExact(rows, cols, XDT_UINT08);

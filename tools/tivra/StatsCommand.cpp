@@ -11,8 +11,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 
 namespace Pelmora::Tivra::Tool {
 
@@ -72,12 +70,6 @@ void PrintJson(const std::string& path, const Raster& raster, const std::vector<
     std::printf("\n]}\n");
 }
 
-/// First line of the partial sums, naming the layout that follows:
-/// "type NAME", "window XOFF YOFF XSIZE YSIZE", then per band
-/// "band B COUNT MIN MAX SUM SUMSQ" with every number in its shortest exact
-/// text, so the sums reach the merge unrounded.
-constexpr const char* kPartialMagic = "tivra-stats-partial 1";
-
 void PrintPartial(const Raster& header, const IO::XWindow& w, const std::vector<XStatAccum>& acc)
 {
     std::printf("%s\ntype %s\nwindow %d %d %d %d\n", kPartialMagic, SampleTypeName(header.DataType()), w.xOff, w.yOff,
@@ -88,61 +80,6 @@ void PrintPartial(const Raster& header, const IO::XWindow& w, const std::vector<
                     FormatNumber(acc[b].sum0).c_str(), FormatNumber(acc[b].sumSq0).c_str());
 }
 
-/// Reads one file of partial sums and merges each band's into acc (sized
-/// on the first file); type is the sample type name, the same in every file.
-bool MergePartial(const std::string& path, std::vector<XStatAccum>& acc, std::string& type, std::string& error)
-{
-    std::ifstream in(path);
-    if (!in) {
-        error = "cannot read " + path;
-        return false;
-    }
-    std::string line;
-    int lineNo = 0;
-    auto bad = [&](const std::string& why) {
-        error = path + ":" + std::to_string(lineNo) + ": " + why;
-        return false;
-    };
-    std::vector<XStatAccum> parts;
-    std::string fileType;
-    while (std::getline(in, line)) {
-        ++lineNo;
-        if (lineNo == 1) {
-            if (line != kPartialMagic) return bad("not the partial sums of tivra stats --partial");
-            continue;
-        }
-        std::istringstream words(line);
-        std::string key;
-        words >> key;
-        if (key == "type") words >> fileType;
-        else if (key == "window") continue;
-        else if (key == "band") {
-            std::string f[6];
-            for (std::string& w : f) words >> w;
-            int band = 0;
-            double count = 0;
-            XStatAccum a{};
-            if (!ParseInt(f[0], band) || band != static_cast<int>(parts.size()) + 1 || !ParseDouble(f[1], count) ||
-                !(count >= 0) || !ParseNumberOrNan(f[2], a.min0) || !ParseNumberOrNan(f[3], a.max0) ||
-                !ParseNumberOrNan(f[4], a.sum0) || !ParseNumberOrNan(f[5], a.sumSq0))
-                return bad("expected band B COUNT MIN MAX SUM SUMSQ, bands in order");
-            a.count = static_cast<uint64_t>(count);
-            parts.push_back(a);
-        } else if (!key.empty()) return bad("unknown line '" + line + "'");
-    }
-    if (lineNo == 0) return bad("empty file");
-    if (parts.empty() || fileType.empty()) return bad("no type or no bands");
-    if (acc.empty()) {
-        acc.assign(parts.size(), XStatAccum{});
-        type = fileType;
-    }
-    if (parts.size() != acc.size() || fileType != type)
-        return bad("holds " + std::to_string(parts.size()) + " band(s) of " + fileType + ", the first file " +
-                   std::to_string(acc.size()) + " of " + type);
-    for (size_t b = 0; b < acc.size(); ++b) Xfn::MergeStatistics(acc[b], parts[b]);
-    return true;
-}
-
 /// tivra stats --merge PARTIAL...: the figures of the merged sums (no
 /// stretch or histogram: those need every sample's bin).
 int RunMerge(const std::vector<std::string>& paths, bool json)
@@ -150,7 +87,7 @@ int RunMerge(const std::vector<std::string>& paths, bool json)
     std::vector<XStatAccum> acc;
     std::string type, error;
     for (const std::string& p : paths)
-        if (!MergePartial(p, acc, type, error)) return Fail(error);
+        if (!MergePartialFile(p, acc, type, error)) return Fail(error);
     std::vector<BandStats> stats(acc.size());
     for (size_t b = 0; b < acc.size(); ++b) {
         BandStats& s = stats[b];
@@ -205,13 +142,8 @@ int RunStats(int argc, char** argv)
         else if (arg == "--partial") partial = true;
         else if (arg == "--merge") merge = true;
         else if (arg == "--window") {
-            // Two pairs: XOFF,YOFF and XSIZE,YSIZE around the second comma.
-            const std::string v = i + 1 < argc ? argv[++i] : "";
-            const size_t at = v.find(',', v.find(',') + 1);
-            if (at == std::string::npos || !ParseIntPair(v.substr(0, at), ',', window.xOff, window.yOff) ||
-                !ParseIntPair(v.substr(at + 1), ',', window.xSize, window.ySize) || window.xOff < 0 ||
-                window.yOff < 0 || window.xSize < 1 || window.ySize < 1)
-                return UsageError("stats", "--window takes XOFF,YOFF,XSIZE,YSIZE (offsets from 0, sizes from 1)");
+            if (i + 1 >= argc || !ParseWindow(argv[++i], window))
+                return UsageError("stats", "--window takes XOFF,YOFF,XSIZE,YSIZE (offsets from 0, sizes from 1, offset + size at most 2147483647)");
             hasWindow = true;
         }
         else if (arg == "--nodata") {
@@ -240,7 +172,7 @@ int RunStats(int argc, char** argv)
     // Each band's own no-data value applies unless one is given for all.
     std::vector<std::optional<double>> bandNoData(nb);
     for (int b = 0; b < nb; ++b) bandNoData[b] = hasNoData ? std::optional<double>(noData) : header.NoData(b);
-    if (hasWindow && (window.xOff + window.xSize > header.Cols() || window.yOff + window.ySize > header.Rows()))
+    if (hasWindow && !window.Inside(header.Cols(), header.Rows()))
         return Fail("--window " + std::to_string(window.xOff) + "," + std::to_string(window.yOff) + "," +
                     std::to_string(window.xSize) + "," + std::to_string(window.ySize) + " is not inside the " +
                     std::to_string(header.Cols()) + " x " + std::to_string(header.Rows()) + " raster");
@@ -282,6 +214,10 @@ int RunStats(int argc, char** argv)
         ComputeBandStats(raster.bands[b], bandNoData[b] ? *bandNoData[b] : NAN_REAL64, stats[b],
                          all.Part(0.5 + 0.5 * b / nb, 0.5 + 0.5 * (b + 1) / nb));
     bar.Finish();
+    for (int b = 0; b < nb; ++b)
+        if (histogram && stats[b].count && !stats[b].hasHistogram)
+            return Fail(path + " band " + std::to_string(b + 1) + ": no histogram over " + FormatNumber(stats[b].min) +
+                        " .. " + FormatNumber(stats[b].max) + ": the width of that range overflows a double");
     if (json) {
         PrintJson(path, raster, bandNoData, stats, histogram);
         return 0;

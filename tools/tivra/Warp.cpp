@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <limits>
 #include <memory>
 #include <sstream>
 
@@ -231,8 +232,7 @@ bool PlanOutputGrid(const Raster& in, const Extent& e, const WarpOptions& option
         g.width = std::ceil(w / s - 1e-6);
         g.height = std::ceil(h / s - 1e-6);
     }
-    if (!(g.width >= 1 && g.height >= 1 && g.width <= kMaxOutputSide && g.height <= kMaxOutputSide &&
-          g.width * g.height <= kMaxOutputPixels)) {
+    if (!OutputSizeFits(g.width, g.height)) {
         char size[96];
         std::snprintf(size, sizeof size, "%.6g x %.6g", g.width, g.height);
         char limits[128];
@@ -363,6 +363,26 @@ bool IsRealSampleType(int type)
     return type == XDT_REAL32 || type == XDT_REAL64 || type == XDT_REAL32C || type == XDT_REAL64C;
 }
 
+bool SampleTypeHolds(int type, double v)
+{
+    auto within = [v](auto lowest, auto highest) {
+        return v >= static_cast<double>(lowest) && v <= static_cast<double>(highest) && v == std::trunc(v);
+    };
+    switch (type) {
+    case XDT_UINT08: return within(0, 255);
+    case XDT_SINT08: return within(-128, 127);
+    case XDT_UINT16: return within(0, 65535);
+    case XDT_SINT16:
+    case XDT_SINT16C: return within(-32768, 32767);
+    case XDT_UINT32: return within(0u, 4294967295u);
+    case XDT_SINT32:
+    case XDT_SINT32C: return within(-2147483648.0, 2147483647.0);
+    case XDT_REAL32:
+    case XDT_REAL32C: return !std::isfinite(v) || std::fabs(v) <= std::numeric_limits<float>::max();
+    default: return true;
+    }
+}
+
 std::optional<double> SourceNoData(const Raster& in, const WarpOptions& options, int b)
 {
     return options.hasSrcNoData ? std::optional<double>(options.srcNoData) : in.NoData(b);
@@ -373,6 +393,12 @@ double Background(const Raster& in, const WarpOptions& options, int b)
     if (options.hasBackground) return options.background;
     const std::optional<double> v = SourceNoData(in, options, b);
     return v && (!std::isnan(*v) || IsRealSampleType(in.DataType())) ? *v : 0.0;
+}
+
+bool OutputSizeFits(double width, double height)
+{
+    return width >= 1 && height >= 1 && width <= kMaxOutputSide && height <= kMaxOutputSide &&
+           width * height <= kMaxOutputPixels;
 }
 
 int WarpPointsNeeded(int method) { return method == kWarpProjective ? 4 : GetWarpTermCount(method); }
@@ -420,8 +446,7 @@ bool PlanWindow(const Raster& header, const WarpOptions& options, WarpPlan& plan
     plan.touchesSource = true;
     if (options.hasWindow) {
         const IO::XWindow& w = options.window;
-        if (w.xOff < 0 || w.yOff < 0 || w.xSize < 1 || w.ySize < 1 || w.xOff + w.xSize > plan.width ||
-            w.yOff + w.ySize > plan.height) {
+        if (!w.Inside(plan.width, plan.height)) {
             error = "--window " + std::to_string(w.xOff) + "," + std::to_string(w.yOff) + "," +
                     std::to_string(w.xSize) + "," + std::to_string(w.ySize) + " is not inside the output grid of " +
                     std::to_string(plan.width) + " x " + std::to_string(plan.height) + " pixels";
@@ -449,7 +474,10 @@ std::string CoeffText(const XWarpCoeff& c)
 bool ReadCoeff(std::istringstream& words, XWarpCoeff& c)
 {
     std::string w;
-    if (!(words >> w) || !ParseInt(w, c.m_nMethod)) return false;
+    // A cell without a fit of its own holds XWARP_NULL; any other code must
+    // be a polynomial the mapping knows.
+    if (!(words >> w) || !ParseInt(w, c.m_nMethod) || c.m_nMethod < XWARP_NULL || c.m_nMethod > XWARP_THIRDORDER)
+        return false;
     for (double& v : c.m_CoeffX)
         if (!(words >> w) || !ParseDouble(w, v)) return false;
     for (double& v : c.m_CoeffY)
@@ -457,12 +485,13 @@ bool ReadCoeff(std::istringstream& words, XWarpCoeff& c)
     return true;
 }
 
-/// Reads count numbers from words into v.
-bool ReadNumbers(std::istringstream& words, double* v, int count)
+/// Reads count finite numbers from words into v (a residual summary may
+/// also be NaN: orNan).
+bool ReadNumbers(std::istringstream& words, double* v, int count, bool orNan = false)
 {
     std::string w;
     for (int k = 0; k < count; ++k)
-        if (!(words >> w) || !ParseNumberOrNan(w, v[k])) return false;
+        if (!(words >> w) || !(orNan ? ParseNumberOrNan(w, v[k]) : ParseDouble(w, v[k]))) return false;
     return true;
 }
 
@@ -496,6 +525,7 @@ bool SaveWarpFit(const std::string& path, const Raster& header, const WarpOption
                 for (int i = 0; i < cols; ++i) t << "cell " << j << " " << i << " " << CoeffText(m.poly.GetCell(j, i)) << "\n";
         }
     }
+    if (!AtomicFile::CheckTarget(path, error)) return false;
     AtomicFile file(path);
     {
         std::ofstream out(file.TempPath());
@@ -548,13 +578,17 @@ bool LoadWarpFit(const std::string& path, const Raster& header, WarpOptions& opt
         else if (key == "points") ok = (words >> w >> w2) && ParseInt(w, result.used) && ParseInt(w2, nPoints);
         else if (key == "rms") {
             double v[2];
-            ok = ReadNumbers(words, v, 2);
+            ok = ReadNumbers(words, v, 2, true);
             result.rmsX = v[0];
             result.rmsY = v[1];
         } else if (key == "grid") {
             double v[4];
-            ok = (words >> w >> w2) && ParseInt(w, plan.width) && ParseInt(w2, plan.height) && plan.width > 0 &&
-                 plan.height > 0 && ReadNumbers(words, v, 4);
+            ok = (words >> w >> w2) && ParseInt(w, plan.width) && ParseInt(w2, plan.height) &&
+                 ReadNumbers(words, v, 4);
+            if (ok && !OutputSizeFits(plan.width, plan.height))
+                return bad("a grid of " + std::to_string(plan.width) + " x " + std::to_string(plan.height) +
+                           " pixels is outside the limits of an output grid");
+            if (ok && !(v[2] > 0 && v[3] > 0)) return bad("the pixel size must be positive");
             plan.left = v[0];
             plan.top = v[1];
             plan.colSpacing = v[2];
@@ -580,6 +614,9 @@ bool LoadWarpFit(const std::string& path, const Raster& header, WarpOptions& opt
     }
     if (lineNo == 0) return bad("empty file");
     if (!haveGrid || !haveMap) return bad("no grid or no mapping");
+    if ((options.method == kWarpProjective) != mapping->projective)
+        return bad(std::string("the method ") + WarpMethodName(options.method) + " does not match the mapping");
+    if (result.used < 0 || result.used > nPoints) return bad("more used points than points");
     if (srcCols != header.Cols() || srcRows != header.Rows())
         return bad("the fit is for a source of " + std::to_string(srcCols) + " x " + std::to_string(srcRows) +
                    " pixels, this one has " + std::to_string(header.Cols()) + " x " + std::to_string(header.Rows()));

@@ -76,6 +76,10 @@ const char* InterpolationName(int interpolation);
 /// True for the sample types that can hold NaN (the real types and their
 /// complex pairs); the others are integers, stored by the rounding rule.
 bool IsRealSampleType(int type);
+/// True when a sample of the type holds v exactly: an integer within the
+/// range of an integer type, a value within the float range (or NaN or an
+/// infinity) for the 32-bit reals, any value for the 64-bit reals.
+bool SampleTypeHolds(int type, double v);
 /// The no-data value of source band b: the one given for all bands, else
 /// the band's own.
 std::optional<double> SourceNoData(const Raster& in, const WarpOptions& options, int b);
@@ -83,6 +87,11 @@ std::optional<double> SourceNoData(const Raster& in, const WarpOptions& options,
 /// output's no-data: the one given, else the source no-data, else 0 (also
 /// for a NaN source no-data on an integer output, which cannot hold NaN).
 double Background(const Raster& in, const WarpOptions& options, int b);
+
+/// True when an output grid of width x height pixels is within the
+/// program's limits: at most 65536 pixels a side and 1e9 in all (computed in
+/// doubles, which hold every product of two ints).
+bool OutputSizeFits(double width, double height);
 
 /// Used control points the method needs at least.
 int WarpPointsNeeded(int method);

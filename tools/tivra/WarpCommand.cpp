@@ -95,6 +95,8 @@ bool ParseArguments(int argc, char** argv, WarpArguments& args, std::string& mes
             if (!value(v) || !ParseIntPair(v, 'x', options.width, options.height) || options.width < 1 ||
                 options.height < 1)
                 return refuse("--size takes WxH, e.g. 800x600");
+            if (!OutputSizeFits(options.width, options.height))
+                return refuse("--size " + v + " is beyond the output limits (at most 65536 pixels a side, 1e9 in all)");
         } else if (arg == "--pixel-size") {
             args.fitOption = arg;
             if (!value(v) || !ParseDouble(v, options.pixelSize) || options.pixelSize <= 0)
@@ -113,13 +115,8 @@ bool ParseArguments(int argc, char** argv, WarpArguments& args, std::string& mes
             options.xmax = c;
             options.ymax = d;
         } else if (arg == "--window") {
-            // Two pairs: XOFF,YOFF and XSIZE,YSIZE around the second comma.
-            const size_t at = value(v) ? v.find(',', v.find(',') + 1) : std::string::npos;
-            IO::XWindow& w = options.window;
-            if (at == std::string::npos || !ParseIntPair(v.substr(0, at), ',', w.xOff, w.yOff) ||
-                !ParseIntPair(v.substr(at + 1), ',', w.xSize, w.ySize) || w.xOff < 0 || w.yOff < 0 || w.xSize < 1 ||
-                w.ySize < 1)
-                return refuse("--window takes XOFF,YOFF,XSIZE,YSIZE (offsets from 0, sizes from 1)");
+            if (!value(v) || !ParseWindow(v, options.window))
+                return refuse("--window takes XOFF,YOFF,XSIZE,YSIZE (offsets from 0, sizes from 1, offset + size at most 2147483647)");
             options.hasWindow = true;
         } else if (arg == "--a-srs") {
             if (!value(args.assignedSrs)) return refuse("--a-srs needs a reference system, e.g. EPSG:32618");
@@ -210,9 +207,11 @@ int RunWarp(int argc, char** argv)
         CPLFree(wkt);
     }
     if (!args.outPath.empty() && !CheckOutput(args.outPath, args.write, header.DataType(), error)) return Fail(error);
-    if (args.options.hasBackground && std::isnan(args.options.background) && !IsRealSampleType(header.DataType()))
-        return UsageError("warp", std::string("--background nan: ") + SampleTypeName(header.DataType()) +
-                                      " samples cannot hold NaN");
+    // The background is also the output's no-data tag, so it must be a value
+    // the samples hold: otherwise the tag would name a value no sample has.
+    if (args.options.hasBackground && !SampleTypeHolds(header.DataType(), args.options.background))
+        return UsageError("warp", "--background " + FormatNumber(args.options.background) + ": " +
+                                      SampleTypeName(header.DataType()) + " samples cannot hold that value");
     WarpPlan plan;
     WarpResult result;
     int nPoints = 0;

@@ -14,6 +14,7 @@
 #include "Commands.h"
 #include "RasterIO.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -104,12 +105,25 @@ const char* CommandUsage(const std::string& name)
     return c ? c->usage : "";
 }
 
-} // namespace Pelmora::Tivra::Tool
+namespace {
 
-int main(int argc, char** argv)
+/// Flushes and closes standard output: a result that could not be written
+/// (a full disk, a closed pipe) turns a successful run into a failure with
+/// a reason. The stream's error flag keeps any earlier failed write.
+int CloseStandardOutput(int status)
 {
-    using namespace Pelmora::Tivra::Tool;
-    InstallInterruptCleanup();
+    errno = 0;
+    const bool flushed = std::fflush(stdout) == 0 && !std::ferror(stdout);
+    const int flushError = errno;
+    const bool closed = std::fclose(stdout) == 0;
+    if (flushed && closed) return status;
+    const int why = flushError ? flushError : errno;
+    std::fprintf(stderr, "tivra: cannot write standard output%s%s\n", why ? ": " : "", why ? std::strerror(why) : "");
+    return status == 0 ? 1 : status;
+}
+
+int Run(int argc, char** argv)
+{
     // With no arguments the program shows what it does on the bundled data.
     if (argc < 2) return RunDemo(0, argv + 1);
     const char* name = argv[1];
@@ -137,4 +151,15 @@ int main(int argc, char** argv)
         return 0;
     }
     return c->run(argc - 2, argv + 2);
+}
+
+} // namespace
+
+} // namespace Pelmora::Tivra::Tool
+
+int main(int argc, char** argv)
+{
+    using namespace Pelmora::Tivra::Tool;
+    InstallInterruptCleanup();
+    return CloseStandardOutput(Run(argc, argv));
 }

@@ -13,7 +13,10 @@
 // The lines below a header are its coefficients, one (n, m) pair a line in
 // the order n = 1, 2, ..., m = 0 .. n:
 //   n m g(n,m) h(n,m) dg(n,m)/dt dh(n,m)/dt text line-number
-// At most 30 models and degree 13.
+// At most 30 models and degree 13. A model's lines are exactly its
+// coefficients to degree max(max1, max2), in order, each with six numbers
+// (finite), a text and a line number; a header alone, a repeated, missing or
+// extra line, or a NaN refuses the whole file.
 //
 // A date is turned into a decimal year, year + day of the year / (365 or 366),
 // where 1 January is day 1 (so 1 January 2025 is 2025 + 1/365, and
@@ -115,6 +118,12 @@ bool CalcMagneticDeclination(double lat, double lon, double alt, double dDate, d
 /// failures of CalcMagneticDeclination, and field is untouched on failure.
 bool CalcMagneticField(const char* pszFile, double lat, double lon, double alt, double dDate, tagXMagneticField& field,
                        _XMAGNETIC_READ eRead = _XMAGNETIC_READ_CACHED);
+
+/// Why the coefficient file pszFile cannot be used as a whole ("line 12:
+/// expected the coefficients 2 1 of WMM2020, found 2 0"), or the system's
+/// message when it cannot be opened; empty when every line is in order. The
+/// calls above refuse exactly the files this names.
+XString DescribeMagneticModelFile(const char* pszFile);
 
 } // namespace Xfn
 

@@ -7,6 +7,9 @@
 // GRAY (read as an unsigned byte). The 64-bit integer types and the colour
 // types 22..33 accumulate nothing. Every value is handled as a double, and a
 // value equal to the no-data value (exact comparison) is left out everywhere.
+// Infinite samples count as infinities: a grid read in place reports them
+// as its extremes (a grid read through GetSubset, whose copy clamps them,
+// reports the type's bounds).
 #pragma once
 
 #include <cstdint>
@@ -93,7 +96,9 @@ void AccumulateRowHistogram(XHistAccum& acc, int64_t n, int type, const void* pD
 
 /// Extremes, mean = sum0 / count and the sample standard deviation
 /// sqrt((sumSq0 - count * mean^2) / (count - 1)) of the first channel. A
-/// count of 0 gives a mean of NaN, a count of 1 a deviation of NaN.
+/// count of 0 gives a mean of NaN, a count of 1 a deviation of NaN. Equal
+/// samples, and a variance the sums' rounding leaves below zero, give a
+/// deviation of exactly 0 (for a finite mean).
 void FinishStatistics(const XStatAccum& acc, double& dMax, double& dMin, double& dMean, double& dStdDev);
 
 /// Merges the record from into acc, as if acc had accumulated from's samples

@@ -7,6 +7,7 @@
 
 #include <cpl_progress.h>
 
+#include <cstdint>
 #include <string>
 
 class GDALDataset;
@@ -18,6 +19,13 @@ namespace Pelmora::Tivra::IO {
 /// yOff..yOff+ySize-1.
 struct XWindow {
     int xOff = 0, yOff = 0, xSize = 0, ySize = 0;
+    /// True when the window is not empty and lies inside cols x rows; the
+    /// ends are summed in 64 bits, so offsets near INT_MAX do not wrap.
+    bool Inside(int cols, int rows) const
+    {
+        return xOff >= 0 && yOff >= 0 && xSize >= 1 && ySize >= 1 && int64_t{xOff} + xSize <= cols &&
+               int64_t{yOff} + ySize <= rows;
+    }
 };
 
 /// The grid sample type holding a GDAL data type (a GDALDataType value);
@@ -27,18 +35,30 @@ int DataTypeFromGdal(int gdalType);
 /// none.
 int GdalFromDataType(int dataType);
 
+/// The grid sample type holding a band's samples: DataTypeFromGdal of its
+/// data type, except that a Byte band marked PIXELTYPE=SIGNEDBYTE (the
+/// signed bytes of GDAL releases before its Int8 type) holds XDT_SINT08.
+int BandDataType(GDALRasterBand* band);
+
+/// The GDAL type a buffer of grid samples is passed to GDAL as:
+/// GdalFromDataType, except signed bytes where GDAL has no Int8 type, which
+/// pass as Byte with their bits unchanged (the band carries the sign as
+/// PIXELTYPE=SIGNEDBYTE). GDT_Unknown when GDAL has none.
+int GdalBufferType(int dataType);
+
 /// Largest block of samples one grid can own, in bytes: XGrid keeps its
 /// allocation size in 32 bits.
 inline constexpr double kMaxGridBytes = 2147483647.0;
 
 /// Reads a window of a band (the whole band when window is null) into grid,
-/// which gets the window's shape and the sample type DataTypeFromGdal gives.
+/// which gets the window's shape and the sample type asType, GDAL converting
+/// the samples (XDT_NONE: BandDataType, the samples as they are).
 /// The grid's geo-reference is that of the window when the band's dataset has
 /// a north-up geo-transform, else it is left unset. progress (may be null)
 /// follows the read; when it returns false the read stops. False with a
 /// message, GDAL's own where it gave one, on failure.
 bool ReadGrid(GDALRasterBand* band, XGrid& grid, std::string& error, const XWindow* window = nullptr,
-              GDALProgressFunc progress = nullptr, void* progressData = nullptr);
+              GDALProgressFunc progress = nullptr, void* progressData = nullptr, int asType = XDT_NONE);
 
 /// Writes grid into band with its upper-left sample at (xOff, yOff),
 /// converting to the band's sample type as GDAL does. False with a message

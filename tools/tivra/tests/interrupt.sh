@@ -19,7 +19,7 @@ interrupt() {
     case $phase in
       early) break ;;
       resample) grep -q "^RMS residual" log.txt && break ;;
-      write) ls -A | grep -q '^\.out\.tif\.tmp' && break ;;
+      write) ls -A | grep -q '^\.out\.tmp' && break ;;
     esac
     kill -0 $pid 2> /dev/null || break
     sleep 0.05

@@ -66,7 +66,28 @@ build_home=$(dirname "$(dirname "$TIVRA")")
 mkdir -p home/Config home/Resource && echo "<TivraConfiguration/>" > home/Config/TivraConfiguration.xml
 export TIVRA_HOME="$PWD/home"
 expect_failure 1 "cannot use the magnetic model $PWD/home/Resource/WMM.cof" -- 0 0 0 2025.0
-head -c 4000 "$build_home/Resource/WMM.cof" > home/Resource/WMM.cof
-expect_failure 1 "missing or malformed" -- 0 0 0 2025.0
+cof=home/Resource/WMM.cof good="$build_home/Resource/WMM.cof"
+head -c 4000 "$good" > $cof
+expect_failure 1 "WMM.cof: line 50: not a record of 80 characters" -- 0 0 0 2025.0
+# A model file is refused as a whole, with the line at fault: a header
+# alone, a NaN or infinite coefficient, a repeated line, a line short of
+# numbers (the same 80 characters, blanks for the number).
+head -1 "$good" > $cof
+expect_failure 1 "line 2: expected the coefficients 1 0 of WMM2020, found the end" -- 0 0 0 2025.0
+sed '3s/ -1450.7/     nan/' "$good" > $cof
+expect_failure 1 "line 3: a coefficient is not a finite number" -- 0 0 0 2025.0
+sed '12s/282\.0/-inf /' "$good" > $cof
+grep -q -- '-inf' $cof || fail "no infinity placed in line 12"
+expect_failure 1 "line 12: a coefficient is not a finite number" -- 0 0 0 2025.0
+sed '5p' "$good" | head -182 > $cof
+expect_failure 1 "line 6: expected the coefficients 2 2 of WMM2020, found 2 1" -- 0 0 0 2025.0
+sed '7s/^\(.\{15\}\)\(.\{10\}\)/\1          /' "$good" > $cof
+expect_failure 1 "line 7: expected the coefficients 3 0 of WMM2020: the line lacks a number" -- 0 0 0 2025.0
 unset TIVRA_HOME
+
+# Longitudes far beyond a turn are reduced exactly: 3.6e15 is 1e13 turns,
+# the meridian 0; 1e20 is the meridian its exact remainder names.
+a=$("$TIVRA" magdec 40 0 0 2025.0 --json) && b=$("$TIVRA" magdec 40 3.6e15 0 2025.0 --json) ||
+  fail "magdec at a huge longitude failed"
+[ "$(echo "$a" | json declination_deg)" = "$(echo "$b" | json declination_deg)" ] || fail "3.6e15 is not 0: $a $b"
 finish
