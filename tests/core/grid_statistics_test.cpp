@@ -460,6 +460,7 @@ TEST(GridStatistics, ByteSumsAgreeOnEveryVectorUnit)
     // starts, skipped values that occur, that do not, and none; each vector
     // level against the plain loop.
     using XPlatform::CpuLevel;
+    const CpuLevel widest = XPlatform::GetCpuLevel();
     std::mt19937_64 rng(13);
     std::vector<uint8_t> buf(20000);
     for (auto& b : buf) b = uint8_t(rng());
@@ -480,6 +481,12 @@ TEST(GridStatistics, ByteSumsAgreeOnEveryVectorUnit)
     std::vector<uint8_t> all200(5000, 200);  // every byte skipped: neutral extremes
     const auto none = ByteSums::Sum(all200.data(), 5000, 200);
     EXPECT_EQ(std::make_tuple(none.skipped, int(none.min), int(none.max)), std::make_tuple(uint64_t(5000), 255, 0));
+    // Each limit ended, the widest level is back (every x86-64 processor has
+    // SSE2), or later code would quietly run narrower kernels.
+    EXPECT_EQ(XPlatform::GetCpuLevel(), widest);
+#ifdef __x86_64__
+    EXPECT_GE(widest, CpuLevel::Sse2);
+#endif
 }
 
 TEST(GridStatistics, OptionsSkipNaNAndCompareNoDataInTheSamplesPrecision)
