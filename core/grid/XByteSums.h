@@ -16,11 +16,14 @@ struct Result {
 /// Sums, squares and extremes of n bytes. skip is a byte value to leave out
 /// of the extremes and to count, or -1 for none; the sums include every byte
 /// (the caller takes the skipped ones off: skipped * skip and skipped *
-/// skip^2). Uses the widest vector unit the processor offers.
+/// skip^2). Uses the widest vector kernel XPlatform::GetCpuLevel() allows;
+/// every kernel gives the same integers as the plain loop.
 Result Sum(const uint8_t* p, int64_t n, int skip);
 
-/// Sum restricted to a vector unit, so that each one can be checked against
-/// the plain loop: 0 the plain loop, 1 at most SSE2, 2 the widest available.
-Result SumWith(const uint8_t* p, int64_t n, int skip, int nLevel);
+/// The vector kernels (XByteSumsSse2.cpp, XByteSumsAvx2.cpp, x86 only): add
+/// the leading bytes that fill whole vectors into r and return how many they
+/// took. Call only at the level each is named for.
+int64_t SumVectorsSse2(const uint8_t* p, int64_t n, int skip, Result& r);
+int64_t SumVectorsAvx2(const uint8_t* p, int64_t n, int skip, Result& r);
 
 } // namespace Pelmora::Tivra::ByteSums

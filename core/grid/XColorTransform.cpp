@@ -10,6 +10,8 @@
 
 #include <algorithm>
 
+#include "platform/XCpu.h"
+
 namespace Pelmora::Tivra {
 
 namespace {
@@ -89,10 +91,32 @@ void Loop16(int16_t* pPixels, int64_t iFirst, int64_t nCount, int nStride)
 
 namespace ColorTransform {
 
-void Pixels8(Form8 form, uint8_t* pPixels, int64_t nCount, int nStride, int nLevel)
+namespace {
+
+/// The leading pixels the vector kernels the level allows transform; 0
+/// without one.
+int64_t VectorPixels8(Form8 form, uint8_t* pPixels, int64_t nCount, int nStride)
+{
+#ifdef TIVRA_CPU_X86
+    if (XPlatform::GetCpuLevel() >= XPlatform::CpuLevel::Avx2) return Pixels8Avx2(form, pPixels, nCount, nStride);
+#endif
+    return 0;
+}
+
+int64_t VectorPixels16(bool bDecode, int16_t* pPixels, int64_t nCount, int nStride)
+{
+#ifdef TIVRA_CPU_X86
+    if (XPlatform::GetCpuLevel() >= XPlatform::CpuLevel::Avx2) return Pixels16Avx2(bDecode, pPixels, nCount, nStride);
+#endif
+    return 0;
+}
+
+} // namespace
+
+void Pixels8(Form8 form, uint8_t* pPixels, int64_t nCount, int nStride)
 {
     if (!Usable(pPixels, nCount)) return;
-    const int64_t done = nLevel >= 1 && HaveAvx2() ? Pixels8Avx2(form, pPixels, nCount, nStride) : 0;
+    const int64_t done = VectorPixels8(form, pPixels, nCount, nStride);
     switch (form) {
     case Form8::Encode: Loop8<Form8::Encode>(pPixels, done, nCount, nStride); break;
     case Form8::Decode: Loop8<Form8::Decode>(pPixels, done, nCount, nStride); break;
@@ -101,10 +125,10 @@ void Pixels8(Form8 form, uint8_t* pPixels, int64_t nCount, int nStride, int nLev
     }
 }
 
-void Pixels16(bool bDecode, int16_t* pPixels, int64_t nCount, int nStride, int nLevel)
+void Pixels16(bool bDecode, int16_t* pPixels, int64_t nCount, int nStride)
 {
     if (!Usable(pPixels, nCount)) return;
-    const int64_t done = nLevel >= 1 && HaveAvx2() ? Pixels16Avx2(bDecode, pPixels, nCount, nStride) : 0;
+    const int64_t done = VectorPixels16(bDecode, pPixels, nCount, nStride);
     if (bDecode) Loop16<true>(pPixels, done, nCount, nStride);
     else Loop16<false>(pPixels, done, nCount, nStride);
 }
@@ -159,34 +183,32 @@ void DecodeColorPlanar16(int16_t* pS, int16_t* pE1, int16_t* pE2, int64_t nCount
 
 void EncodeColorPixels8(uint8_t* pPixels, int64_t nCount, int nStride)
 {
-    ColorTransform::Pixels8(ColorTransform::Form8::Encode, pPixels, nCount, nStride, ColorTransform::kWidestLevel);
+    ColorTransform::Pixels8(ColorTransform::Form8::Encode, pPixels, nCount, nStride);
 }
 
 void DecodeColorPixels8(uint8_t* pPixels, int64_t nCount, int nStride)
 {
-    ColorTransform::Pixels8(ColorTransform::Form8::Decode, pPixels, nCount, nStride, ColorTransform::kWidestLevel);
+    ColorTransform::Pixels8(ColorTransform::Form8::Decode, pPixels, nCount, nStride);
 }
 
 void EncodeColorPixels8YLast(uint8_t* pPixels, int64_t nCount, int nStride)
 {
-    ColorTransform::Pixels8(ColorTransform::Form8::EncodeYLast, pPixels, nCount, nStride,
-                            ColorTransform::kWidestLevel);
+    ColorTransform::Pixels8(ColorTransform::Form8::EncodeYLast, pPixels, nCount, nStride);
 }
 
 void DecodeColorPixels8YLast(uint8_t* pPixels, int64_t nCount, int nStride)
 {
-    ColorTransform::Pixels8(ColorTransform::Form8::DecodeYLast, pPixels, nCount, nStride,
-                            ColorTransform::kWidestLevel);
+    ColorTransform::Pixels8(ColorTransform::Form8::DecodeYLast, pPixels, nCount, nStride);
 }
 
 void EncodeColorPixels16(int16_t* pPixels, int64_t nCount, int nStride)
 {
-    ColorTransform::Pixels16(false, pPixels, nCount, nStride, ColorTransform::kWidestLevel);
+    ColorTransform::Pixels16(false, pPixels, nCount, nStride);
 }
 
 void DecodeColorPixels16(int16_t* pPixels, int64_t nCount, int nStride)
 {
-    ColorTransform::Pixels16(true, pPixels, nCount, nStride, ColorTransform::kWidestLevel);
+    ColorTransform::Pixels16(true, pPixels, nCount, nStride);
 }
 
 void SetBit(uint8_t* pRow, int64_t i, int nValue)

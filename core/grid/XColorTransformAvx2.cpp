@@ -1,5 +1,6 @@
-// AVX2 kernels of the interleaved colour transforms (chosen at run time, see
-// ColorTransform::Pixels8 and Pixels16), for pixels of stride 3 and 4. Every
+// AVX2 kernels of the interleaved colour transforms (called by
+// ColorTransform::Pixels8 and Pixels16 at CpuLevel::Avx2), for pixels of
+// stride 3 and 4. Every
 // lane computes the integers of the per-pixel kernels Forward8, Inverse8,
 // Forward16 and Inverse16 of XColorTransform.cpp, rewritten for 16-bit lanes
 // as explained at each copy; the test GridColour.VectorKernelsMatchTheScalarLoop
@@ -16,20 +17,17 @@
 #include <cstdint>
 
 #include "grid/XColorTransformKernels.h"
+#include "platform/XCpu.h"
 
-#if defined(__x86_64__) || defined(__i386__)
+#ifdef TIVRA_CPU_X86
 #include <immintrin.h>
-#define TIVRA_COLOR_X86 1
-#endif
 
 namespace Pelmora::Tivra::ColorTransform {
-
-#ifdef TIVRA_COLOR_X86
 namespace {
 
-// Everything up to the matching pop is compiled for AVX2; HaveAvx2 and the
-// entry points below stay baseline, so nothing runs on a processor without
-// AVX2 before the run-time check.
+// Everything up to the matching pop is compiled for AVX2; the entry points
+// below stay baseline, so nothing runs on a processor without AVX2 before
+// the level is checked.
 #pragma GCC push_options
 #pragma GCC target("avx2")
 
@@ -282,12 +280,6 @@ int64_t Stride4(int16_t* pPixels, int64_t nCount)
 
 } // namespace
 
-bool HaveAvx2()
-{
-    static const bool available = __builtin_cpu_supports("avx2");
-    return available;
-}
-
 int64_t Pixels8Avx2(Form8 form, uint8_t* pPixels, int64_t nCount, int nStride)
 {
     if (nStride != 3 && nStride != 4) return 0;
@@ -309,10 +301,6 @@ int64_t Pixels16Avx2(bool bDecode, int16_t* pPixels, int64_t nCount, int nStride
     if (nStride == 4) return bDecode ? Stride4<true>(pPixels, nCount) : Stride4<false>(pPixels, nCount);
     return 0;
 }
-#else
-bool HaveAvx2() { return false; }
-int64_t Pixels8Avx2(Form8, uint8_t*, int64_t, int) { return 0; }
-int64_t Pixels16Avx2(bool, int16_t*, int64_t, int) { return 0; }
-#endif
 
 } // namespace Pelmora::Tivra::ColorTransform
+#endif

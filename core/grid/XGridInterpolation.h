@@ -3,7 +3,7 @@
 // against the sample
 // readers of grid/XGridReaders.h. GetValueInterpolated and the resampler's
 // scalar row kernels compile these templates; the resampler's vector row
-// kernels (mt/XResampleRowsAvx2.cpp) repeat each formula lane by lane, as
+// kernels (mt/XResampleRowsSimd.h) repeat each formula lane by lane, as
 // named at each formula below, and the test
 // MtResample.RowKernelsMatchTheGeneralPathBitForBit keeps them identical.
 #pragma once
@@ -27,7 +27,7 @@ inline bool InsideForInterpolation(double y, double x, int rows, int cols)
 /// Weight of the cubic kernel at distance d: 1.5d^3 - 2.5d^2 + 1 below 1,
 /// -0.5d^3 + 2.5d^2 - 4d + 2 below 2, else 0. Both pieces are evaluated and
 /// one is selected, so loops over weights compile without branches.
-/// Vector copy: CubicWeight4 in mt/XResampleRowsAvx2.cpp.
+/// Vector copy: CubicWeight in mt/XResampleRowsSimd.h.
 inline double CubicWeight(double d)
 {
     const double inner = 1.5 * d * d * d - 2.5 * d * d + 1.0;
@@ -43,7 +43,7 @@ inline double CubicWeight(double d)
 /// -0.5t^3 + t^2 - 0.5t, -1.5t^3 + 2t^2 + 0.5t and 0.5t^3 - 0.5t^2, each
 /// exactly 0 at t = 0; before the first row or column (-1 < t < 0) the
 /// distances fall into other pieces, and CubicWeight picks them.
-/// Vector copy: SeparableWeights4 in mt/XResampleRowsAvx2.cpp (0 <= t < 1).
+/// Vector copy: SeparableWeights in mt/XResampleRowsSimd.h (0 <= t < 1).
 inline void SeparableCubicWeights(double t, double* w)
 {
     if (t >= 0.0) {
@@ -64,7 +64,7 @@ inline void SeparableCubicWeights(double t, double* w)
 /// of rounded products would miss by a unit in the last place now and then.
 /// Before the first row or column the fifth tap in reach is the edge sample,
 /// the tap at offset 0, so its weight goes there too.
-/// Vector copy: Combine4 in mt/XResampleRowsAvx2.cpp.
+/// Vector copy: Combine in mt/XResampleRowsSimd.h.
 inline double SeparableCubicSum(const double* w, double s0, double s1, double s2, double s3)
 {
     return s1 + w[0] * (s0 - s1) + w[2] * (s2 - s1) + w[3] * (s3 - s1);
@@ -182,8 +182,9 @@ bool InterpolateAt(const Reader& read, int rows, int cols, double y, double x, i
         if (!readOk) return false;
     }
     if constexpr (Method == XINTERP_NEAREST) {
-        // Vector copy: Gather4 in mt/XResampleRowsAvx2.cpp (a plain copy of
-        // the sample for integer types).
+        // Vector copy: the nearest-sample case of VectorRow in
+        // mt/XResampleRowsSimd.h (a plain copy of the sample for integer
+        // types).
         return read(r0, c0, out) && valid(out);
     } else if constexpr (Method == XINTERP_BILINEAR) {
         const double dy = y - r0, dx = x - c0;
@@ -204,13 +205,13 @@ bool InterpolateAt(const Reader& read, int rows, int cols, double y, double x, i
                 out[k] = NAN_REAL64;
                 continue;
             }
-            // Vector copy: Bilinear4 in mt/XResampleRowsAvx2.cpp.
+            // Vector copy: Bilinear in mt/XResampleRowsSimd.h.
             out[k] = s00[k] + (s01[k] - s00[k]) * dx + (s10[k] - s00[k]) * dy +
                      (s00[k] - s01[k] - s10[k] + s11[k]) * dx * dy;
         }
         return true;
     } else if constexpr (Method == XINTERP_CUBIC_SEPARABLE) {
-        // Vector copy: Separable4 in mt/XResampleRowsAvx2.cpp: each window row
+        // Vector copy: Separable in mt/XResampleRowsSimd.h: each window row
         // combined along x, then the four row values along y.
         double wx[4], wy[4];
         SeparableCubicWeights(x - c0, wx);
@@ -233,7 +234,7 @@ bool InterpolateAt(const Reader& read, int rows, int cols, double y, double x, i
         return true;
     } else {
         static_assert(Method == XINTERP_CUBIC);
-        // Vector copy: Cubic4 in mt/XResampleRowsAvx2.cpp, which forms the
+        // Vector copy: Cubic in mt/XResampleRowsSimd.h, which forms the
         // same distances, weights and sums in the same order.
         const double dy = y - r0, dx = x - c0;
         // The sixteen weights first (independent of the samples), then the

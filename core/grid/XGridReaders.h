@@ -38,7 +38,7 @@ struct VirtualReader {
 /// only channel a, so only that channel needs its clamp. With kRound each
 /// channel is first rounded to the nearest integer (RoundForStore), which the
 /// resampler asks for when it stores into integer types.
-/// Vector copy: Store4 in mt/XResampleRowsAvx2.cpp, kept identical by the test
+/// Vector copy: StoreLanes in mt/XResampleRowsSimd.h, kept identical by the test
 /// MtResample.RowKernelsMatchTheGeneralPathBitForBit.
 template <class S, bool kRound = false>
 struct TypedWriter {

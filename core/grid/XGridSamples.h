@@ -59,7 +59,7 @@ inline double UInt64ToDouble(uint64_t v)
 /// -0.5 gives -1). Integral values, the NAN_REAL64 marker among them,
 /// infinities and non-numbers pass unchanged, so rounding before a store
 /// into an integer type changes nothing but the truncation that follows.
-/// Vector copy: Round4 in mt/XResampleRowsAvx2.cpp.
+/// Vector copy: RoundHalfAway in mt/XResampleRowsSimd.h.
 inline double RoundForStore(double v) { return std::round(v); }
 
 /// True when a type stores its channels as integers (every type but the

@@ -179,14 +179,15 @@ void DispatchKernelChoice(int method, const RowRule& rule, F&& f)
 }
 
 /// The vector row kernel for a source type (the destination of the same
-/// type), a method and a rule, or null when the processor or the
-/// combination has none: with bWidest on the widest lanes the processor has
+/// type), a method and a rule, or null when XPlatform::GetCpuLevel() or the
+/// combination has none: with bWidest on the widest lanes the level allows
 /// (eight with AVX-512), else on four (AVX2). Defined for the four mappers
 /// above.
 template <class Mapper>
 RowKernel<Mapper> FindVectorRowKernel(int type, int method, const RowRule& rule, bool bWidest);
 
-/// The same on eight lanes, or null without AVX-512 (XResampleRowsAvx512.cpp).
+/// The same on eight lanes (XResampleRowsAvx512.cpp, x86 only); call only at
+/// CpuLevel::Avx512.
 template <class Mapper>
 RowKernel<Mapper> FindVector8RowKernel(int type, int method, const RowRule& rule);
 

@@ -1,17 +1,17 @@
 // The resampler's vector row kernels on four lanes, for processors with AVX2,
-// and the run-time choice between them and the eight-lane ones. Other
-// processors have no vector kernels and take the scalar ones.
+// and the choice, by XPlatform::GetCpuLevel(), between them and the
+// eight-lane ones. Other processors have no vector kernels and take the
+// scalar ones.
 #include "mt/XResampleRows.h"
 
-#if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
-#define TIVRA_RESAMPLE_X86 1
-#endif
+#include "platform/XCpu.h"
 
-#ifdef TIVRA_RESAMPLE_X86
+#ifdef TIVRA_CPU_X86
+#include <immintrin.h>
+
 // Everything up to the matching pop is compiled for AVX2; FindVectorRowKernel
 // below stays baseline, so nothing runs on a processor without AVX2 before
-// the run-time check.
+// the level is checked.
 #pragma GCC push_options
 #pragma GCC target("avx2")
 #include "mt/XResampleRowsSimd.h"
@@ -20,24 +20,18 @@
 
 namespace Pelmora::Tivra::MT::ResampleRows {
 
-#ifdef TIVRA_RESAMPLE_X86
-
 template <class Mapper>
 RowKernel<Mapper> FindVectorRowKernel(int type, int method, const RowRule& rule, bool bWidest)
 {
-    static const bool available = __builtin_cpu_supports("avx2");
-    if (!available) return nullptr;
-    if (bWidest)
+#ifdef TIVRA_CPU_X86
+    using XPlatform::CpuLevel;
+    const CpuLevel level = XPlatform::GetCpuLevel();
+    if (bWidest && level >= CpuLevel::Avx512)
         if (const RowKernel<Mapper> wide = FindVector8RowKernel<Mapper>(type, method, rule)) return wide;
-    return FindRowKernelOn<Lanes4, Mapper>(type, method, rule);
-}
-#else
-template <class Mapper>
-RowKernel<Mapper> FindVectorRowKernel(int, int, const RowRule&, bool)
-{
+    if (level >= CpuLevel::Avx2) return FindRowKernelOn<Lanes4, Mapper>(type, method, rule);
+#endif
     return nullptr;
 }
-#endif
 
 template RowKernel<PixelMapper> FindVectorRowKernel<PixelMapper>(int, int, const RowRule&, bool);
 template RowKernel<CoordMapMapper> FindVectorRowKernel<CoordMapMapper>(int, int, const RowRule&, bool);

@@ -1,5 +1,5 @@
 // The resampler's vector row kernels on eight lanes, for processors with
-// AVX-512 (chosen at run time by FindVectorRowKernel). Eight lanes pay where
+// AVX-512 (chosen by FindVectorRowKernel at CpuLevel::Avx512). Eight lanes pay where
 // the processor runs a 512-bit operation in about the time of a 256-bit one:
 // the square roots and divisions of the radial cubic and of the projective
 // mapping, and the arithmetic of the other methods. Gathers, sample pairs and
@@ -7,12 +7,11 @@
 // four-lane ones.
 #include "mt/XResampleRows.h"
 
-#if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
-#define TIVRA_RESAMPLE_X86 1
-#endif
+#include "platform/XCpu.h"
 
-#ifdef TIVRA_RESAMPLE_X86
+#ifdef TIVRA_CPU_X86
+#include <immintrin.h>
+
 // GCC 12's AVX-512 intrinsics start many results from a deliberately
 // undefined register that the compiler then reports as used uninitialised
 // wherever they are inlined; the reports say nothing about this file's code.
@@ -158,25 +157,14 @@ private:
 } // namespace
 } // namespace Pelmora::Tivra::MT::ResampleRows
 #pragma GCC pop_options
-#endif
 
 namespace Pelmora::Tivra::MT::ResampleRows {
-
-#ifdef TIVRA_RESAMPLE_X86
 
 template <class Mapper>
 RowKernel<Mapper> FindVector8RowKernel(int type, int method, const RowRule& rule)
 {
-    static const bool available = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512f");
-    return available ? FindRowKernelOn<Lanes8, Mapper>(type, method, rule) : nullptr;
+    return FindRowKernelOn<Lanes8, Mapper>(type, method, rule);
 }
-#else
-template <class Mapper>
-RowKernel<Mapper> FindVector8RowKernel(int, int, const RowRule&)
-{
-    return nullptr;
-}
-#endif
 
 template RowKernel<PixelMapper> FindVector8RowKernel<PixelMapper>(int, int, const RowRule&);
 template RowKernel<CoordMapMapper> FindVector8RowKernel<CoordMapMapper>(int, int, const RowRule&);
@@ -184,3 +172,4 @@ template RowKernel<ProjectiveMapper> FindVector8RowKernel<ProjectiveMapper>(int,
 template RowKernel<AffineMapper> FindVector8RowKernel<AffineMapper>(int, int, const RowRule&);
 
 } // namespace Pelmora::Tivra::MT::ResampleRows
+#endif

@@ -5,6 +5,7 @@
 #include <tivra/grid/XColorTransform.h>
 
 #include "../../core/grid/XColorTransformKernels.h"
+#include "../../core/platform/XCpu.h"
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -39,6 +40,9 @@ T3 Inverse8(int y, int d1, int d2)
 
 namespace CT = ColorTransform;
 constexpr CT::Form8 kForms8[] = {CT::Form8::Encode, CT::Form8::Decode, CT::Form8::EncodeYLast, CT::Form8::DecodeYLast};
+using XPlatform::CpuLevel;
+/// Every vector level, the plain loops first.
+constexpr CpuLevel kLevels[] = {CpuLevel::Plain, CpuLevel::Sse2, CpuLevel::Avx2, CpuLevel::Avx512};
 
 /// Bytes ending at an inaccessible page: any access past the end faults.
 class PageEndBuffer {
@@ -72,8 +76,9 @@ int64_t FirstDifference(const void* a, const void* b, size_t n)
 TEST(GridColour, EightBitKernelsOnEveryPixelMatchTheScalarLoopAndRoundTripWithinOne)
 {
     // Every (p, c, q) triple as a pixel of stride 3 and 4 (fourth bytes a
-    // pattern), each form at each vector level against the scalar loop.
-    if (!CT::HaveAvx2()) GTEST_LOG_(INFO) << "no AVX2: every level runs the scalar loop";
+    // pattern), each form with the processor's vector kernels against the
+    // scalar loop.
+    if (XPlatform::GetCpuLevel() < CpuLevel::Avx2) GTEST_LOG_(INFO) << "no AVX2: both runs take the scalar loop";
     const int64_t n = int64_t(1) << 24;
     for (const int stride : {3, 4}) {
         std::vector<uint8_t> all(size_t(n * stride));
@@ -82,13 +87,14 @@ TEST(GridColour, EightBitKernelsOnEveryPixelMatchTheScalarLoopAndRoundTripWithin
         std::vector<uint8_t> want(all.size()), got(all.size());
         for (const CT::Form8 form : kForms8) {
             want = all;
-            CT::Pixels8(form, want.data(), n, stride, 0);
-            for (int level = 1; level <= CT::kWidestLevel; ++level) {
-                got = all;
-                CT::Pixels8(form, got.data(), n, stride, level);
-                ASSERT_EQ(FirstDifference(got.data(), want.data(), got.size()), -1)
-                    << "stride " << stride << " form " << int(form) << " level " << level;
+            {
+                XPlatform::CpuLevelLimit plain(CpuLevel::Plain);
+                CT::Pixels8(form, want.data(), n, stride);
             }
+            got = all;
+            CT::Pixels8(form, got.data(), n, stride);
+            ASSERT_EQ(FirstDifference(got.data(), want.data(), got.size()), -1)
+                << "stride " << stride << " form " << int(form);
             if (stride != 3 || form != CT::Form8::Encode) continue;
             // The encoding against the floating-point formulas, then decoded:
             // within one of every pixel, grey pixels exactly.
@@ -129,20 +135,21 @@ TEST(GridColour, VectorKernelsMatchTheScalarLoopAtEveryLengthStrideAndStart)
                 for (auto& b : orig8) b = uint8_t(rng());
                 for (auto& e : orig16) e = (rng() & 1) ? edges[rng() % std::size(edges)] : int16_t(rng());
                 auto* px16 = reinterpret_cast<int16_t*>(buf16.data());
-                for (int level = 0; level <= CT::kWidestLevel; ++level) {
+                for (const CpuLevel level : kLevels) {
+                    XPlatform::CpuLevelLimit limit(level);
                     for (const CT::Form8 form : kForms8) {
                         auto& want = want8[int(form)];
                         std::copy(orig8.begin(), orig8.end(), buf8.data());
-                        CT::Pixels8(form, buf8.data() + start, n, stride, level);
-                        if (level == 0) want.assign(buf8.data(), buf8.data() + bytes8);
+                        CT::Pixels8(form, buf8.data() + start, n, stride);
+                        if (level == CpuLevel::Plain) want.assign(buf8.data(), buf8.data() + bytes8);
                         ASSERT_EQ(FirstDifference(buf8.data(), want.data(), bytes8), -1)
                             << "stride " << stride << " start " << start << " n " << n << " form " << int(form);
                     }
                     for (const bool decode : {false, true}) {
                         auto& want = want16[decode];
                         std::copy(orig16.begin(), orig16.end(), px16);
-                        CT::Pixels16(decode, px16 + start, n, stride, level);
-                        if (level == 0) want.assign(px16, px16 + bytes8);
+                        CT::Pixels16(decode, px16 + start, n, stride);
+                        if (level == CpuLevel::Plain) want.assign(px16, px16 + bytes8);
                         ASSERT_EQ(FirstDifference(px16, want.data(), 2 * bytes8), -1)
                             << "stride " << stride << " start " << start << " n " << n << " decode " << decode;
                     }
@@ -159,14 +166,15 @@ TEST(GridColour, VectorKernelsMatchTheScalarLoopAtEveryLengthStrideAndStart)
     // A null buffer or a count below 1 does nothing at any level.
     std::vector<uint8_t> bytes(64, 9);
     std::vector<int16_t> words(64, 9);
-    for (int level = 0; level <= CT::kWidestLevel; ++level)
+    for (const CpuLevel level : kLevels)
         for (const int64_t n : {int64_t(0), int64_t(-1), int64_t(-64)}) {
+            XPlatform::CpuLevelLimit limit(level);
             for (const CT::Form8 form : kForms8) {
-                CT::Pixels8(form, bytes.data(), n, 3, level);
-                CT::Pixels8(form, nullptr, 16 - n, 4, level);
+                CT::Pixels8(form, bytes.data(), n, 3);
+                CT::Pixels8(form, nullptr, 16 - n, 4);
             }
-            CT::Pixels16(false, words.data(), n, 3, level);
-            CT::Pixels16(true, nullptr, 16 - n, 4, level);
+            CT::Pixels16(false, words.data(), n, 3);
+            CT::Pixels16(true, nullptr, 16 - n, 4);
         }
     EXPECT_EQ(bytes, std::vector<uint8_t>(64, 9));
     EXPECT_EQ(words, std::vector<int16_t>(64, 9));

@@ -7,6 +7,7 @@
 #include <tivra/grid/XStatistics.h>
 
 #include "../../core/grid/XByteSums.h"
+#include "../../core/platform/XCpu.h"
 
 #include <array>
 #include <cfloat>
@@ -465,23 +466,36 @@ TEST(GridStatistics, RectangleRecordsMergeIntoTheWholeGrid)
 TEST(GridStatistics, ByteSumsAgreeOnEveryVectorUnit)
 {
     // Lengths across the vector widths and 255-vector blocks, unaligned
-    // starts, skipped values that occur, that do not, and none.
+    // starts, skipped values that occur, that do not, and none; each vector
+    // level against the plain loop.
+    using XPlatform::CpuLevel;
+    const CpuLevel widest = XPlatform::GetCpuLevel();
     std::mt19937_64 rng(13);
     std::vector<uint8_t> buf(20000);
     for (auto& b : buf) b = uint8_t(rng());
     std::fill(buf.begin() + 100, buf.begin() + 9000, uint8_t(200));  // long runs fill whole lanes
     auto key = [](const auto& s) { return std::make_tuple(s.sum, s.sumSq, s.skipped, s.min, s.max); };
+    auto sum = [&](CpuLevel level, int64_t n, int start, int skip) {
+        XPlatform::CpuLevelLimit limit(level);
+        return key(ByteSums::Sum(buf.data() + start, n, skip));
+    };
     for (int64_t n : {0, 1, 15, 16, 31, 33, 255 * 16 + 7, 255 * 32 + 1, 19990})
         for (int start : {0, 1, 5})
             for (int skip : {-1, 200, 0, 77}) {
-                const auto ref = key(ByteSums::SumWith(buf.data() + start, n, skip, 0));
-                for (int level : {1, 2})
-                    EXPECT_EQ(key(ByteSums::SumWith(buf.data() + start, n, skip, level)), ref)
-                        << n << " " << start << " " << skip << " level " << level;
+                const auto ref = sum(CpuLevel::Plain, n, start, skip);
+                for (CpuLevel level : {CpuLevel::Sse2, CpuLevel::Avx2, CpuLevel::Avx512})
+                    EXPECT_EQ(sum(level, n, start, skip), ref)
+                        << n << " " << start << " " << skip << " level " << int(level);
             }
     std::vector<uint8_t> all200(5000, 200);  // every byte skipped: neutral extremes
     const auto none = ByteSums::Sum(all200.data(), 5000, 200);
     EXPECT_EQ(std::make_tuple(none.skipped, int(none.min), int(none.max)), std::make_tuple(uint64_t(5000), 255, 0));
+    // Each limit ended, the widest level is back (every x86-64 processor has
+    // SSE2), or later code would quietly run narrower kernels.
+    EXPECT_EQ(XPlatform::GetCpuLevel(), widest);
+#ifdef __x86_64__
+    EXPECT_GE(widest, CpuLevel::Sse2);
+#endif
 }
 
 TEST(GridStatistics, OptionsSkipNaNAndCompareNoDataInTheSamplesPrecision)

@@ -12,8 +12,11 @@
 #include <tivra/mt/XResamplePixels.h>
 #include <tivra/mt/XWarp2D.h>
 
+#include "../../core/platform/XCpu.h"
+
 using namespace Pelmora::Tivra;
 using namespace Pelmora::Tivra::MT;
+using Pelmora::Tivra::XPlatform::CpuLevel;
 
 namespace {
 
@@ -217,8 +220,10 @@ TEST(MtResample, LargeDestinationsGiveTheSameImageOnEveryKernelAndWorkerCount)
     // rotated so that rows start and end outside the source: every pixel
     // must come out as the general path computes it, whatever the kernel,
     // lane width or number of workers (none: the calling thread does the
-    // job), and progress ends at 100. The backgrounds need converting for
-    // some types (clamped, truncated, a non-number).
+    // job), and progress ends at 100. The vector engine runs at each level
+    // of vector code: none (the scalar row kernels), four lanes and the
+    // widest. The backgrounds need converting for some types (clamped,
+    // truncated, a non-number).
     constexpr int kRows = 101, kCols = 613;
     const XWarpCoeff rotation = Rotation(7, 0.97, kCols / 2.0, kRows / 2.0);
     XProjectiveWarp proj;
@@ -234,20 +239,22 @@ TEST(MtResample, LargeDestinationsGiveTheSameImageOnEveryKernelAndWorkerCount)
             XWarpCoeff warp = rotation;
             ASSERT_TRUE(general.ResampleByWarp(&src, &ref, &warp, method, background));
             ASSERT_TRUE(general.ResampleByProjective(&src, &refProj, &proj, method, background));
-            for (auto kernels : {XResamplePixels::KERNELS_VECTOR, XResamplePixels::KERNELS_VECTOR4})
+            for (auto level : {CpuLevel::Plain, CpuLevel::Avx2, CpuLevel::Avx512})
                 for (int threads : {1, 2, 3, 0}) {
+                    XPlatform::CpuLevelLimit limit(level);
                     XResamplePixels engine;
-                    engine.SetKernels(kernels);
                     if (threads) engine.SetNumberOfThreads(threads);
                     else engine.CloseThreads();
                     XGrid out(kRows, kCols, type);
                     ASSERT_TRUE(engine.ResampleByWarp(&src, &out, &warp, method, background));
-                    EXPECT_TRUE(SameBytes(out, ref)) << type << " method " << method << " threads " << threads;
+                    EXPECT_TRUE(SameBytes(out, ref))
+                        << type << " method " << method << " level " << int(level) << " threads " << threads;
                     if (threads) {
                         EXPECT_EQ(engine.GetPercent(), 100);
                     }
                     ASSERT_TRUE(engine.ResampleByProjective(&src, &out, &proj, method, background));
-                    EXPECT_TRUE(SameBytes(out, refProj)) << type << " method " << method << " threads " << threads;
+                    EXPECT_TRUE(SameBytes(out, refProj))
+                        << type << " method " << method << " level " << int(level) << " threads " << threads;
                 }
         }
 }
