@@ -225,7 +225,7 @@ double SinSeries(double sinSigma, double cosSigma, const double* c, int order)
     return b1 * 2.0 * sinSigma * cosSigma;
 }
 
-// ---- Kernels of the direct problem -------------------------------------------
+// ---- Kernels of the second method and the direct problem --------------------
 
 // sin and cos of x. The argument is reduced by the nearest multiple n of
 // pi/2, with pi/2 split into two 33-bit parts and a remainder so that n
@@ -358,12 +358,20 @@ void ToUnitFast(double& s, double& c)
     c *= r;
 }
 
+// sqrt(x^2 + y^2): directly where the sum of squares neither underflows
+// nor overflows, else by the C library's hypot, which scales.
+double Hypot(double x, double y)
+{
+    const double s = x * x + y * y;
+    return s >= 1e-290 && s <= 1e290 ? std::sqrt(s) : std::hypot(x, y);
+}
+
 // Scales a (sin, cos) pair to unit length.
 void ToUnit(double& s, double& c)
 {
-    const double r = std::hypot(s, c);
-    s /= r;
-    c /= r;
+    const double r = 1.0 / Hypot(s, c);
+    s *= r;
+    c *= r;
 }
 
 // eps of a geodesic from cos(alpha0); written with k^2 on top so that it
@@ -377,8 +385,8 @@ double EpsOf(const AuxEllipsoid& el, double cosAlpha0)
 // Reduced latitude of a geodetic latitude as a unit (sin, cos) pair.
 void Reduced(double f, double lat, double& sbet, double& cbet)
 {
-    sbet = (1.0 - f) * std::sin(lat);
-    cbet = std::cos(lat);
+    SinCos(lat, sbet, cbet);
+    sbet *= 1.0 - f;
     ToUnit(sbet, cbet);
 }
 
@@ -404,7 +412,7 @@ Trial Shoot(const AuxEllipsoid& el, double sbet1, double cbet1, double sbet2, do
     t.salp1 = salp1;
     t.calp1 = calp1;
     // Clairaut: sin(alpha0) = sin(alpha) cos(beta) along the geodesic.
-    const double salp0 = salp1 * cbet1, calp0 = std::hypot(calp1, salp1 * sbet1);
+    const double salp0 = salp1 * cbet1, calp0 = Hypot(calp1, salp1 * sbet1);
 
     // tan(sigma1) = tan(beta1) / cos(alpha1), tan(omega1) = sin(alpha0) tan(sigma1).
     t.ssig1 = sbet1;
@@ -430,8 +438,8 @@ Trial Shoot(const AuxEllipsoid& el, double sbet1, double cbet1, double sbet2, do
     ToUnit(t.ssig2, t.csig2);
 
     // Both differences lie in [0, pi] in the standard position.
-    t.sig12 = std::atan2(std::max(0.0, t.csig1 * t.ssig2 - t.ssig1 * t.csig2), t.csig1 * t.csig2 + t.ssig1 * t.ssig2);
-    const double omg12 = std::atan2(std::max(0.0, comg1 * somg2 - somg1 * comg2), comg1 * comg2 + somg1 * somg2);
+    t.sig12 = Atan2(std::max(0.0, t.csig1 * t.ssig2 - t.ssig1 * t.csig2), t.csig1 * t.csig2 + t.ssig1 * t.ssig2);
+    const double omg12 = Atan2(std::max(0.0, comg1 * somg2 - somg1 * comg2), comg1 * comg2 + somg1 * somg2);
 
     t.eps = EpsOf(el, calp0);
     double c3[kOrder3 + 1];
@@ -515,10 +523,12 @@ bool Before(const Azimuth2& a, const Azimuth2& b) { return a.c * b.s > a.s * b.c
 Azimuth2 StartAzimuth(const AuxEllipsoid& el, double sbet1, double cbet1, double sbet2, double cbet2, double lam12)
 {
     Azimuth2 az;
-    const double east = cbet2 * std::sin(lam12);
-    const double north = cbet1 * sbet2 - sbet1 * cbet2 * std::cos(lam12);
-    const double cosSig12 = sbet1 * sbet2 + cbet1 * cbet2 * std::cos(lam12);
-    const double sinSig12 = std::hypot(east, north);
+    double slam12, clam12;
+    SinCos(lam12, slam12, clam12);
+    const double east = cbet2 * slam12;
+    const double north = cbet1 * sbet2 - sbet1 * cbet2 * clam12;
+    const double cosSig12 = sbet1 * sbet2 + cbet1 * cbet2 * clam12;
+    const double sinSig12 = Hypot(east, north);
     // Within about three times the width of the antipodal region.
     if (!(cosSig12 < 0.0 && sinSig12 < 3.0 * el.f * XGEO_PI * cbet1 * cbet1)) {
         az = {east, north};
@@ -570,7 +580,8 @@ Trial SolveAzimuth(const AuxEllipsoid& el, double sbet1, double cbet1, double sb
         const double step = -t.v / t.dv;
         bool newton = t.dv > 0.0 && std::fabs(step) < XGEO_PI;  // false for an infinite or NaN slope
         if (newton) {
-            const double ss = std::sin(step), cs = std::cos(step);
+            double ss, cs;
+            SinCos(step, ss, cs);
             next = {az.s * cs + az.c * ss, az.c * cs - az.s * ss};
             ToUnit(next.s, next.c);
             if (next.s == az.s && next.c == az.c) break;  // converged to round-off
@@ -597,7 +608,9 @@ Trial SolveAzimuth(const AuxEllipsoid& el, double sbet1, double cbet1, double sb
 // (exactly) so that neither their size nor their difference overflows.
 double LonDiff(double lon1, double lon2)
 {
-    return std::remainder(std::remainder(lon2, XGEO_TWOPI) - std::remainder(lon1, XGEO_TWOPI), XGEO_TWOPI);
+    // Within [-pi, pi] the remainder is the value itself: it is skipped there.
+    const auto reduce = [](double x) { return std::fabs(x) <= XGEO_PI ? x : std::remainder(x, XGEO_TWOPI); };
+    return reduce(reduce(lon2) - reduce(lon1));
 }
 
 // The inverse problem by the method above: distance and forward azimuths
@@ -639,8 +652,12 @@ void InverseOnAuxSphere(double a, double f, double lon1, double lat1, double lon
         // On one meridian, or from a pole, the meridian is the shortest line
         // and alpha1 = lam12; otherwise solve for alpha1.
         const bool meridian = lam12 == 0.0 || lat1 <= -XGEO_PI / 2;
-        const Trial t = meridian ? Shoot(el, sbet1, cbet1, sbet2, cbet2, lam12, std::sin(lam12), std::cos(lam12))
-                                 : SolveAzimuth(el, sbet1, cbet1, sbet2, cbet2, lam12);
+        const auto alongMeridian = [&] {
+            double slam12, clam12;
+            SinCos(lam12, slam12, clam12);
+            return Shoot(el, sbet1, cbet1, sbet2, cbet2, lam12, slam12, clam12);
+        };
+        const Trial t = meridian ? alongMeridian() : SolveAzimuth(el, sbet1, cbet1, sbet2, cbet2, lam12);
         s12 = TrialDistance(el, t);
         salp1 = t.salp1;
         calp1 = t.calp1;
@@ -677,7 +694,7 @@ bool NearlyAntipodal(double lon1, double lat1, double lon2, double lat2)
 // An azimuth from its (sin, cos) pair, in [0, 2 pi).
 double Azimuth(double s, double c)
 {
-    double az = std::atan2(s, c);
+    double az = Atan2(s, c);
     if (az < 0.0) az += XGEO_TWOPI;
     if (az >= XGEO_TWOPI) az -= XGEO_TWOPI;
     return az;
