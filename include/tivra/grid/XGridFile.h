@@ -32,8 +32,9 @@ namespace Pelmora::Tivra {
 /// small tiles loaded as row spans.
 /// The results are byte for byte those of the per-sample path. A class
 /// derived from XGridFile takes the per-sample path (it may override the
-/// accessors). Window mean, half size, interpolation at a point and the
-/// memory form of SetSubset go sample by sample.
+/// accessors). Window mean, half size and interpolation at a point read
+/// row spans too (the columns they need of up to four rows at a time); the
+/// memory form of SetSubset goes sample by sample.
 ///
 /// Scratch files. Each Alloc creates a new scratch file exclusively (see
 /// XMMFile::CreateTemp): the temporary names repeat within one millisecond,
