@@ -3,9 +3,10 @@ using System.Diagnostics.CodeAnalysis;
 
 namespace Pelmora.Ostrel;
 
-/// <summary>Geodesics on the default earth (WGS 84): the inverse and direct problems after
-/// Vincenty's formulae, an inverse problem that also solves nearly antipodal points, and the
-/// azimuth and elevation of a target seen from an oriented platform.</summary>
+/// <summary>Geodesics on the default earth (WGS 84): the inverse problem after Vincenty's
+/// formulae, an inverse problem that also solves nearly antipodal points, the direct problem,
+/// batches of the robust inverse and of the direct problem on every core, and the azimuth and
+/// elevation of a target seen from an oriented platform.</summary>
 public static partial class Xfn
 {
     /// <summary>The inverse geodesic problem: the distance between two points on the ellipsoid
@@ -22,7 +23,8 @@ public static partial class Xfn
     /// <returns>True on success; false for coincident points, for points a quarter of a great
     /// circle apart where the iteration meets cos σ exactly 0, and for nearly antipodal points
     /// on which the iteration does not converge within 1000 passes
-    /// (<see cref="CalArcDistAndAngleRobust"/> solves all of them).</returns>
+    /// (<see cref="CalArcDistAndAngleRobust(XAngle, XAngle, XAngle, XAngle, ref double, ref XAngle?, ref XAngle?)"/>
+    /// solves all of them).</returns>
     /// <exception cref="ArgumentNullException">An input angle is null.</exception>
     public static bool CalArcDistAndAngle(XAngle lon1, XAngle lat1, XAngle lon2, XAngle lat2, ref double dist,
                                                  [NotNull] ref XAngle? fwdAz, [NotNull] ref XAngle? revAz)
@@ -103,6 +105,85 @@ public static partial class Xfn
         lon2.rad = lo;
         lat2.rad = la;
         return new XAngle(az);
+    }
+
+    /// <summary><see cref="CalArcDistAndAngleRobust(XAngle, XAngle, XAngle, XAngle, ref double, ref XAngle?, ref XAngle?)"/>
+    /// over arrays of point pairs, spread over worker threads.</summary>
+    /// <remarks>Element i of each output is bit for bit what the single call gives for element i
+    /// of the inputs; a pair the single call refuses gets NaN in all three outputs.</remarks>
+    /// <param name="lon1">Longitudes of the points 1, radians.</param>
+    /// <param name="lat1">Latitudes of the points 1, radians.</param>
+    /// <param name="lon2">Longitudes of the points 2, radians.</param>
+    /// <param name="lat2">Latitudes of the points 2, radians.</param>
+    /// <param name="dist">Receives the distances in metres.</param>
+    /// <param name="fwdAz">Receives the azimuths at the points 1, radians in [0, 2π).</param>
+    /// <param name="revAz">Receives the azimuths at the points 2 back toward the points 1.</param>
+    /// <param name="workers">Worker threads; 0 (or more than the processors) means one per
+    /// processor.</param>
+    /// <returns>The number of pairs solved.</returns>
+    /// <exception cref="ArgumentException">The spans differ in length, or an output overlaps
+    /// another span.</exception>
+    /// <exception cref="ArgumentOutOfRangeException"><paramref name="workers"/> is negative.</exception>
+    /// <exception cref="OutOfMemoryException">The workers could not be set up.</exception>
+    public static unsafe long CalArcDistAndAngleRobust(ReadOnlySpan<double> lon1, ReadOnlySpan<double> lat1,
+                                                       ReadOnlySpan<double> lon2, ReadOnlySpan<double> lat2,
+                                                       Span<double> dist, Span<double> fwdAz, Span<double> revAz,
+                                                       int workers = 0)
+    {
+        fixed (double* a = lon1, b = lat1, c = lon2, d = lat2, o1 = dist, o2 = fwdAz, o3 = revAz)
+        {
+            CheckBatch(workers, [lon1.Length, lat1.Length, lon2.Length, lat2.Length, dist.Length, fwdAz.Length,
+                                 revAz.Length], [(nint)a, (nint)b, (nint)c, (nint)d, (nint)o1, (nint)o2, (nint)o3]);
+            long solved = Native.Geodesic.InverseRobustBatch(a, b, c, d, lon1.Length, o1, o2, o3, workers);
+            return solved >= 0 ? solved : throw new OutOfMemoryException("the geodesic workers could not be set up");
+        }
+    }
+
+    /// <summary><see cref="CalcPosByBearingAndDist(XAngle, XAngle, XAngle, double, ref XAngle?, ref XAngle?)"/>
+    /// over arrays of cases, spread over worker threads.</summary>
+    /// <remarks>Element i of each output is bit for bit what the single call gives for element i
+    /// of the inputs.</remarks>
+    /// <param name="lon1">Longitudes of the starts, radians.</param>
+    /// <param name="lat1">Latitudes of the starts, radians.</param>
+    /// <param name="bearing">Azimuths at the starts, radians clockwise from north.</param>
+    /// <param name="dist">Distances along the geodesics, metres.</param>
+    /// <param name="lon2">Receives the longitudes of the destinations in [-π, π).</param>
+    /// <param name="lat2">Receives the latitudes of the destinations.</param>
+    /// <param name="az2">Receives the azimuths of the geodesics at the destinations.</param>
+    /// <param name="workers">Worker threads; 0 (or more than the processors) means one per
+    /// processor.</param>
+    /// <exception cref="ArgumentException">The spans differ in length, or an output overlaps
+    /// another span.</exception>
+    /// <exception cref="ArgumentOutOfRangeException"><paramref name="workers"/> is negative.</exception>
+    /// <exception cref="OutOfMemoryException">The workers could not be set up.</exception>
+    public static unsafe void CalcPosByBearingAndDist(ReadOnlySpan<double> lon1, ReadOnlySpan<double> lat1,
+                                                      ReadOnlySpan<double> bearing, ReadOnlySpan<double> dist,
+                                                      Span<double> lon2, Span<double> lat2, Span<double> az2,
+                                                      int workers = 0)
+    {
+        fixed (double* a = lon1, b = lat1, c = bearing, d = dist, o1 = lon2, o2 = lat2, o3 = az2)
+        {
+            CheckBatch(workers, [lon1.Length, lat1.Length, bearing.Length, dist.Length, lon2.Length, lat2.Length,
+                                 az2.Length], [(nint)a, (nint)b, (nint)c, (nint)d, (nint)o1, (nint)o2, (nint)o3]);
+            if (Native.Geodesic.DirectBatch(a, b, c, d, lon1.Length, o1, o2, o3, workers) < 0)
+                throw new OutOfMemoryException("the geodesic workers could not be set up");
+        }
+    }
+
+    /// <summary>The checks shared by the geodesic batches: a worker count that is not negative,
+    /// one length for all seven spans, and outputs (the last three) that overlap no other
+    /// span.</summary>
+    private static void CheckBatch(int workers, ReadOnlySpan<int> lengths, ReadOnlySpan<nint> starts)
+    {
+        ArgumentOutOfRangeException.ThrowIfNegative(workers);
+        foreach (int length in lengths)
+            if (length != lengths[0])
+                throw new ArgumentException("every span of a geodesic batch must have the same length");
+        long bytes = (long)lengths[0] * sizeof(double);
+        for (int o = starts.Length - 3; o < starts.Length; ++o)
+            for (int i = 0; i < starts.Length; ++i)
+                if (i != o && bytes > 0 && Math.Abs((long)starts[o] - (long)starts[i]) < bytes)
+                    throw new ArgumentException("an output span of a geodesic batch overlaps another span");
     }
 
     /// <summary>The azimuth and elevation of a target seen from a platform with the attitude

@@ -1,7 +1,7 @@
 /* The C surface: geodesics on the default earth (WGS 84).
  *
  * Angles are radians, distances metres, positions ecr metres. Plain values
- * only: nothing is allocated. */
+ * and caller-owned arrays; only the batch calls allocate (their workers). */
 #ifndef OSTREL_GEODESIC_H
 #define OSTREL_GEODESIC_H
 
@@ -34,6 +34,24 @@ OSTREL_API int32_t ostrel_geodesic_inverse_robust(double lon1, double lat1, doub
  * geodesic at the destination. */
 OSTREL_API double ostrel_geodesic_direct(double lon1, double lat1, double bearing, double dist, double* lon2,
                                          double* lat2);
+
+/* ostrel_geodesic_inverse_robust over n pairs given as arrays, spread over
+ * workers threads (outside 1..processors: one per processor). Element i of
+ * dist, fwd_az and rev_az is bit for bit what the single call gives for
+ * element i of the inputs; a pair it refuses gets NaN in all three. Returns
+ * the number of pairs solved; -1, with nothing written, for n < 0, a null
+ * array when n > 0, or no memory for the workers. Arrays must not overlap. */
+OSTREL_API int64_t ostrel_geodesic_inverse_robust_batch(const double* lon1, const double* lat1, const double* lon2,
+                                                        const double* lat2, int64_t n, double* dist, double* fwd_az,
+                                                        double* rev_az, int32_t workers);
+
+/* ostrel_geodesic_direct over n cases given as arrays, spread over workers
+ * as above: element i of lon2, lat2 and the arriving azimuth az2 is bit for
+ * bit what the single call gives. Returns n; -1, with nothing written, for
+ * the failures of ostrel_geodesic_inverse_robust_batch. */
+OSTREL_API int64_t ostrel_geodesic_direct_batch(const double* lon1, const double* lat1, const double* bearing,
+                                                const double* dist, int64_t n, double* lon2, double* lat2,
+                                                double* az2, int32_t workers);
 
 /* Azimuth in [0, 2pi) and elevation in [-pi, pi] of the target seen from pos
  * with the attitude (yaw, pitch, roll). */

@@ -22,13 +22,13 @@ extern std::atomic<int64_t> g_nLiveObjects;
 /// coefficient file's path and parse), the warp fits and the copy of a fitted
 /// warp's cells (least-squares matrices, the cell array), the projective fit
 /// (point arrays), the resampling runs and the convolution (the pool's and the
-/// filter's work buffers), and object creation (a constructor; see
-/// NewCounted). Each of them runs its work through this guard. The other
+/// filter's work buffers), the geodesic batches (their pool), and object
+/// creation (a constructor; see NewCounted). Each of them runs its work through this guard. The other
 /// entries cannot throw: the grid, the warp coefficients
 /// and the camera's matrices take their memory from malloc or nothrow new
 /// and report failure by their results, the progress holder only stores
-/// values (atomically or under its lock), and the geodesic, sensor, angle
-/// and point functions allocate nothing.
+/// values (atomically or under its lock), and the single geodesic, sensor,
+/// angle and point functions allocate nothing.
 template <class Body, class OnFailure>
 auto Guarded(Body&& body, OnFailure&& onFailure) noexcept -> decltype(body())
 {

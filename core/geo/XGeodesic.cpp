@@ -1,13 +1,16 @@
-// Geodesics on an ellipsoid of revolution: the inverse and direct problems
-// after Vincenty's formulae, a second method for the inverse problem that
-// also solves nearly antipodal points, and the azimuth and elevation of a
-// target seen from an oriented platform.
+// Geodesics on an ellipsoid of revolution: the inverse problem after
+// Vincenty's formulae, a second method for the inverse problem that also
+// solves nearly antipodal points, the direct problem by the same method's
+// series, both over arrays on a pool of workers, and the azimuth and
+// elevation of a target seen from an oriented platform.
 #include <tivra/geo/XGeodesic.h>
 
 #include <tivra/geo/XAttitude.h>
 #include <tivra/geo/XGeoConstants.h>
+#include <tivra/runtime/XParallelProcess.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <utility>
@@ -41,9 +44,8 @@ double DeltaSigma(double B, double sinSigma, double cosSigma, double cos2SigmaM)
                                     B / 6.0 * cos2SigmaM * (-3.0 + 4.0 * sinSigma * sinSigma) * (-3.0 + 4.0 * c2)));
 }
 
-// Convergence threshold of the inverse problem's longitude iteration and of
-// the direct problem's iteration on sigma, in radians on the auxiliary
-// sphere. 5e-14 rad is about 0.3 micrometre on the earth, far below what
+// Convergence threshold of the inverse problem's longitude iteration, in
+// radians on the auxiliary sphere. 5e-14 rad is about 0.3 micrometre on the earth, far below what
 // the formulae resolve, yet at least a hundred units in the last place of
 // any angle up to pi, so the test is met although the last bits of each pass
 // are rounding noise.
@@ -54,8 +56,6 @@ constexpr double kConverged = 5e-14;
 // slowly or not at all, and 1000 passes bound the time such a call takes
 // before it fails (the robust inverse then takes the second method).
 constexpr int kInverseBudget = 1000;
-// Upper bound on the direct problem's passes (see there).
-constexpr int kDirectGuard = 1000;
 
 // ---- The inverse problem on the auxiliary sphere ---------------------------
 //
@@ -104,6 +104,25 @@ void I1Coeffs(double eps, double c[kOrder12 + 1])
     c[6] = p * (-7.0 / 2048);
 }
 
+// C1'[1..6], the coefficients of the inverse series sigma = tau +
+// sum C1'_l sin(2 l tau) of tau = sigma + sum C1_l sin(2 l sigma).
+void I1InverseCoeffs(double eps, double c[kOrder12 + 1])
+{
+    const double e2 = eps * eps;
+    double p = eps;
+    c[1] = p * (1.0 / 2 + e2 * (-9.0 / 32 + e2 * (205.0 / 1536)));
+    p *= eps;
+    c[2] = p * (5.0 / 16 + e2 * (-37.0 / 96 + e2 * (1335.0 / 4096)));
+    p *= eps;
+    c[3] = p * (29.0 / 96 + e2 * (-75.0 / 128));
+    p *= eps;
+    c[4] = p * (539.0 / 1536 + e2 * (-2391.0 / 2560));
+    p *= eps;
+    c[5] = p * (3467.0 / 7680);
+    p *= eps;
+    c[6] = p * (38081.0 / 61440);
+}
+
 // A2 and C2[1..6] of I2.
 double I2Scale(double eps)
 {
@@ -128,26 +147,66 @@ void I2Coeffs(double eps, double c[kOrder12 + 1])
     c[6] = p * (77.0 / 2048);
 }
 
-// A3 and C3[1..5] of I3; the coefficient of each power of eps is a
-// polynomial in n.
-double I3Scale(double n, double eps)
+// The ellipsoid's constants for the method, with the polynomials in n that
+// multiply each power of eps in A3 and C3 (see I3Scale and I3Coeffs).
+struct AuxEllipsoid {
+    double a, f, b;
+    double n;    // third flattening f / (2 - f)
+    double ep2;  // second eccentricity squared e^2 / (1 - e^2)
+    double a3[4];
+    double c3[10];
+};
+
+AuxEllipsoid MakeAuxEllipsoid(double a, double f)
 {
-    return 1.0 - eps * ((1.0 / 2 - n / 2) +
-                        eps * ((1.0 / 4 + n * (1.0 / 8 - n * (3.0 / 8))) +
-                               eps * ((1.0 / 16 + n * (3.0 / 16 + n * (1.0 / 16))) +
-                                      eps * ((3.0 / 64 + n * (1.0 / 32)) + eps * (3.0 / 128)))));
+    AuxEllipsoid el;
+    el.a = a;
+    el.f = f;
+    el.b = a * (1.0 - f);
+    const double n = el.n = f / (2.0 - f);
+    const double e2 = f * (2.0 - f);
+    el.ep2 = e2 / (1.0 - e2);
+    el.a3[0] = 1.0 / 2 - n / 2;
+    el.a3[1] = 1.0 / 4 + n * (1.0 / 8 - n * (3.0 / 8));
+    el.a3[2] = 1.0 / 16 + n * (3.0 / 16 + n * (1.0 / 16));
+    el.a3[3] = 3.0 / 64 + n * (1.0 / 32);
+    el.c3[0] = 1.0 / 4 - n / 4;  // C3[1]: eps, eps^2, eps^3, eps^4
+    el.c3[1] = 1.0 / 8 - n * n / 8;
+    el.c3[2] = 3.0 / 64 + n * (3.0 / 64 - n / 64);
+    el.c3[3] = 5.0 / 128 + n / 64;
+    el.c3[4] = 1.0 / 16 + n * (-3.0 / 32 + n / 32);  // C3[2]: eps^2, eps^3, eps^4
+    el.c3[5] = 3.0 / 64 + n * (-1.0 / 32 - n * (3.0 / 64));
+    el.c3[6] = 3.0 / 128 + n / 128;
+    el.c3[7] = 5.0 / 192 + n * (-3.0 / 64 + n * (5.0 / 192));  // C3[3]: eps^3, eps^4
+    el.c3[8] = 3.0 / 128 - n * (5.0 / 192);
+    el.c3[9] = 7.0 / 512 - n * (7.0 / 256);  // C3[4]: eps^4
+    return el;
 }
 
-void I3Coeffs(double n, double eps, double c[kOrder3 + 1])
+// The constants of the default earth are worked out once; another
+// ellipsoid's on every call.
+const AuxEllipsoid& AuxFor(double a, double f, AuxEllipsoid& other)
+{
+    static const AuxEllipsoid wgs84 = MakeAuxEllipsoid(XEllipsoidEarth().GetA(), XEllipsoidEarth().GetF());
+    if (a == wgs84.a && f == wgs84.f) return wgs84;
+    other = MakeAuxEllipsoid(a, f);
+    return other;
+}
+
+// A3 and C3[1..5] of I3; the coefficient of each power of eps is a
+// polynomial in n, evaluated once in MakeAuxEllipsoid.
+double I3Scale(const AuxEllipsoid& el, double eps)
+{
+    return 1.0 - eps * (el.a3[0] + eps * (el.a3[1] + eps * (el.a3[2] + eps * (el.a3[3] + eps * (3.0 / 128)))));
+}
+
+void I3Coeffs(const AuxEllipsoid& el, double eps, double c[kOrder3 + 1])
 {
     const double e2 = eps * eps, e3 = e2 * eps, e4 = e3 * eps, e5 = e4 * eps;
-    c[1] = eps * (1.0 / 4 - n / 4) + e2 * (1.0 / 8 - n * n / 8) + e3 * (3.0 / 64 + n * (3.0 / 64 - n / 64)) +
-           e4 * (5.0 / 128 + n / 64) + e5 * (3.0 / 128);
-    c[2] = e2 * (1.0 / 16 + n * (-3.0 / 32 + n / 32)) + e3 * (3.0 / 64 + n * (-1.0 / 32 - n * (3.0 / 64))) +
-           e4 * (3.0 / 128 + n / 128) + e5 * (5.0 / 256);
-    c[3] = e3 * (5.0 / 192 + n * (-3.0 / 64 + n * (5.0 / 192))) + e4 * (3.0 / 128 - n * (5.0 / 192)) +
-           e5 * (7.0 / 512);
-    c[4] = e4 * (7.0 / 512 - n * (7.0 / 256)) + e5 * (7.0 / 512);
+    c[1] = eps * el.c3[0] + e2 * el.c3[1] + e3 * el.c3[2] + e4 * el.c3[3] + e5 * (3.0 / 128);
+    c[2] = e2 * el.c3[4] + e3 * el.c3[5] + e4 * el.c3[6] + e5 * (5.0 / 256);
+    c[3] = e3 * el.c3[7] + e4 * el.c3[8] + e5 * (7.0 / 512);
+    c[4] = e4 * el.c3[9] + e5 * (7.0 / 512);
     c[5] = e5 * (21.0 / 2560);
 }
 
@@ -166,31 +225,153 @@ double SinSeries(double sinSigma, double cosSigma, const double* c, int order)
     return b1 * 2.0 * sinSigma * cosSigma;
 }
 
+// ---- Kernels of the second method and the direct problem --------------------
+
+// sin and cos of x. The argument is reduced by the nearest multiple n of
+// pi/2, with pi/2 split into two 33-bit parts and a remainder so that n
+// times each part is exact for |n| < 2^20; r then lies in [-pi/4, pi/4]
+// with an error far below its last unit, and the Taylor series of sin r
+// (to r^17) and cos r (to r^16) leave out terms below 1e-18 of the result.
+// Each value is within about one unit in the last place. Beyond 1e6 rad, and
+// for values that are not finite, the C library's functions take over.
+constexpr double kHalfPi1 = 1.5707963267341256;     // first 33 bits of pi/2
+constexpr double kHalfPi2 = 6.077100506303966e-11;  // next 33 bits
+constexpr double kHalfPi3 = 2.0222662487959506e-21; // the rest, rounded
+constexpr double kTwoOverPi = 0.6366197723675814;
+constexpr double kReducedRange = 1e6;
+// Adding and then subtracting 1.5 * 2^52 rounds a double of magnitude below
+// 2^51 to the nearest integer (ties to even), without a library call.
+constexpr double kRoundShift = 6755399441055744.0;
+
+void SinCos(double x, double& s, double& c)
+{
+    if (!(std::fabs(x) < kReducedRange)) {
+        s = std::sin(x);
+        c = std::cos(x);
+        return;
+    }
+    const double n = (x * kTwoOverPi + kRoundShift) - kRoundShift;
+    const double r = ((x - n * kHalfPi1) - n * kHalfPi2) - n * kHalfPi3;
+    const double r2 = r * r;
+    const double sr =
+        r + r * r2 *
+                (-1.0 / 6 +
+                 r2 * (1.0 / 120 +
+                       r2 * (-1.0 / 5040 +
+                             r2 * (1.0 / 362880 +
+                                   r2 * (-1.0 / 39916800 +
+                                         r2 * (1.0 / 6227020800 +
+                                               r2 * (-1.0 / 1307674368000 + r2 * (1.0 / 355687428096000))))))));
+    const double cr =
+        1.0 - 0.5 * r2 +
+        r2 * r2 *
+            (1.0 / 24 +
+             r2 * (-1.0 / 720 +
+                   r2 * (1.0 / 40320 +
+                         r2 * (-1.0 / 3628800 +
+                               r2 * (1.0 / 479001600 + r2 * (-1.0 / 87178291200 + r2 * (1.0 / 20922789888000)))))));
+    switch (static_cast<long long>(n) & 3) {
+    case 0: s = sr; c = cr; break;
+    case 1: s = cr; c = -sr; break;
+    case 2: s = -sr; c = -cr; break;
+    default: s = -cr; c = sr; break;
+    }
+}
+
+// atan2(y, x) for finite arguments, not both zero. With t the smaller of |x|
+// and |y| over the larger, t in [0, 1], atan t is taken directly up to
+// tan(pi/8) and above it as pi/4 + atan((t - 1) / (t + 1)), so its argument
+// u stays within tan(pi/8); atan u = u + u^3 P(u^2) with P the Chebyshev
+// fit of degree 11 on [0, tan^2(pi/8)], whose error is below 1e-18. The
+// result is then moved into its octant with pi/4, pi/2 and pi each split
+// into a double and its remainder. Within about one unit in the last place;
+// other arguments go to the C library.
+constexpr double kTanEighthPi = 0.41421356237309503;
+constexpr double kQuarterPiHi = 0.7853981633974483, kQuarterPiLo = 3.061616997868383e-17;
+constexpr double kHalfPiHi = 1.5707963267948966, kHalfPiLo = 6.123233995736766e-17;
+constexpr double kPiHi = 3.141592653589793, kPiLo = 1.2246467991473532e-16;
+
+double Atan2(double y, double x)
+{
+    const double ax = std::fabs(x), ay = std::fabs(y);
+    const double big = std::max(ax, ay), small = std::min(ax, ay);
+    if (!(big > 0.0 && big <= std::numeric_limits<double>::max())) return std::atan2(y, x);
+    double u, baseHi = 0.0, baseLo = 0.0;
+    if (small > kTanEighthPi * big) {
+        u = (small - big) / (small + big);
+        baseHi = kQuarterPiHi;
+        baseLo = kQuarterPiLo;
+    } else {
+        u = small / big;
+    }
+    const double z = u * u;
+    const double p =
+        -0.3333333333333333 +
+        z * (0.19999999999999804 +
+             z * (-0.14285714285659828 +
+                  z * (0.11111111105155447 +
+                       z * (-0.09090908753500877 +
+                            z * (0.07692296375032143 +
+                                 z * (-0.06666424885738255 +
+                                      z * (0.05878928997834775 +
+                                           z * (-0.05230454270650244 +
+                                                z * (0.04551593220626549 +
+                                                     z * (-0.034570561981427744 + z * 0.016285756855221028))))))))));
+    double r = baseHi + (baseLo + (u + u * z * p));
+    // Undo the swap (pi/2 - r) and the mirror in x (pi - r).
+    if (ay > ax) r = kHalfPiHi + (kHalfPiLo - r);
+    if (std::signbit(x)) r = kPiHi + (kPiLo - r);
+    return std::copysign(r, y);
+}
+
+// A longitude in [-pi, pi). Within one turn of that range one turn, split
+// into a double and its remainder, is added or taken away (the first step
+// exact); further out the exact remainder drops the whole turns. Either way
+// +pi, the same meridian as -pi, becomes -pi.
+constexpr double kTwoPiHi = 6.283185307179586, kTwoPiLo = 2.4492935982947064e-16;
+
+double WrapLongitude(double x)
+{
+    if (x > XGEO_PI && x <= 3.0 * XGEO_PI)
+        x = (x - kTwoPiHi) - kTwoPiLo;
+    else if (x < -XGEO_PI && x >= -3.0 * XGEO_PI)
+        x = (x + kTwoPiHi) + kTwoPiLo;
+    else if (!(std::fabs(x) <= XGEO_PI))
+        x = std::remainder(x, XGEO_TWOPI);
+    return x == XGEO_PI ? -XGEO_PI : x;
+}
+
+// sin and cos of an angle of at most 0.01 rad by their Taylor series; the
+// first term left out is below 1e-19 of the result.
+void SinCosSmall(double x, double& s, double& c)
+{
+    const double x2 = x * x;
+    s = x * (1.0 + x2 * (-1.0 / 6 + x2 * (1.0 / 120 + x2 * (-1.0 / 5040))));
+    c = 1.0 + x2 * (-1.0 / 2 + x2 * (1.0 / 24 + x2 * (-1.0 / 720 + x2 * (1.0 / 40320))));
+}
+
+// Scales a (sin, cos) pair that is neither tiny nor huge to unit length.
+void ToUnitFast(double& s, double& c)
+{
+    const double r = 1.0 / std::sqrt(s * s + c * c);
+    s *= r;
+    c *= r;
+}
+
+// sqrt(x^2 + y^2): directly where the sum of squares neither underflows
+// nor overflows, else by the C library's hypot, which scales.
+double Hypot(double x, double y)
+{
+    const double s = x * x + y * y;
+    return s >= 1e-290 && s <= 1e290 ? std::sqrt(s) : std::hypot(x, y);
+}
+
 // Scales a (sin, cos) pair to unit length.
 void ToUnit(double& s, double& c)
 {
-    const double r = std::hypot(s, c);
-    s /= r;
-    c /= r;
-}
-
-// The ellipsoid's constants for the method.
-struct AuxEllipsoid {
-    double a, f, b;
-    double n;    // third flattening f / (2 - f)
-    double ep2;  // second eccentricity squared e^2 / (1 - e^2)
-};
-
-AuxEllipsoid MakeAuxEllipsoid(double a, double f)
-{
-    AuxEllipsoid el;
-    el.a = a;
-    el.f = f;
-    el.b = a * (1.0 - f);
-    el.n = f / (2.0 - f);
-    const double e2 = f * (2.0 - f);
-    el.ep2 = e2 / (1.0 - e2);
-    return el;
+    const double r = 1.0 / Hypot(s, c);
+    s *= r;
+    c *= r;
 }
 
 // eps of a geodesic from cos(alpha0); written with k^2 on top so that it
@@ -204,8 +385,8 @@ double EpsOf(const AuxEllipsoid& el, double cosAlpha0)
 // Reduced latitude of a geodetic latitude as a unit (sin, cos) pair.
 void Reduced(double f, double lat, double& sbet, double& cbet)
 {
-    sbet = (1.0 - f) * std::sin(lat);
-    cbet = std::cos(lat);
+    SinCos(lat, sbet, cbet);
+    sbet *= 1.0 - f;
     ToUnit(sbet, cbet);
 }
 
@@ -231,7 +412,7 @@ Trial Shoot(const AuxEllipsoid& el, double sbet1, double cbet1, double sbet2, do
     t.salp1 = salp1;
     t.calp1 = calp1;
     // Clairaut: sin(alpha0) = sin(alpha) cos(beta) along the geodesic.
-    const double salp0 = salp1 * cbet1, calp0 = std::hypot(calp1, salp1 * sbet1);
+    const double salp0 = salp1 * cbet1, calp0 = Hypot(calp1, salp1 * sbet1);
 
     // tan(sigma1) = tan(beta1) / cos(alpha1), tan(omega1) = sin(alpha0) tan(sigma1).
     t.ssig1 = sbet1;
@@ -257,13 +438,13 @@ Trial Shoot(const AuxEllipsoid& el, double sbet1, double cbet1, double sbet2, do
     ToUnit(t.ssig2, t.csig2);
 
     // Both differences lie in [0, pi] in the standard position.
-    t.sig12 = std::atan2(std::max(0.0, t.csig1 * t.ssig2 - t.ssig1 * t.csig2), t.csig1 * t.csig2 + t.ssig1 * t.ssig2);
-    const double omg12 = std::atan2(std::max(0.0, comg1 * somg2 - somg1 * comg2), comg1 * comg2 + somg1 * somg2);
+    t.sig12 = Atan2(std::max(0.0, t.csig1 * t.ssig2 - t.ssig1 * t.csig2), t.csig1 * t.csig2 + t.ssig1 * t.ssig2);
+    const double omg12 = Atan2(std::max(0.0, comg1 * somg2 - somg1 * comg2), comg1 * comg2 + somg1 * somg2);
 
     t.eps = EpsOf(el, calp0);
     double c3[kOrder3 + 1];
-    I3Coeffs(el.n, t.eps, c3);
-    const double i3 = I3Scale(el.n, t.eps) * (t.sig12 + (SinSeries(t.ssig2, t.csig2, c3, kOrder3) -
+    I3Coeffs(el, t.eps, c3);
+    const double i3 = I3Scale(el, t.eps) * (t.sig12 + (SinSeries(t.ssig2, t.csig2, c3, kOrder3) -
                                                           SinSeries(t.ssig1, t.csig1, c3, kOrder3)));
     t.v = omg12 - el.f * salp0 * i3 - lam12;
 
@@ -342,16 +523,18 @@ bool Before(const Azimuth2& a, const Azimuth2& b) { return a.c * b.s > a.s * b.c
 Azimuth2 StartAzimuth(const AuxEllipsoid& el, double sbet1, double cbet1, double sbet2, double cbet2, double lam12)
 {
     Azimuth2 az;
-    const double east = cbet2 * std::sin(lam12);
-    const double north = cbet1 * sbet2 - sbet1 * cbet2 * std::cos(lam12);
-    const double cosSig12 = sbet1 * sbet2 + cbet1 * cbet2 * std::cos(lam12);
-    const double sinSig12 = std::hypot(east, north);
+    double slam12, clam12;
+    SinCos(lam12, slam12, clam12);
+    const double east = cbet2 * slam12;
+    const double north = cbet1 * sbet2 - sbet1 * cbet2 * clam12;
+    const double cosSig12 = sbet1 * sbet2 + cbet1 * cbet2 * clam12;
+    const double sinSig12 = Hypot(east, north);
     // Within about three times the width of the antipodal region.
     if (!(cosSig12 < 0.0 && sinSig12 < 3.0 * el.f * XGEO_PI * cbet1 * cbet1)) {
         az = {east, north};
     } else {
         // A3 of the geodesic leaving point 1 due east (cos(alpha0) = |sin(beta1)|).
-        const double lamScale = el.f * XGEO_PI * I3Scale(el.n, EpsOf(el, sbet1)) * cbet1;
+        const double lamScale = el.f * XGEO_PI * I3Scale(el, EpsOf(el, sbet1)) * cbet1;
         const double x = (lam12 - XGEO_PI) / lamScale;
         const double y = (sbet1 * cbet2 + cbet1 * sbet2) / (lamScale * cbet1);
         if (y != 0.0) {
@@ -397,7 +580,8 @@ Trial SolveAzimuth(const AuxEllipsoid& el, double sbet1, double cbet1, double sb
         const double step = -t.v / t.dv;
         bool newton = t.dv > 0.0 && std::fabs(step) < XGEO_PI;  // false for an infinite or NaN slope
         if (newton) {
-            const double ss = std::sin(step), cs = std::cos(step);
+            double ss, cs;
+            SinCos(step, ss, cs);
             next = {az.s * cs + az.c * ss, az.c * cs - az.s * ss};
             ToUnit(next.s, next.c);
             if (next.s == az.s && next.c == az.c) break;  // converged to round-off
@@ -424,7 +608,9 @@ Trial SolveAzimuth(const AuxEllipsoid& el, double sbet1, double cbet1, double sb
 // (exactly) so that neither their size nor their difference overflows.
 double LonDiff(double lon1, double lon2)
 {
-    return std::remainder(std::remainder(lon2, XGEO_TWOPI) - std::remainder(lon1, XGEO_TWOPI), XGEO_TWOPI);
+    // Within [-pi, pi] the remainder is the value itself: it is skipped there.
+    const auto reduce = [](double x) { return std::fabs(x) <= XGEO_PI ? x : std::remainder(x, XGEO_TWOPI); };
+    return reduce(reduce(lon2) - reduce(lon1));
 }
 
 // The inverse problem by the method above: distance and forward azimuths
@@ -432,7 +618,8 @@ double LonDiff(double lon1, double lon2)
 void InverseOnAuxSphere(double a, double f, double lon1, double lat1, double lon2, double lat2, double& s12,
                         double& salp1, double& calp1, double& salp2, double& calp2)
 {
-    const AuxEllipsoid el = MakeAuxEllipsoid(a, f);
+    AuxEllipsoid other;
+    const AuxEllipsoid& el = AuxFor(a, f, other);
 
     // Standard position by three symmetries, undone at the end: swap the
     // points so that |lat1| >= |lat2| (the geodesic from 2 to 1, with the
@@ -465,8 +652,12 @@ void InverseOnAuxSphere(double a, double f, double lon1, double lat1, double lon
         // On one meridian, or from a pole, the meridian is the shortest line
         // and alpha1 = lam12; otherwise solve for alpha1.
         const bool meridian = lam12 == 0.0 || lat1 <= -XGEO_PI / 2;
-        const Trial t = meridian ? Shoot(el, sbet1, cbet1, sbet2, cbet2, lam12, std::sin(lam12), std::cos(lam12))
-                                 : SolveAzimuth(el, sbet1, cbet1, sbet2, cbet2, lam12);
+        const auto alongMeridian = [&] {
+            double slam12, clam12;
+            SinCos(lam12, slam12, clam12);
+            return Shoot(el, sbet1, cbet1, sbet2, cbet2, lam12, slam12, clam12);
+        };
+        const Trial t = meridian ? alongMeridian() : SolveAzimuth(el, sbet1, cbet1, sbet2, cbet2, lam12);
         s12 = TrialDistance(el, t);
         salp1 = t.salp1;
         calp1 = t.calp1;
@@ -503,7 +694,7 @@ bool NearlyAntipodal(double lon1, double lat1, double lon2, double lat2)
 // An azimuth from its (sin, cos) pair, in [0, 2 pi).
 double Azimuth(double s, double c)
 {
-    double az = std::atan2(s, c);
+    double az = Atan2(s, c);
     if (az < 0.0) az += XGEO_TWOPI;
     if (az >= XGEO_TWOPI) az -= XGEO_TWOPI;
     return az;
@@ -590,55 +781,61 @@ bool XEllipsoidEarth::CalArcDistAndAngleRobust(const XAngle& lon1, const XAngle&
 XAngle XEllipsoidEarth::CalcPosByBearingAndDist(const XAngle& lon1, const XAngle& lat1, const XAngle& bearing,
                                                 double dist, XAngle& lon2, XAngle& lat2) const
 {
-    const double a = m_dA, f = m_dF, b = a * (1.0 - f);
-    const double alpha1 = bearing.rad();
-    const double sinAlpha1 = std::sin(alpha1), cosAlpha1 = std::cos(alpha1);
+    AuxEllipsoid other;
+    const AuxEllipsoid& el = AuxFor(m_dA, m_dF, other);
+    double salp1, calp1, sbet1, cbet1;
+    SinCos(bearing.rad(), salp1, calp1);
+    SinCos(lat1.rad(), sbet1, cbet1);
+    sbet1 *= 1.0 - el.f;
+    ToUnitFast(sbet1, cbet1);
 
-    const double tanU1 = (1.0 - f) * std::tan(lat1.rad());
-    const double cosU1 = 1.0 / std::sqrt(tanU1 * tanU1 + 1.0);
-    const double sinU1 = tanU1 * cosU1;
+    // Clairaut: sin(alpha0) = sin(alpha) cos(beta) along the geodesic;
+    // sigma1 and omega1 from the northward equator crossing as in Shoot.
+    const double salp0 = salp1 * cbet1, calp0 = std::sqrt(calp1 * calp1 + salp1 * sbet1 * (salp1 * sbet1));
+    double ssig1 = sbet1, csig1 = sbet1 != 0.0 || calp1 != 0.0 ? calp1 * cbet1 : 1.0;
+    const double somg1 = salp0 * sbet1, comg1 = csig1;
+    ToUnitFast(ssig1, csig1);
 
-    const double sigma1 = std::atan2(tanU1, cosAlpha1);
-    const double sinAlpha = cosU1 * sinAlpha1;
-    const double cos2Alpha = 1.0 - sinAlpha * sinAlpha;
-    const Series s = GetSeries(cos2Alpha, a, b);
+    const double eps = EpsOf(el, calp0);
+    double c1[kOrder12 + 1], c1p[kOrder12 + 1], c3[kOrder3 + 1];
+    I1Coeffs(eps, c1);
+    I1InverseCoeffs(eps, c1p);
+    I3Coeffs(el, eps, c3);
 
-    // Fixed-point iteration on sigma. It contracts by about the factor B,
-    // far below 1 on any earth ellipsoid, and settles within a handful of
-    // passes. The guard only matters beyond some 1.6e9 m, where one unit in
-    // the last place of sigma exceeds the threshold and the iteration could
-    // otherwise alternate between two neighbouring values forever.
-    // The trigonometric values kept are those of the last sigma fed into the
-    // correction; when the first estimate already lies within the threshold
-    // of 2 pi (the starting "previous" value) no pass runs and they stay 0.
-    const double sigma0 = dist / (b * s.A);
-    double sigma = sigma0, sigmaPrev = XGEO_TWOPI;
-    double sinSigma = 0.0, cosSigma = 0.0, cos2SigmaM = 0.0;
-    for (int pass = 0; pass < kDirectGuard && std::fabs(sigma - sigmaPrev) > kConverged; ++pass) {
-        const double twoSigmaM = 2.0 * sigma1 + sigma;
-        sinSigma = std::sin(sigma);
-        cosSigma = std::cos(sigma);
-        cos2SigmaM = std::cos(twoSigmaM);
-        sigmaPrev = sigma;
-        sigma = sigma0 + DeltaSigma(s.B, sinSigma, cosSigma, cos2SigmaM);
-    }
+    // tau, the distance scaled to the auxiliary sphere, is sigma + B1(sigma)
+    // with B1 the sine series of I1; the inverse series gives sigma from tau.
+    // tau2 = tau1 + tau12 is reached by turning sigma1's (sin, cos) pair by
+    // B1(sigma1) + tau12, and sigma2 by turning tau2's pair by the small
+    // angle B1'(tau2).
+    const double tau12 = dist / (el.b * I1Scale(eps));
+    const double b11 = SinSeries(ssig1, csig1, c1, kOrder12);
+    double sr, cr;
+    SinCos(tau12 + b11, sr, cr);
+    const double stau2 = ssig1 * cr + csig1 * sr, ctau2 = csig1 * cr - ssig1 * sr;
+    const double b12p = SinSeries(stau2, ctau2, c1p, kOrder12);
+    const double sig12 = tau12 + b11 + b12p;
+    double sd, cd;
+    SinCosSmall(b12p, sd, cd);
+    const double ssig2 = stau2 * cd + ctau2 * sd, csig2 = ctau2 * cd - stau2 * sd;
 
-    const double tmp = sinU1 * sinSigma - cosU1 * cosSigma * cosAlpha1;
-    const double phi2 = std::atan2(sinU1 * cosSigma + cosU1 * sinSigma * cosAlpha1,
-                                   (1.0 - f) * std::sqrt(sinAlpha * sinAlpha + tmp * tmp));
-    const double lambda = std::atan2(sinSigma * sinAlpha1, cosU1 * cosSigma - sinU1 * sinSigma * cosAlpha1);
-    const double C = f / 16.0 * cos2Alpha * (4.0 + f * (4.0 - 3.0 * cos2Alpha));
-    const double L = lambda - (1.0 - C) * f * sinAlpha *
-                                  (sigma + C * sinSigma *
-                                               (cos2SigmaM + C * cosSigma * (-1.0 + 2.0 * cos2SigmaM * cos2SigmaM)));
+    // Point 2: sin(beta2) = cos(alpha0) sin(sigma2); the azimuth there has
+    // sin(alpha2) cos(beta2) = sin(alpha0) and cos(alpha2) cos(beta2) =
+    // cos(alpha0) cos(sigma2); tan(lat2) = tan(beta2) / (1 - f).
+    const double sbet2 = calp0 * ssig2, cbet2 = std::sqrt(salp0 * salp0 + calp0 * csig2 * (calp0 * csig2));
+    const double calp2 = calp0 * csig2;
+    const double phi2 = Atan2(sbet2, (1.0 - el.f) * cbet2);
 
-    // Whole turns dropped by the exact remainder, which lies in [-pi, pi];
-    // its upper end +pi is the same meridian as -pi.
-    double lambda2 = std::remainder(lon1.rad() + L, XGEO_TWOPI);
-    if (lambda2 == XGEO_PI) lambda2 = -XGEO_PI;
-    lon2 = XAngle(lambda2);
+    // The longitude from omega12 on the sphere and the series of I3; omega12
+    // is only needed modulo 2 pi, sigma12 in full.
+    const double somg2 = salp0 * ssig2, comg2 = csig2;
+    const double omg12 = Atan2(somg2 * comg1 - comg2 * somg1, comg2 * comg1 + somg2 * somg1);
+    const double i3 = I3Scale(el, eps) * (sig12 + (SinSeries(ssig2, csig2, c3, kOrder3) -
+                                                     SinSeries(ssig1, csig1, c3, kOrder3)));
+    const double L = omg12 - el.f * salp0 * i3;
+
+    lon2 = XAngle(WrapLongitude(lon1.rad() + L));
     lat2 = XAngle(phi2);
-    return XAngle(std::atan2(sinAlpha, -tmp));
+    return XAngle(Atan2(salp0, calp2));
 }
 
 void XEllipsoidEarth::CalcAzimuthElevationOfTarget(const XVertex3<double>& vPos, const XAngle& yaw,
@@ -695,6 +892,78 @@ void CalcAzimuthElevationOfTarget(const XVertex3<double>& vPos, const XAngle& ya
                                   XAngle& elev)
 {
     m_earth.CalcAzimuthElevationOfTarget(vPos, yaw, pitch, roll, vTarget, azimuth, elev);
+}
+
+namespace {
+
+/// Runs body(begin, end) on contiguous parts of [0, n), one per worker.
+template <class Body>
+class GeodesicBatch : public XParallelProcess {
+public:
+    GeodesicBatch(size_t n, Body& body) : m_n(n), m_body(body) {}
+    ~GeodesicBatch() override { CloseThreads(); }
+    void Process(int nIndex) override
+    {
+        const size_t parts = m_nThreads > 0 ? size_t(m_nThreads) : 1;
+        m_body(m_n * size_t(nIndex) / parts, m_n * size_t(nIndex + 1) / parts);
+    }
+
+private:
+    size_t m_n;
+    Body& m_body;
+};
+
+template <class Body>
+void RunBatch(size_t n, int nWorkers, Body body)
+{
+    GeodesicBatch<Body> batch(n, body);
+    const int workers = batch.SetNumberOfThreads(nWorkers >= 1 ? nWorkers : -1);
+    // A worker the system would not start: the calling thread does it all.
+    for (int i = 0; i < workers; ++i)
+        if (!batch.IsValid(i)) {
+            batch.SetNumberOfThreads(0);
+            break;
+        }
+    batch.Run();
+}
+
+} // namespace
+
+size_t CalArcDistAndAngleRobust(const double* lon1, const double* lat1, const double* lon2, const double* lat2,
+                                size_t n, double* dist, double* fwdAz, double* revAz, int nWorkers)
+{
+    std::atomic<size_t> solved{0};
+    RunBatch(n, nWorkers, [&](size_t begin, size_t end) {
+        size_t ok = 0;
+        for (size_t i = begin; i < end; ++i) {
+            XAngle f, r;
+            if (m_earth.CalArcDistAndAngleRobust(XAngle(lon1[i]), XAngle(lat1[i]), XAngle(lon2[i]), XAngle(lat2[i]),
+                                                 dist[i], f, r)) {
+                fwdAz[i] = f.rad();
+                revAz[i] = r.rad();
+                ++ok;
+            } else {
+                dist[i] = fwdAz[i] = revAz[i] = std::numeric_limits<double>::quiet_NaN();
+            }
+        }
+        solved += ok;
+    });
+    return solved;
+}
+
+void CalcPosByBearingAndDist(const double* lon1, const double* lat1, const double* bearing, const double* dist,
+                             size_t n, double* lon2, double* lat2, double* az2, int nWorkers)
+{
+    RunBatch(n, nWorkers, [&](size_t begin, size_t end) {
+        for (size_t i = begin; i < end; ++i) {
+            XAngle lo, la;
+            az2[i] = m_earth.CalcPosByBearingAndDist(XAngle(lon1[i]), XAngle(lat1[i]), XAngle(bearing[i]), dist[i],
+                                                     lo, la)
+                         .rad();
+            lon2[i] = lo.rad();
+            lat2[i] = la.rad();
+        }
+    });
 }
 
 } // namespace Xfn

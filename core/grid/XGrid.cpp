@@ -127,6 +127,43 @@ private:
     std::vector<uint8_t> m_buffer;
 };
 
+/// Reads a grid file's samples through row spans: columns [c1, c2] of up to
+/// four rows (slot r & 3) are copied in by one ReadRow each and decoded as
+/// the typed reader decodes an in-memory block, which gives what GetValue
+/// gives. Samples outside the span, and rows that cannot be read, go
+/// through GetValue, as on the per-sample path.
+template <class S>
+class SpanReader {
+public:
+    SpanReader(const XGridFile& file, int c1, int c2)
+        : m_file(file), m_nFirst(c1), m_nCount(std::max(0, c2 - c1 + 1)),
+          m_bytes(size_t(kSlots) * size_t(m_nCount) * S::kSize)
+    {
+        std::fill(m_rows, m_rows + kSlots, -1);
+    }
+
+    bool operator()(int r, int c, double* v) const
+    {
+        if (c < m_nFirst || c >= m_nFirst + m_nCount) return VirtualReader{&m_file}(r, c, v);
+        const int slot = r & (kSlots - 1);
+        uint8_t* row = m_bytes.data() + size_t(slot) * size_t(m_nCount) * S::kSize;
+        if (m_rows[slot] != r) {
+            m_rows[slot] = -1;
+            if (!m_file.ReadRow(r, m_nFirst, m_nCount, row)) return VirtualReader{&m_file}(r, c, v);
+            m_rows[slot] = r;
+        }
+        return TypedReader<S>{row, m_nCount}(0, c - m_nFirst, v);
+    }
+
+private:
+    /// Rows held: the four of a cubic window, the two of a half-size step.
+    static constexpr int kSlots = 4;
+    const XGridFile& m_file;
+    int m_nFirst, m_nCount;
+    mutable int m_rows[kSlots];
+    mutable std::vector<uint8_t> m_bytes;
+};
+
 /// Row spans of a grid to write: Begin gives the span (in place, or a buffer
 /// whose old bytes are unspecified), Commit stores a buffer through the
 /// window.
@@ -600,6 +637,12 @@ bool XGrid::GetValueInterpolated(double y, double x, int nMethod, double& a, dou
                 ok = Interpolate(TypedReader<S>{m_pData, m_nCSize}, m_nRSize, m_nCSize, y, x, r0, c0, nMethod, out);
             }))
             return false;
+    } else if (const XGridFile* file = XGridFile::AsRowGrid(this)) {
+        // The window of a cubic reaches one sample before and two after.
+        DispatchSampleType(m_nDataType, [&]<class S>() {
+            ok = Interpolate(SpanReader<S>(*file, std::max(0, c0 - 1), std::min(m_nCSize - 1, c0 + 2)), m_nRSize,
+                             m_nCSize, y, x, r0, c0, nMethod, out);
+        });
     } else {
         ok = Interpolate(VirtualReader{this}, m_nRSize, m_nCSize, y, x, r0, c0, nMethod, out);
     }
@@ -626,6 +669,11 @@ void XGrid::GetWindowMean(int R1, int R2, int C1, int C2, double dNoData, double
         DispatchSampleType(m_nDataType, [&]<class S>() {
             WindowMean(TypedReader<S>{m_pData, m_nCSize}, m_nRSize, m_nCSize, R1, R2, C1, C2, dNoData, m);
         });
+    } else if (const XGridFile* file = XGridFile::AsRowGrid(this)) {
+        DispatchSampleType(m_nDataType, [&]<class S>() {
+            WindowMean(SpanReader<S>(*file, std::max(C1, 0), std::min(C2, m_nCSize - 1)), m_nRSize, m_nCSize, R1,
+                       R2, C1, C2, dNoData, m);
+        });
     } else {
         WindowMean(VirtualReader{this}, m_nRSize, m_nCSize, R1, R2, C1, C2, dNoData, m);
     }
@@ -645,6 +693,14 @@ bool XGrid::GetHalfSize(XGrid* pDst) const
         DispatchSampleType(m_nDataType, [&]<class S>() {
             HalfSize(TypedReader<S>{m_pData, m_nCSize}, TypedWriter<S>{pDst->m_pData, pDst->m_nCSize}, m_nRSize,
                      m_nCSize, dstRows, dstCols);
+        });
+    } else if (const XGridFile* file = XGridFile::AsRowGrid(this)) {
+        DispatchSampleType(m_nDataType, [&]<class S>() {
+            const SpanReader<S> read(*file, 0, m_nCSize - 1);
+            if (pDst->HasDirectSampleAccess())
+                HalfSize(read, TypedWriter<S>{pDst->m_pData, pDst->m_nCSize}, m_nRSize, m_nCSize, dstRows, dstCols);
+            else
+                HalfSize(read, VirtualWriter{pDst}, m_nRSize, m_nCSize, dstRows, dstCols);
         });
     } else {
         HalfSize(VirtualReader{this}, VirtualWriter{pDst}, m_nRSize, m_nCSize, dstRows, dstCols);

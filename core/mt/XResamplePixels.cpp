@@ -116,6 +116,11 @@ struct WorkerGrids {
     /// Tiles of a grid-file source, read by the interpolation in place of
     /// one seek and copy per sample.
     std::unique_ptr<GridSamples::GridFileTiles> pTiles;
+    /// A grid file that fits one window of its view, as an in-memory grid
+    /// over the mapped bytes, for the row kernels: the source is read only
+    /// inside the view's fault guard (see RunBand); a destination file is
+    /// written there too.
+    XGrid mappedSrc, mappedDst;
 
     /// False when a grid file could not be opened for this worker.
     bool Open(const XGrid* pSource, XGrid* pDest)
@@ -131,9 +136,74 @@ struct WorkerGrids {
             if (!f->OpenView(dstView, true) || !row.Alloc(1, f->GetCSize(), f->GetDataType())) return false;
             pDst = pDstFile = &dstView;
         }
+        if (pTiles) MapWhole(srcView, mappedSrc);
+        if (pDstFile && mappedSrc.IsValid()) MapWhole(dstView, mappedDst);
         return true;
     }
+
+    /// Attaches grid to the bytes of a view whose whole file lies in one
+    /// window; leaves it empty otherwise.
+    static void MapWhole(XGridFile& view, XGrid& grid)
+    {
+        XMMFile* file = view.GetMMFile();
+        const uint64_t bytes = file->GetLength();
+        uint32_t available = 0;
+        uint8_t* p = bytes <= XMMFile::kMaxWindow ? file->GetPointer(0, available) : nullptr;
+        if (p && available >= bytes) grid.Attach(p, view.GetRSize(), view.GetCSize(), view.GetDataType());
+    }
+
+    /// The grids the row kernels read and write: the mapped ones where
+    /// there are such.
+    const XGrid& KernelSrc() const { return mappedSrc.IsValid() ? mappedSrc : *pSrc; }
+    XGrid& KernelDst() { return mappedDst.IsValid() ? mappedDst : *pDst; }
+    /// Where this worker writes the background of its rows.
+    XGrid* FillTarget() { return mappedDst.IsValid() ? &mappedDst : pDst; }
+
+    /// After a page fault the view is reopened at a new address: the mapped
+    /// grids follow it. False when either can no longer be mapped.
+    bool Remap()
+    {
+        const bool dst = mappedDst.IsValid();
+        mappedSrc.Free();
+        mappedDst.Free();
+        MapWhole(srcView, mappedSrc);
+        if (dst) MapWhole(dstView, mappedDst);
+        return mappedSrc.IsValid() && mappedDst.IsValid() == dst;
+    }
 };
+
+/// One band of destination rows [r0, r1) by a row kernel, block by block.
+template <class Mapper>
+struct Band {
+    RowKernel<Mapper> kernel;
+    const XGrid* src;
+    XGrid* dst;
+    const Mapper* map;
+    const RowRule* rule;
+    int r0, r1;
+
+    void Run() const
+    {
+        const int cols = dst->GetCSize();
+        for (int c0 = 0; c0 < cols; c0 += kBlockCols)
+            for (int r = r0; r < r1; ++r) kernel(*src, *dst, *map, *rule, r, c0, std::min(cols, c0 + kBlockCols));
+    }
+};
+
+/// Runs a band on a mapped grid-file source inside the view's fault guard;
+/// false when a page fault ended it.
+template <class Mapper>
+bool RunBand(WorkerGrids& grids, const Band<Mapper>& band)
+{
+    if (!grids.mappedSrc.IsValid()) {
+        band.Run();
+        return true;
+    }
+    XMMFile* file = grids.srcView.GetMMFile();
+    return file->Visit(0, uint32_t(file->GetLength()),
+                       [](const uint8_t*, uint32_t, void* p) { static_cast<const Band<Mapper>*>(p)->Run(); },
+                       const_cast<Band<Mapper>*>(&band), nullptr);
+}
 
 /// True for a grid file whose class has its own accessors: it has no views,
 /// so only one worker may use it.
@@ -205,20 +275,29 @@ void ProcessRows(XResamplePixels& job, WorkerGrids& grids, const Mapper& map, XR
         kernels == XResamplePixels::KERNELS_GENERAL
             ? nullptr
             : FindRowKernel<Mapper>(src.GetDataType(), dst.GetDataType(), job.m_nInterpolation, rule, kernels);
-    const int rows = dst.GetRSize(), cols = dst.GetCSize();
+    // A grid-file destination takes the kernels only where it is mapped.
+    const bool kernelDst = !grids.pDstFile || grids.mappedDst.IsValid();
+    const int rows = dst.GetRSize();
     // Rows not computed after a stop get their background all the same.
     const bool fill = job.WorkersFillBackground();
-    if (kernel) {
+    if (kernel && kernelDst) {
         const int bands = (rows + kBandRows - 1) / kBandRows;
         const int mine = nIndex < bands ? (bands - nIndex + n - 1) / n : 0;
         int done = 0, b = nIndex;
         for (; b < bands && !job.IsStopping(); b += n) {
             const int r0 = b * kBandRows, r1 = std::min(rows, r0 + kBandRows);
-            for (int c0 = 0; c0 < cols; c0 += kBlockCols)
-                for (int r = r0; r < r1; ++r) kernel(src, dst, map, rule, r, c0, std::min(cols, c0 + kBlockCols));
+            const Band<Mapper> band{kernel, &grids.KernelSrc(), &grids.KernelDst(), &map, &rule, r0, r1};
+            // A band a page fault cut short holds the background instead; the
+            // rows after it too when the file cannot be mapped again.
+            if (!RunBand(grids, band)) {
+                const bool mapped = grids.Remap();
+                if (fill) job.FillBackground(r0, r1, grids.FillTarget());
+                if (!mapped) break;
+            }
             job.OnMessagePercent(nIndex, 100.0 * ++done / mine);
         }
-        for (; b < bands && fill; b += n) job.FillBackground(b * kBandRows, std::min(rows, (b + 1) * kBandRows));
+        for (; b < bands && fill; b += n)
+            job.FillBackground(b * kBandRows, std::min(rows, (b + 1) * kBandRows), grids.FillTarget());
         if (mine == 0) job.OnMessagePercent(nIndex, 100);
         return;
     }
@@ -226,7 +305,7 @@ void ProcessRows(XResamplePixels& job, WorkerGrids& grids, const Mapper& map, XR
     const int mine = nIndex < rows ? (rows - nIndex + n - 1) / n : 0;
     int done = 0, r = nIndex;
     for (; r < rows && !job.IsStopping(); r += n) {
-        if (fill) job.FillBackground(r, r + 1);
+        if (fill) job.FillBackground(r, r + 1, grids.FillTarget());
         XGrid& target = grids.pDstFile ? grids.row : dst;
         const int dr = grids.pDstFile ? 0 : r;
         if (!grids.pDstFile || grids.pDstFile->ReadRow(r, 0, target.GetCSize(), target.GetData())) {
@@ -236,7 +315,7 @@ void ProcessRows(XResamplePixels& job, WorkerGrids& grids, const Mapper& map, XR
         }
         job.OnMessagePercent(nIndex, 100.0 * ++done / mine);
     }
-    for (; r < rows && fill; r += n) job.FillBackground(r, r + 1);
+    for (; r < rows && fill; r += n) job.FillBackground(r, r + 1, grids.FillTarget());
     if (mine == 0) job.OnMessagePercent(nIndex, 100);
 }
 
@@ -272,6 +351,8 @@ void XResamplePixels::Process(int nIndex)
         // the grids themselves, the others have nothing to do.
         if (nIndex != 0) return OnMessagePercent(nIndex, 100);
         grids.pTiles.reset();
+        grids.mappedSrc.Free();
+        grids.mappedDst.Free();
         grids.srcView.Free();
         grids.dstView.Free();
         grids.pDstFile = nullptr;
@@ -282,7 +363,7 @@ void XResamplePixels::Process(int nIndex)
     // Row kernels read and write the sample blocks; grids without direct
     // sample access take the general path, or the tile rows for a grid-file
     // source, which take the inlined mappers too.
-    const bool bDirect = grids.pSrc->HasDirectSampleAccess() && grids.pDst->HasDirectSampleAccess();
+    const bool bDirect = grids.KernelSrc().HasDirectSampleAccess() && grids.KernelDst().HasDirectSampleAccess();
     const eKernels kernels = bDirect ? m_nKernels : KERNELS_GENERAL;
     const int set = (m_pCoordMap ? 1 : 0) + (m_pProjective ? 1 : 0) + (m_pWarp ? 1 : 0);
     if (m_nKernels != KERNELS_GENERAL && (bDirect || grids.pTiles) && set == 1) {
@@ -298,9 +379,9 @@ void XResamplePixels::Process(int nIndex)
     ProcessRows(*this, grids, PixelMapper{m_pCoordMap, m_pProjective, m_pWarp}, kernels, nIndex, n);
 }
 
-void XResamplePixels::FillBackground(int nFirstRow, int nEndRow)
+void XResamplePixels::FillBackground(int nFirstRow, int nEndRow, XGrid* pDst)
 {
-    XGrid& dst = *m_pDst;
+    XGrid& dst = pDst ? *pDst : *m_pDst;
     const int cols = dst.GetCSize();
     if (nFirstRow >= nEndRow || cols < 1) return;
     // A zero background on a one-channel type is what cleared bytes read as.
@@ -317,10 +398,13 @@ void XResamplePixels::FillBackground(int nFirstRow, int nEndRow)
 bool XResamplePixels::Start(double dBackground)
 {
     m_dBackground = dBackground;
-    // A destination in memory gets its background from the workers, each
-    // filling the rows it is about to compute: in parallel, and while the
-    // rows are in cache. Other destinations are filled here, whole.
-    m_bWorkersFill = m_pDst->HasDirectSampleAccess() && !dynamic_cast<const XGridFile*>(m_pDst);
+    // A destination in memory or a grid file gets its background from the
+    // workers, each filling the rows it is about to compute (a grid file
+    // through the worker's own view): in parallel, and while the rows are in
+    // cache; the row kernels write it themselves. Other destinations (grids
+    // with accessors of their own) are filled here, whole.
+    m_bWorkersFill = (m_pDst->HasDirectSampleAccess() && !dynamic_cast<const XGridFile*>(m_pDst)) ||
+                     XGridFile::AsRowGrid(m_pDst);
     if (!m_bWorkersFill) FillBackground(0, m_pDst->GetRSize());
     for (int i = 0; i < m_nThreads; ++i) OnMessagePercent(i, 0);
     return Run();

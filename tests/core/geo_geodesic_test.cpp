@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <tuple>
@@ -254,6 +255,83 @@ TEST(GeoGeodesic, DirectWrapsLongitudeForLongDistancesAndNegativeAngles)
             EXPECT_NEAR(shifted.rad(), lon2.rad(), 1e-9) << c.lon1 << " " << c.dist << " " << turns;
         }
     }
+}
+
+TEST(GeoGeodesic, DirectLandsOnTheIndependentReferenceAndBatchesEqualSingleCalls)
+{
+    // From point 1 along the reference's azimuth for its distance. The
+    // reference's rounding (1e-10 degree, 1e-5 m) alone moves the end by up
+    // to about 2e-5 m over half the earth, and the arriving azimuth by a few
+    // 1e-11 rad near the antipode (Vincenty's direct misses by 1.1e-4 m and
+    // 7e-10 rad). Rows where two geodesics meet carry no unique azimuth and
+    // are left out.
+    std::vector<RefRow> rows = LoadReference("geodesic_reference.csv");
+    for (const RefRow& r : LoadReference("geodesic_antipodal.csv"))
+        if (r.lat1 + r.lat2 != 0) rows.push_back(r);
+    double worstPos = 0, worstAz = 0;
+    std::vector<double> cols[4], inv[4];
+    for (const RefRow& r : rows) {
+        XAngle lon2, lat2;
+        const XAngle az2 = Xfn::CalcPosByBearingAndDist(Deg(r.lon1), Deg(r.lat1), Deg(r.azi1), r.s12, lon2, lat2);
+        worstPos = std::max(worstPos, Miss(lon2, lat2, r.lon2, r.lat2));
+        if (std::fabs(r.lat2) != 90) worstAz = std::max(worstAz, AngleDiff(az2.rad(), r.azi2 * D2R));
+        const double c[4] = {r.lon1, r.lat1, r.azi1, r.s12}, p[4] = {r.lon1, r.lat1, r.lon2, r.lat2};
+        for (int k = 0; k < 4; ++k) {
+            cols[k].push_back(k < 3 ? c[k] * D2R : c[k]);
+            inv[k].push_back(p[k] * D2R);
+        }
+    }
+    EXPECT_LT(worstPos, 3e-5);
+    EXPECT_LT(worstAz, 1e-10);
+
+    // The batches give every element bit for bit as the single calls do, on
+    // any worker count and length (shorter than the worker count, empty);
+    // a pair the robust inverse refuses comes back as NaN.
+    inv[1][7] = std::nan("");
+    inv[3][11] = 2.0;
+    const size_t n = rows.size();
+    for (int workers : {1, 2, 0})
+        for (size_t len : {n, size_t(1), size_t(0)}) {
+            std::vector<double> out[3], one[3];
+            for (auto& v : out) v.assign(n, -1.0);
+            for (auto& v : one) v.assign(n, -1.0);
+            Xfn::CalcPosByBearingAndDist(cols[0].data(), cols[1].data(), cols[2].data(), cols[3].data(), len,
+                                         out[0].data(), out[1].data(), out[2].data(), workers);
+            for (size_t i = 0; i < len; ++i) {
+                XAngle lo, la;
+                one[2][i] = Xfn::CalcPosByBearingAndDist(XAngle(cols[0][i]), XAngle(cols[1][i]), XAngle(cols[2][i]),
+                                                         cols[3][i], lo, la)
+                                .rad();
+                one[0][i] = lo.rad();
+                one[1][i] = la.rad();
+            }
+            for (int k = 0; k < 3; ++k)
+                EXPECT_EQ(std::memcmp(out[k].data(), one[k].data(), n * sizeof(double)), 0) << workers << " " << len;
+
+            const size_t solved = Xfn::CalArcDistAndAngleRobust(inv[0].data(), inv[1].data(), inv[2].data(),
+                                                                inv[3].data(), len, out[0].data(), out[1].data(),
+                                                                out[2].data(), workers);
+            size_t expected = 0;
+            for (size_t i = 0; i < len; ++i) {
+                XAngle f, r;
+                double d;
+                if (Xfn::CalArcDistAndAngleRobust(XAngle(inv[0][i]), XAngle(inv[1][i]), XAngle(inv[2][i]),
+                                                  XAngle(inv[3][i]), d, f, r)) {
+                    one[0][i] = d;
+                    one[1][i] = f.rad();
+                    one[2][i] = r.rad();
+                    ++expected;
+                } else {
+                    one[0][i] = one[1][i] = one[2][i] = std::nan("");
+                }
+            }
+            EXPECT_EQ(solved, expected);
+            if (len == n) {
+                EXPECT_EQ(solved, n - 2);
+            }
+            for (int k = 0; k < 3; ++k)
+                EXPECT_EQ(std::memcmp(out[k].data(), one[k].data(), n * sizeof(double)), 0) << workers << " " << len;
+        }
 }
 
 TEST(GeoGeodesic, AzimuthElevationAroundAnOrientedPlatform)

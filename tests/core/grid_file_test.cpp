@@ -235,7 +235,7 @@ TEST(GridFile, OperationsMatchInMemoryGridAndThePerSamplePath)
         std::uniform_real_distribution<double> uy(-0.9, rows - 0.1), ux(-0.9, cols - 0.1);
         for (int i = 0; i < 40; ++i) {
             const double y = uy(rng), x = ux(rng);
-            for (int method : {XINTERP_NEAREST, XINTERP_BILINEAR, XINTERP_CUBIC}) {
+            for (int method : {XINTERP_NEAREST, XINTERP_BILINEAR, XINTERP_CUBIC, XINTERP_CUBIC_SEPARABLE}) {
                 double m[4], f[4];
                 ASSERT_TRUE(mem.GetValueInterpolated(y, x, method, m[0], m[1], m[2], m[3]));
                 ASSERT_TRUE(file.GetValueInterpolated(y, x, method, f[0], f[1], f[2], f[3]));
@@ -285,7 +285,7 @@ TEST(GridFile, ResamplingAndConvolutionOnEveryWorkerMatchInMemory)
         FillRandom({&mem, &file, &slow}, 11u + unsigned(type));
         XWarpCoeff warp;
         warp.CreateRotation(17, cols / 2.0, rows / 2.0);
-        for (int method : {XINTERP_NEAREST, XINTERP_BILINEAR, XINTERP_CUBIC}) {
+        for (int method : {XINTERP_NEAREST, XINTERP_BILINEAR, XINTERP_CUBIC, XINTERP_CUBIC_SEPARABLE}) {
             SCOPED_TRACE(method);
             // More workers than processors, so that workers interleave even
             // on a small machine.
@@ -304,6 +304,12 @@ TEST(GridFile, ResamplingAndConvolutionOnEveryWorkerMatchInMemory)
                 ASSERT_TRUE(engine.ResampleByWarp(from, into, &warp, method, 3));
                 EXPECT_EQ(Bytes(*into), want);
             }
+            // A source mapped whole feeds the row kernels; into another type
+            // there are none, and the source's tiles are read instead.
+            XGrid wideRef(rows + 9, cols - 13, XDT_REAL64), wide(rows + 9, cols - 13, XDT_REAL64);
+            ASSERT_TRUE(engine.ResampleByWarp(&mem, &wideRef, &warp, method, 3));
+            ASSERT_TRUE(engine.ResampleByWarp(&file, &wide, &warp, method, 3));
+            EXPECT_EQ(Bytes(wide), Bytes(wideRef));
         }
         if (type == XDT_UINT08 || type == XDT_REAL32) {
             XMatrix k;

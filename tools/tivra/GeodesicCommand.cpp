@@ -2,9 +2,9 @@
 // tivra geodesic direct LAT1 LON1 AZ DIST
 // tivra geodesic inverse|direct -
 // Geodesics on WGS 84; angles in decimal degrees, distances in metres. With
-// "-", problems are read from standard input, four numbers a line, and each
-// answer is printed on one line: "DISTANCE AZIMUTH1 AZIMUTH2" for inverse,
-// "LAT2 LON2 AZIMUTH2" for direct.
+// "-", problems are read from standard input, four numbers a line, solved
+// in batches on every core, and each answer is printed on one line:
+// "DISTANCE AZIMUTH1 AZIMUTH2" for inverse, "LAT2 LON2 AZIMUTH2" for direct.
 // Azimuths are clockwise from north; longitudes come out in [-180, 180).
 #include "Cli.h"
 #include "Commands.h"
@@ -37,15 +37,26 @@ double Azimuth360(double deg)
 
 const char* const kNames[2][4] = {{"LAT1", "LON1", "LAT2", "LON2"}, {"LAT1", "LON1", "AZIMUTH", "DISTANCE"}};
 
-/// Solves one problem; false with a message for values out of range.
-/// compact prints the one-line answer of the standard input form.
-bool Solve(int form, const double v[4], bool compact, std::string& error)
+/// False with a message for values out of range.
+bool Check(int form, const double v[4], std::string& error)
 {
     const auto latOk = [](double lat) { return lat >= -90.0 && lat <= 90.0; };
     if (!latOk(v[0]) || (form == 0 && !latOk(v[2]))) {
         error = "latitudes lie between -90 and 90 degrees";
         return false;
     }
+    if (form == 1 && v[3] < 0) {
+        error = "DISTANCE must not be negative";
+        return false;
+    }
+    return true;
+}
+
+/// Solves one problem; false with a message for values out of range.
+/// compact prints the one-line answer of the standard input form.
+bool Solve(int form, const double v[4], bool compact, std::string& error)
+{
+    if (!Check(form, v, error)) return false;
     const XAngle lat1 = XAngle::FromDegree(v[0]), lon1 = XAngle::FromDegree(ReduceLongitude(v[1]));
     if (form == 0) {
         const XAngle lat2 = XAngle::FromDegree(v[2]), lon2 = XAngle::FromDegree(ReduceLongitude(v[3]));
@@ -71,10 +82,6 @@ bool Solve(int form, const double v[4], bool compact, std::string& error)
         std::printf("back azimuth %.9f deg (at point 2 toward point 1)\n", Azimuth360(rev.deg()));
         return true;
     }
-    if (v[3] < 0) {
-        error = "DISTANCE must not be negative";
-        return false;
-    }
     XAngle lon2, lat2;
     const XAngle az2 = Xfn::CalcPosByBearingAndDist(lon1, lat1, XAngle::FromDegree(v[2]), v[3], lon2, lat2);
     if (compact) {
@@ -87,25 +94,74 @@ bool Solve(int form, const double v[4], bool compact, std::string& error)
     return true;
 }
 
+// Problems of the standard input form solved together: enough to keep every
+// core busy for a while, small enough that answers follow the input closely.
+constexpr size_t kBatch = 65536;
+
+/// Solves the collected problems (columns of degrees and metres) on every
+/// core and prints one answer a line, in order; the batch calls give each
+/// answer bit for bit as the single calls would.
+void SolveBatch(int form, std::vector<double> (&cols)[4])
+{
+    const size_t n = cols[0].size();
+    std::vector<double> rad[3], out[3];
+    for (int k = 0; k < 3; ++k) {
+        rad[k].resize(n);
+        out[k].resize(n);
+    }
+    for (size_t i = 0; i < n; ++i) {
+        rad[0][i] = XAngle::FromDegree(cols[0][i]).rad();
+        rad[1][i] = XAngle::FromDegree(ReduceLongitude(cols[1][i])).rad();
+        rad[2][i] = XAngle::FromDegree(cols[2][i]).rad();
+    }
+    if (form == 0) {
+        std::vector<double> lon2(n);
+        for (size_t i = 0; i < n; ++i) lon2[i] = XAngle::FromDegree(ReduceLongitude(cols[3][i])).rad();
+        // Check refused everything the robust inverse would fail on.
+        Xfn::CalArcDistAndAngleRobust(rad[1].data(), rad[0].data(), lon2.data(), rad[2].data(), n, out[0].data(),
+                                      out[1].data(), out[2].data(), 0);
+        for (size_t i = 0; i < n; ++i)
+            std::printf("%.3f %.9f %.9f\n", out[0][i], Azimuth360(XAngle(out[1][i]).deg()),
+                        Azimuth360(XAngle(out[2][i]).deg() - 180.0));
+    } else {
+        Xfn::CalcPosByBearingAndDist(rad[1].data(), rad[0].data(), rad[2].data(), cols[3].data(), n, out[0].data(),
+                                     out[1].data(), out[2].data(), 0);
+        for (size_t i = 0; i < n; ++i)
+            std::printf("%.9f %.9f %.9f\n", XAngle(out[1][i]).deg(), XAngle(out[0][i]).deg(),
+                        Azimuth360(XAngle(out[2][i]).deg()));
+    }
+    for (auto& c : cols) c.clear();
+}
+
 } // namespace
 
+/// The standard input form: one problem a line (blank lines and lines
+/// starting with # are skipped), solved in batches; stops at the first bad
+/// line, after answering the lines before it.
 int SolveGeodesicLines(bool direct, std::istream& in)
 {
     const int form = direct ? 1 : 0;
     std::string line, error;
+    std::vector<double> cols[4];
     for (long number = 1; std::getline(in, line); ++number) {
         std::istringstream words(line);
         std::vector<std::string> fields;
         for (std::string w; words >> w;) fields.push_back(w);
         if (fields.empty() || fields[0][0] == '#') continue;
         const std::string where = "standard input line " + std::to_string(number) + ": ";
-        if (fields.size() != 4) return Fail(where + "expected four numbers, found " + std::to_string(fields.size()));
         double v[4];
-        for (int k = 0; k < 4; ++k)
+        if (fields.size() != 4) error = "expected four numbers, found " + std::to_string(fields.size());
+        for (int k = 0; k < 4 && error.empty(); ++k)
             if (!ParseDouble(fields[k], v[k]))
-                return Fail(where + kNames[form][k] + " '" + fields[k].substr(0, 40) + "' is not a number");
-        if (!Solve(form, v, true, error)) return Fail(where + error);
+                error = std::string(kNames[form][k]) + " '" + fields[k].substr(0, 40) + "' is not a number";
+        if (!error.empty() || !Check(form, v, error)) {
+            SolveBatch(form, cols);
+            return Fail(where + error);
+        }
+        for (int k = 0; k < 4; ++k) cols[k].push_back(v[k]);
+        if (cols[0].size() == kBatch) SolveBatch(form, cols);
     }
+    SolveBatch(form, cols);
     return 0;
 }
 

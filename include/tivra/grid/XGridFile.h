@@ -25,12 +25,16 @@ namespace Pelmora::Tivra {
 /// GetSubset, the flips, copies into in-memory grids and the resampler's
 /// writes move whole row spans through the window (ReadRow, WriteRow)
 /// instead of one virtual call per sample, converting the samples with the
-/// same per-type code as the in-memory paths; the resampler reads a source
-/// grid file through a per-worker cache of small tiles loaded as row spans.
+/// same per-type code as the in-memory paths. The resampler runs its row
+/// kernels on the mapped bytes of a source (and destination) grid file that
+/// lies whole in one window (up to 1 GiB), inside the window's fault guard,
+/// and otherwise reads a source grid file through a per-worker cache of
+/// small tiles loaded as row spans.
 /// The results are byte for byte those of the per-sample path. A class
 /// derived from XGridFile takes the per-sample path (it may override the
-/// accessors). Window mean, half size, interpolation at a point and the
-/// memory form of SetSubset go sample by sample.
+/// accessors). Window mean, half size and interpolation at a point read
+/// row spans too (the columns they need of up to four rows at a time); the
+/// memory form of SetSubset goes sample by sample.
 ///
 /// Scratch files. Each Alloc creates a new scratch file exclusively (see
 /// XMMFile::CreateTemp): the temporary names repeat within one millisecond,
@@ -100,6 +104,7 @@ public:
 
     /// The backing file; null when the grid is empty.
     const XMMFile* GetMMFile() const { return m_pMMFile; }
+    XMMFile* GetMMFile() { return m_pMMFile; }
 
     /// This grid as a grid file whose accessors are XGridFile's own (so the
     /// row path applies); null for any other grid.

@@ -123,11 +123,13 @@ public:
         return m_bSrcNoData;
     }
 
-    /// Fills destination rows nFirstRow .. nEndRow - 1 with the pass's
-    /// background. Process calls it for its own rows when
-    /// WorkersFillBackground() is true (a destination in memory); otherwise
-    /// the destination was filled whole before the workers started.
-    void FillBackground(int nFirstRow, int nEndRow);
+    /// Fills destination rows nFirstRow .. nEndRow - 1 of pDst (the
+    /// destination itself when null, else a worker's own grid over it) with
+    /// the pass's background. Process calls it for its own rows when
+    /// WorkersFillBackground() is true (a destination in memory, or a grid
+    /// file, which each worker fills through its own view); otherwise the
+    /// destination was filled whole before the workers started.
+    void FillBackground(int nFirstRow, int nEndRow, XGrid* pDst = nullptr);
     bool WorkersFillBackground() const { return m_bWorkersFill; }
     /// The background of the pass.
     double GetBackground() const { return m_dBackground; }

@@ -155,6 +155,42 @@ public class XfnGeoTests
     }
 
     [Fact]
+    public void GeodesicBatchesEqualTheSingleCallsAndRefuseMismatchedSpans()
+    {
+        // Pair 2 is nearly antipodal, pair 3 has a latitude beyond the pole (NaN out).
+        double[] lon1 = [0.1, -2.0, 0.3, 1.0], lat1 = [0.5, -0.7, 0.2, 2.0];
+        double[] lon2 = [1.2, 3.0, 0.3 + Math.PI - 0.004, 0.0], lat2 = [-0.3, 1.1, -0.201, 0.0];
+        double[] d = new double[4], f = new double[4], r = new double[4];
+        foreach (int workers in new[] { 0, 1, 2 })
+        {
+            Assert.Equal(3, Xfn.CalArcDistAndAngleRobust(lon1, lat1, lon2, lat2, d, f, r, workers));
+            for (int i = 0; i < 4; ++i)
+            {
+                double dist = 0;
+                XAngle? fwd = null, rev = null;
+                bool ok = Xfn.CalArcDistAndAngleRobust(new XAngle(lon1[i]), new XAngle(lat1[i]), new XAngle(lon2[i]),
+                                                       new XAngle(lat2[i]), ref dist, ref fwd, ref rev);
+                Assert.Equal(ok ? (dist, fwd.rad, rev.rad) : (double.NaN, double.NaN, double.NaN), (d[i], f[i], r[i]));
+            }
+            Xfn.CalcPosByBearingAndDist(lon1, lat1, lon2, [1e3, 2e7, 5e6, 0], d, f, r, workers);
+            for (int i = 0; i < 4; ++i)
+            {
+                XAngle? lo = null, la = null;
+                double az = Xfn.CalcPosByBearingAndDist(new XAngle(lon1[i]), new XAngle(lat1[i]), new XAngle(lon2[i]),
+                                                        new[] { 1e3, 2e7, 5e6, 0 }[i], ref lo, ref la).rad;
+                Assert.Equal((lo.rad, la.rad, az), (d[i], f[i], r[i]));
+            }
+        }
+        Assert.Equal(0, Xfn.CalArcDistAndAngleRobust([], [], [], [], [], [], []));
+        Assert.Throws<ArgumentException>(() => Xfn.CalArcDistAndAngleRobust(lon1, lat1, lon2, lat2[..3], d, f, r));
+        Assert.Throws<ArgumentException>(() => Xfn.CalcPosByBearingAndDist(lon1, lat1, lon2, lat2, d, lon1, r));
+        Assert.Throws<ArgumentException>(() => Xfn.CalcPosByBearingAndDist(lon1, lat1, lon2, lat2, d, d.AsSpan(),
+                                                                            r));
+        Assert.Throws<ArgumentOutOfRangeException>(() => Xfn.CalArcDistAndAngleRobust(lon1, lat1, lon2, lat2, d, f,
+                                                                                        r, -1));
+    }
+
+    [Fact]
     public void AzimuthAndElevationOfTargetsAroundALevelPlatform()
     {
         var pos = XGeoPoint.FromDegree(10, 45, 1000).ecr;
