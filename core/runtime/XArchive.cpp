@@ -397,6 +397,11 @@ XArchive& XArchive::operator>>(XString& str)
             EnsureRemaining(n);  // a damaged stream rather than a memory failure, where that can be told
             throw XMemoryException();
         }
+        if (n <= uint32_t(m_lpBufMax - m_lpBufCur)) {  // the common case: straight from the buffer
+            str = XString(reinterpret_cast<const char*>(m_lpBufCur), int(n));
+            m_lpBufCur += n;
+            return *this;
+        }
         ReadBlock(data, n);
         str = XString(reinterpret_cast<const char*>(data.data()), int(n));
         return *this;
