@@ -83,10 +83,10 @@ class XTestPoisonedChild : public XObject {
 public:
     static void operator delete(void* p, size_t n)
     {
-        static std::vector<void*> s_parked;
+        static auto* s_pParked = new std::vector<void*>;  // never destroyed: still reachable at exit
         std::memset(p, 0, n);
         ASAN_POISON_MEMORY_REGION(p, n);
-        s_parked.push_back(p);
+        s_pParked->push_back(p);
     }
 };
 XIMPLEMENT_SERIAL(XTestPoisonedChild, XObject, 1)
