@@ -184,16 +184,11 @@ XGridFile& XGridFile::operator=(const XGridFile& src)
 XGridFile* XGridFile::Adopt(XGridFile* pOther)
 {
     if (!pOther || pOther == this) return this;
-    Free();
+    // Only the backing file changes hands: this grid keeps its shape, type
+    // and geo-reference.
+    delete m_pMMFile;
     m_pMMFile = pOther->m_pMMFile;
     pOther->m_pMMFile = nullptr;
-    m_nRSize = pOther->m_nRSize;
-    m_nCSize = pOther->m_nCSize;
-    m_nDataType = pOther->m_nDataType;
-    m_dTop = pOther->m_dTop;
-    m_dLeft = pOther->m_dLeft;
-    m_dRowSpacing = pOther->m_dRowSpacing;
-    m_dColSpacing = pOther->m_dColSpacing;
     pOther->Free();
     return this;
 }

@@ -1,9 +1,13 @@
 #include <tivra/runtime/XArchive.h>
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <bit>
+#include <cerrno>
 #include <cstring>
 #include <cwchar>
+#include <unordered_set>
 #include <vector>
 
 #include <tivra/runtime/XArray.h>
@@ -60,6 +64,38 @@ T Reversed(T v)
     }
 }
 
+/// Stack kept free below the deepest object level: room for a class's own
+/// Serialize between two levels, for throwing and unwinding the exception
+/// that refuses the next level, and for a sanitizer's report.
+constexpr uintptr_t kStackReserve = 128 * 1024;
+/// Assumed stack below the first call where the system cannot tell.
+constexpr uintptr_t kUnknownStack = 256 * 1024;
+
+/// The lowest frame address at which objects may still nest on this
+/// thread: the bottom of its stack plus the reserve. Read from the system
+/// once per thread.
+uintptr_t StackFloor()
+{
+    thread_local const uintptr_t t_nFloor = [] {
+        pthread_attr_t attr;
+        void* pStack = nullptr;
+        size_t nSize = 0;
+        bool bKnown = pthread_getattr_np(pthread_self(), &attr) == 0;
+        if (bKnown) {
+            bKnown = pthread_attr_getstack(&attr, &pStack, &nSize) == 0;
+            pthread_attr_destroy(&attr);
+        }
+        const uintptr_t nHere = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
+        if (!bKnown || nSize == 0) return nHere > kUnknownStack ? nHere - kUnknownStack : uintptr_t(0);
+        return reinterpret_cast<uintptr_t>(pStack) + std::min<uintptr_t>(kStackReserve, nSize / 2);
+    }();
+    return t_nFloor;
+}
+
+/// Pieces in which a block whose length comes from the stream is read: the
+/// first piece, after which each piece is as large as what has arrived.
+constexpr uint32_t kFirstPiece = 64 * 1024;
+
 /// UTF-16 code units (surrogate pairs joined, a lone surrogate read as
 /// U+FFFD) as wide characters.
 std::wstring WideFromUtf16(const std::vector<uint16_t>& units)
@@ -87,7 +123,8 @@ std::wstring WideFromUtf16(const std::vector<uint16_t>& units)
 XArchive::XArchive(XFile* pFile, uint32_t nMode, int nBufSize, void* pBuffer)
     : m_strFileName(pFile->GetFilePath()), m_nMode(nMode), m_bUserBuf(true), m_pFile(pFile),
       m_pLoadArray(nullptr), m_nGrowSize(IsLoading() ? kLoadGrowSize : kStoreBlockSize),
-      m_nHashSize(kInitialHashSize), m_nMapCount(1), m_pSchemaMap(nullptr), m_nDepth(0)
+      m_nHashSize(kInitialHashSize), m_nMapCount(1), m_pSchemaMap(nullptr), m_nDepth(0), m_nStackFloor(0),
+      m_bSeekable(true)
 {
     if (nBufSize < int(kMinBufSize)) {
         nBufSize = kMinBufSize;
@@ -233,11 +270,33 @@ void XArchive::Write(const void* pBuffer, uint32_t nCount)
 void XArchive::EnsureRemaining(uint64_t nBytes)
 {
     const uint64_t nBuffered = uint64_t(m_lpBufMax - m_lpBufCur);
-    if (nBytes <= nBuffered) return;  // the common case: no system call
+    if (nBytes <= nBuffered || !m_bSeekable) return;  // the common case: no system call
+    uint64_t nPosition = 0;
+    try {
+        nPosition = m_pFile->GetPosition();
+    } catch (const XFileException& e) {
+        // A pipe cannot tell what remains; its reads will.
+        if (e.m_lOsError != ESPIPE) throw;
+        m_bSeekable = false;
+        return;
+    }
     const uint64_t nLength = m_pFile->GetLength();
-    const uint64_t nPosition = m_pFile->GetPosition();
     const uint64_t nInFile = nLength > nPosition ? nLength - nPosition : 0;
     if (nBytes > nBuffered + nInFile) Fail(XArchiveException::endOfFile);
+}
+
+void XArchive::ReadBlock(std::vector<uint8_t>& data, uint64_t nBytes)
+{
+    EnsureRemaining(nBytes);
+    data.clear();
+    // The block grows as its bytes arrive, so a length that overstates the
+    // stream costs at most twice what the stream held.
+    while (data.size() < nBytes) {
+        const uint64_t nPiece = std::min<uint64_t>(nBytes - data.size(), std::max<uint64_t>(kFirstPiece, data.size()));
+        const size_t nOld = data.size();
+        data.resize(nOld + size_t(nPiece));
+        if (Read(data.data() + nOld, uint32_t(nPiece)) != nPiece) Fail(XArchiveException::endOfFile);
+    }
 }
 
 // ---- values ------------------------------------------------------------------------------------
@@ -331,23 +390,27 @@ XArchive& XArchive::operator>>(XString& str)
 {
     bool bWide = false;
     const uint32_t n = ReadStringLength(true, bWide);
+    std::vector<uint8_t> data;
     if (!bWide) {
-        EnsureRemaining(n);
         // An XString holds at most INT32_MAX - 1 bytes.
-        if (n > uint32_t(INT32_MAX - 1)) throw XMemoryException();
-        str.Empty();
-        if (n > 0 && Read(str.GetBuffer(int(n)), n) != n) Fail(XArchiveException::endOfFile);
+        if (n > uint32_t(INT32_MAX - 1)) {
+            EnsureRemaining(n);  // a damaged stream rather than a memory failure, where that can be told
+            throw XMemoryException();
+        }
+        if (n <= uint32_t(m_lpBufMax - m_lpBufCur)) {  // the common case: straight from the buffer
+            str = XString(reinterpret_cast<const char*>(m_lpBufCur), int(n));
+            m_lpBufCur += n;
+            return *this;
+        }
+        ReadBlock(data, n);
+        str = XString(reinterpret_cast<const char*>(data.data()), int(n));
         return *this;
     }
-    EnsureRemaining(uint64_t(n) * 2);
+    ReadBlock(data, uint64_t(n) * 2);
+    // Wide characters are stored as they were in memory: least significant
+    // byte first.
     std::vector<uint16_t> units(n);
-    for (uint16_t& u : units) {
-        // Wide characters are stored as they were in memory: least
-        // significant byte first.
-        uint8_t a[2];
-        if (Read(a, 2) != 2) Fail(XArchiveException::endOfFile);
-        u = uint16_t(a[0] | (a[1] << 8));
-    }
+    for (size_t i = 0; i < n; ++i) units[i] = uint16_t(data[2 * i] | (data[2 * i + 1] << 8));
     str = WideFromUtf16(units).c_str();
     return *this;
 }
@@ -421,14 +484,8 @@ XRuntimeClass* XArchive::LoadClass(uint32_t& wSchema)
 
 XRuntimeClass* XArchive::ReadClass(const XRuntimeClass* pClassRequested, uint32_t* pwSchema)
 {
-    if (uint32_t(m_lpBufMax - m_lpBufCur) < sizeof(uint32_t)) {
-        // Too short for the magic: then there is no class chain.
-        try {
-            FillBuffer(sizeof(uint32_t));
-        } catch (const XArchiveException&) {
-            return const_cast<XRuntimeClass*>(pClassRequested);
-        }
-    }
+    // Four whole bytes that are not the magic mean a stream without class
+    // descriptions; fewer are a cut stream (endOfFile, as everywhere).
     if (ReadValue<uint32_t>() != kClassMagic) {
         m_lpBufCur -= sizeof(uint32_t);  // still in the buffer: it was just read from there
         return const_cast<XRuntimeClass*>(pClassRequested);
@@ -455,11 +512,16 @@ uint32_t XArchive::GetLoadedSchema(const XRuntimeClass* pClass) const
 
 // ---- objects --------------------------------------------------------------------------------------
 
+void XArchive::CheckStack()
+{
+    if (m_nDepth == 0) m_nStackFloor = StackFloor();
+    if (reinterpret_cast<uintptr_t>(__builtin_frame_address(0)) < m_nStackFloor) Fail(XArchiveException::badIndex);
+}
+
 void XArchive::WriteObject(const XObject* pObject)
 {
-    // Checked for every reference, as the reader does, so that whatever is
-    // written can be read.
-    if (m_nDepth >= kMaxDepth) Fail(XArchiveException::badIndex);
+    // Checked for every reference, as the reader does.
+    CheckStack();
     if (pObject == nullptr) {
         *this << kTagNull;
         return;
@@ -489,7 +551,7 @@ void XArchive::WriteObject(const XObject* pObject)
 
 XObject* XArchive::ReadObject(const XRuntimeClass* pClassExpected)
 {
-    if (m_nDepth >= kMaxDepth) Fail(XArchiveException::badIndex);
+    CheckStack();
     const uint32_t nFirst = m_nMapCount;
     ++m_nDepth;
     try {
@@ -557,9 +619,14 @@ void XArchive::ReleaseLoaded(uint32_t nFirst)
     }
     // Every object first gets a reference of the archive's, so that none
     // goes while another still holds it; dropping those references then
-    // frees each object once the last holder has gone.
+    // frees each object once the last holder has gone. An owner may delete
+    // what it owns directly, whatever its count: objects destroyed so are
+    // struck from the watched set and not touched again.
+    std::unordered_set<const XObject*> alive(objects.begin(), objects.end());
+    XObject::XDestructionWatch watch(&alive);
     for (XObject* p : objects) p->Ref();
-    for (XObject* p : objects) p->Unref();
+    for (XObject* p : objects)
+        if (alive.count(p) != 0) p->Unref();
     m_pLoadArray->SetSize(int(nFirst));
     m_nMapCount = nFirst;
 }

@@ -140,11 +140,18 @@ void XObArray::Serialize(XArchive& ar)
     uint32_t nCount = 0;
     ar >> nCount;
     // Every element takes at least its tag byte: a count beyond the bytes
-    // left is a damaged stream, found before the array is sized for it.
+    // left is a damaged stream, found before the array is sized for it
+    // where the file can tell.
     ar.EnsureRemaining(nCount);
     if (nCount > uint32_t(INT32_MAX)) throw XMemoryException();
-    SetSize(int(nCount));
-    for (int i = 0; i < int(nCount); ++i) SetAt(i, ar.ReadObject(nullptr));
+    // Sized in doubling pieces as elements arrive (where the file cannot
+    // tell, the count may lie), to the count in the end.
+    constexpr int kFirstPiece = 1024;
+    SetSize(std::min(int(nCount), kFirstPiece));
+    for (int i = 0; i < int(nCount); ++i) {
+        if (i == GetSize()) SetSize(int(std::min<int64_t>(nCount, 2 * int64_t(i))));
+        SetAt(i, ar.ReadObject(nullptr));
+    }
 }
 
 } // namespace Pelmora::Tivra

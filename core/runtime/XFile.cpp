@@ -229,6 +229,13 @@ bool XFile::OpenLocal(const char* pszFileName, uint32_t nOpenFlags, XFileExcepti
         return false;
     };
 
+    // A descriptor without access cannot create: the file is made first by
+    // an exclusive create, which leaves an existing file alone.
+    if (!bAccess && (nOpenFlags & modeCreate)) {
+        const int hNew = open(pszFileName != nullptr ? pszFileName : "", O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (hNew < 0 && errno != EEXIST) return fail(errno, hFileNull);
+        if (hNew >= 0) close(hNew);
+    }
     const int hFile = open(pszFileName != nullptr ? pszFileName : "", nFlags, 0666);
     if (hFile < 0) return fail(errno, hFileNull);
     struct stat st {};
@@ -539,11 +546,17 @@ bool XFile::FullPath(char* pszPathOut, const char* pszFileIn)
 
 void XFile::Rename(const char* pszOldName, const char* pszNewName)
 {
-    // A move never replaces a file; file systems that cannot promise that
-    // atomically get a plain rename.
-    int r = renameat2(AT_FDCWD, pszOldName, AT_FDCWD, pszNewName, RENAME_NOREPLACE);
-    if (r != 0 && errno == EINVAL) r = rename(pszOldName, pszNewName);
-    if (r != 0) XFileException::ThrowErrno(errno, pszOldName);
+    // A move never replaces a file. Where the file system cannot refuse a
+    // replacement itself (EINVAL), the file gets its new name as a second
+    // link, which fails when the name exists, and then loses the old one.
+    if (renameat2(AT_FDCWD, pszOldName, AT_FDCWD, pszNewName, RENAME_NOREPLACE) == 0) return;
+    if (errno != EINVAL) XFileException::ThrowErrno(errno, pszOldName);
+    if (link(pszOldName, pszNewName) != 0) XFileException::ThrowErrno(errno, pszOldName);
+    if (unlink(pszOldName) != 0) {
+        const int nErrno = errno;
+        unlink(pszNewName);  // back to the one name it had
+        XFileException::ThrowErrno(nErrno, pszOldName);
+    }
 }
 
 void XFile::Remove(const char* pszFileName)

@@ -9,6 +9,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <utility>
 
 #include <tivra/env/XPaths.h>
 #include <tivra/runtime/XFile.h>
@@ -33,12 +37,43 @@ XString SuffixedName(const XString& strName, int n)
     return strName.Left(dot) + strSuffix + strName.Mid(dot);
 }
 
+/// a + b in rSum when the sum is a valid file length (at most the largest
+/// off_t); false when it is not.
+bool FileSum(uint64_t a, uint64_t b, uint64_t& rSum)
+{
+    return !__builtin_add_overflow(a, b, &rSum) && rSum <= uint64_t(INT64_MAX);
+}
+
+/// What the objects of this process that have one file open know about it
+/// together: each object keeps its own logical length, so the spare window
+/// one object added may hold data another object wrote there.
+struct XSharedFile {
+    int nOpen = 0;
+    /// The largest logical end any of them opened or wrote.
+    uint64_t nDataEnd = 0;
+    /// The file's length as the last growth through them left it; 0 once
+    /// trimmed or when none has grown it.
+    uint64_t nLeftAt = 0;
+};
+
+/// Files open through XMMFile objects in this process, by device and inode.
+struct XSharedFiles {
+    std::mutex mutex;
+    std::map<std::pair<uint64_t, uint64_t>, XSharedFile> files;
+};
+
+XSharedFiles& SharedFiles()
+{
+    static XSharedFiles s_files;
+    return s_files;
+}
+
 } // namespace
 
 XMMFile::XMMFile()
     : m_hFile(-1), m_pView(nullptr), m_nFileSize(0), m_nMappedSize(0), m_nPosition(0), m_nViewStart(0),
       m_nViewSize(kGranularity), m_nGranularity(kGranularity), m_nWindowSize(kGranularity), m_nProtect(PROT_READ),
-      m_nFlags(0)
+      m_nFlags(0), m_nDevice(0), m_nInode(0)
 {
 }
 
@@ -107,7 +142,18 @@ bool XMMFile::Attach(int hFile, uint32_t nFlags)
     m_hFile = hFile;
     m_nFlags = nFlags;
     m_nProtect = IsWritable() ? PROT_READ | PROT_WRITE : PROT_READ;
+    m_nDevice = uint64_t(st.st_dev);
+    m_nInode = uint64_t(st.st_ino);
     m_nFileSize = m_nMappedSize = uint64_t(st.st_size);
+    {
+        XSharedFiles& shared = SharedFiles();
+        std::lock_guard<std::mutex> lock(shared.mutex);
+        XSharedFile& file = shared.files[{m_nDevice, m_nInode}];
+        // A spare window another object added is not part of the content.
+        if (file.nOpen > 0 && file.nLeftAt == m_nMappedSize) m_nFileSize = file.nDataEnd;
+        file.nDataEnd = std::max(file.nDataEnd, m_nFileSize);
+        ++file.nOpen;
+    }
     m_nPosition = m_nViewStart = 0;
     if (!MapWindow()) {
         Release();
@@ -119,6 +165,7 @@ bool XMMFile::Attach(int hFile, uint32_t nFlags)
 bool XMMFile::Create(const char* pszFileName, uint64_t nSize)
 {
     Close();
+    if (nSize > uint64_t(INT64_MAX)) return Fail(kTooLarge);
     const int hFile = open(pszFileName ? pszFileName : "", O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (hFile < 0) return Fail(kCreateFailed);
     if (ftruncate(hFile, off_t(nSize)) != 0) {
@@ -132,6 +179,7 @@ bool XMMFile::Create(const char* pszFileName, uint64_t nSize)
 bool XMMFile::CreateTemp(uint64_t nSize)
 {
     Close();
+    if (nSize > uint64_t(INT64_MAX)) return Fail(kTooLarge);
     const XString strBase = Xfn::MakeTempFileName("XMMFileTemp");
     XString strName = strBase;
     int hFile = -1;
@@ -159,7 +207,13 @@ bool XMMFile::CreateTemp(uint64_t nSize)
 void XMMFile::Release()
 {
     UnmapWindow();
-    if (m_hFile >= 0) close(m_hFile);
+    if (m_hFile >= 0) {
+        XSharedFiles& shared = SharedFiles();
+        std::lock_guard<std::mutex> lock(shared.mutex);
+        const auto it = shared.files.find({m_nDevice, m_nInode});
+        if (it != shared.files.end() && --it->second.nOpen <= 0) shared.files.erase(it);
+        close(m_hFile);
+    }
     m_hFile = -1;
     m_nFileSize = m_nMappedSize = m_nPosition = m_nViewStart = 0;
     m_nViewSize = m_nWindowSize;
@@ -171,8 +225,7 @@ void XMMFile::Close()
         // A scratch file is removed below: writing its pages out would be wasted.
         if (m_strTempName.IsEmpty()) Flush();
         UnmapWindow();
-        // The spare window of growth is not part of the file.
-        if (m_nMappedSize > m_nFileSize && IsWritable()) (void)!ftruncate(m_hFile, off_t(m_nFileSize));
+        if (IsWritable()) TrimSpare();
     }
     Release();
     m_strFileName.Empty();
@@ -182,6 +235,22 @@ void XMMFile::Close()
         m_strTempName.Empty();
         XFile::Remove(strName);
     }
+}
+
+void XMMFile::TrimSpare()
+{
+    XSharedFiles& shared = SharedFiles();
+    std::lock_guard<std::mutex> lock(shared.mutex);
+    const auto it = shared.files.find({m_nDevice, m_nInode});
+    struct stat st {};
+    if (it == shared.files.end() || fstat(m_hFile, &st) != 0) return;
+    XSharedFile& file = it->second;
+    // Only a spare window growth left at the end of the file is cut, and
+    // never below what any object of this process wrote or found there;
+    // a file that someone else has resized since is left as it is.
+    if (file.nLeftAt != 0 && uint64_t(st.st_size) == file.nLeftAt && file.nDataEnd < file.nLeftAt)
+        (void)!ftruncate(m_hFile, off_t(file.nDataEnd));
+    file.nLeftAt = 0;
 }
 
 bool XMMFile::Seek(uint64_t nPosition)
@@ -237,7 +306,9 @@ uint32_t XMMFile::Write(const void* pBuffer, uint32_t nCount)
     if (m_hFile < 0) return Fail(kNotOpen), 0;
     if (!IsWritable()) return Fail(kReadOnly), 0;
     const uint64_t nStartPosition = m_nPosition;
-    if (m_nPosition + nCount > m_nFileSize && !Grow(m_nPosition + nCount)) return 0;
+    uint64_t nEnd = 0;
+    if (!FileSum(m_nPosition, nCount, nEnd)) return Fail(kTooLarge), 0;
+    if (nEnd > m_nFileSize && !Grow(nEnd)) return 0;
     const auto* pIn = static_cast<const uint8_t*>(pBuffer);
     uint32_t nDone = 0;
     while (nDone < nCount) {
@@ -287,12 +358,24 @@ bool XMMFile::Visit(uint64_t nPosition, uint32_t nCount, XVisitFn pfn, void* pCo
 
 bool XMMFile::Grow(uint64_t nNewSize)
 {
+    uint64_t nPhysical = 0;
+    if (!FileSum(nNewSize, m_nGranularity, nPhysical)) return Fail(kTooLarge);
     UnmapWindow();
-    if (nNewSize > m_nMappedSize) {
-        const uint64_t nPhysical = nNewSize + m_nGranularity;
-        if (ftruncate(m_hFile, off_t(nPhysical)) != 0)
-            return Fail(errno == EFBIG || errno == EINVAL ? kPointerFailed : kSetEndFailed);
-        m_nMappedSize = nPhysical;
+    {
+        XSharedFiles& shared = SharedFiles();
+        std::lock_guard<std::mutex> lock(shared.mutex);
+        XSharedFile& file = shared.files[{m_nDevice, m_nInode}];
+        // The file's own length decides, not this object's idea of it:
+        // another object may have grown it (or trimmed its spare) since.
+        struct stat st {};
+        if (fstat(m_hFile, &st) != 0) return Fail(kSetEndFailed);
+        m_nMappedSize = uint64_t(st.st_size);
+        if (nNewSize > m_nMappedSize) {
+            if (ftruncate(m_hFile, off_t(nPhysical)) != 0)
+                return Fail(errno == EFBIG || errno == EINVAL ? kPointerFailed : kSetEndFailed);
+            m_nMappedSize = file.nLeftAt = nPhysical;
+        }
+        file.nDataEnd = std::max(file.nDataEnd, nNewSize);
     }
     m_nFileSize = nNewSize;
     // The window at the old end may have been short; map it at full length.

@@ -4,6 +4,9 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
+#include <unordered_set>
+#include <vector>
 
 #include <tivra/runtime/XArchive.h>
 #include <tivra/runtime/XException.h>
@@ -218,22 +221,17 @@ XIMPLEMENT_SERIAL(XMapWordToOb, XObject, 1)
 // in the order they were written; the walk order of the map read may differ,
 // since it depends on insertion order within a bucket.
 //
-// A key that is in the map already when it is read is refused: a stream
-// written from a map names each key once, and replacing the value would
-// leave the object read before it held by nobody.
+// A key the map held before loading gets the value read, as SetAt would
+// give it (the map does not own its values: the old one stays the
+// caller's). A key named twice in one stream is refused: a stream written
+// from a map names each key once, and replacing the value read first would
+// leave that object held by nobody.
 
 namespace {
 
-template <class MAP, class KEY>
-bool HasKey(const MAP& map, KEY key)
+void RefuseRepeatedKey(const XArchive& ar, bool bNew)
 {
-    XObject* p = nullptr;
-    return map.Lookup(key, p);
-}
-
-void RefuseKnownKey(const XArchive& ar, bool bKnown)
-{
-    if (bKnown) throw XArchiveException(XArchiveException::badIndex, ar.GetFileName());
+    if (!bNew) throw XArchiveException(XArchiveException::badIndex, ar.GetFileName());
 }
 
 } // namespace
@@ -255,10 +253,11 @@ void XMapStringToOb::Serialize(XArchive& ar)
     uint32_t nCount = 0;
     ar >> nCount;
     ar.EnsureRemaining(uint64_t(nCount) * 2);  // a key's length byte and a tag at least
+    std::unordered_set<std::string> read;
     for (uint32_t i = 0; i < nCount; ++i) {
         XString strKey;
         ar >> strKey;
-        RefuseKnownKey(ar, HasKey(*this, static_cast<const char*>(strKey)));
+        RefuseRepeatedKey(ar, read.emplace(static_cast<const char*>(strKey), size_t(strKey.GetLength())).second);
         SetAt(strKey, ar.ReadObject(nullptr));
     }
 }
@@ -280,10 +279,12 @@ void XMapWordToOb::Serialize(XArchive& ar)
     uint32_t nCount = 0;
     ar >> nCount;
     ar.EnsureRemaining(uint64_t(nCount) * 3);  // a 16-bit key and a tag at least
+    std::vector<bool> read(size_t(UINT16_MAX) + 1);
     for (uint32_t i = 0; i < nCount; ++i) {
         uint16_t wKey = 0;
         ar >> wKey;
-        RefuseKnownKey(ar, HasKey(*this, wKey));
+        RefuseRepeatedKey(ar, !read[wKey]);
+        read[wKey] = true;
         SetAt(wKey, ar.ReadObject(nullptr));
     }
 }

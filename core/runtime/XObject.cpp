@@ -11,9 +11,26 @@ namespace Pelmora::Tivra {
 
 // ---- XObject --------------------------------------------------------------------
 
+namespace {
+
+/// The set the innermost destruction watch of this thread keeps.
+thread_local std::unordered_set<const XObject*>* t_pAlive = nullptr;
+
+} // namespace
+
 XObject::XObject() : m_nRefer(0) {}
 
-XObject::~XObject() = default;
+XObject::~XObject()
+{
+    if (t_pAlive != nullptr) t_pAlive->erase(this);
+}
+
+XObject::XDestructionWatch::XDestructionWatch(std::unordered_set<const XObject*>* pAlive) : m_pOuter(t_pAlive)
+{
+    t_pAlive = pAlive;
+}
+
+XObject::XDestructionWatch::~XDestructionWatch() { t_pAlive = m_pOuter; }
 
 void XObject::Ref()
 {

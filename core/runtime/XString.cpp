@@ -51,6 +51,28 @@ int32_t SafeLength(const char* psz)
     return static_cast<int32_t>(n);
 }
 
+/// Appends the UTF-8 form of a code point; a surrogate or a value beyond
+/// U+10FFFF, which are no characters, as U+FFFD.
+void AppendUtf8(std::string& str, uint32_t u)
+{
+    if ((u >= 0xD800 && u < 0xE000) || u > 0x10FFFF) u = 0xFFFD;
+    if (u < 0x80) {
+        str += char(u);
+    } else if (u < 0x800) {
+        str += char(0xC0 | (u >> 6));
+        str += char(0x80 | (u & 0x3F));
+    } else if (u < 0x10000) {
+        str += char(0xE0 | (u >> 12));
+        str += char(0x80 | ((u >> 6) & 0x3F));
+        str += char(0x80 | (u & 0x3F));
+    } else {
+        str += char(0xF0 | (u >> 18));
+        str += char(0x80 | ((u >> 12) & 0x3F));
+        str += char(0x80 | ((u >> 6) & 0x3F));
+        str += char(0x80 | (u & 0x3F));
+    }
+}
+
 /// Sum of two lengths, refusing results that do not fit a string.
 int32_t AddLengths(int64_t n1, int64_t n2)
 {
@@ -345,18 +367,25 @@ XString& XString::operator=(const wchar_t* psz)
         Empty();
         return *this;
     }
-    // The converted length is asked first, then the text is converted into a
-    // block of that length. Text the locale cannot represent gives an empty
-    // string rather than a partial one.
-    const size_t n = std::wcstombs(nullptr, psz, 0);
-    if (n == size_t(-1) || n > size_t(INT32_MAX - 1)) {
-        Empty();
-        return *this;
+    // Character by character, so that one the locale cannot represent does
+    // not lose the others: it is written in UTF-8 (the 8-bit encoding of
+    // text on this system), and a value that is no character as U+FFFD.
+    std::string str;
+    std::mbstate_t state{};
+    char aBytes[MB_LEN_MAX];
+    for (const wchar_t* p = psz; *p != L'\0'; ++p) {
+        const size_t n = std::wcrtomb(aBytes, *p, &state);
+        if (n != size_t(-1)) {
+            str.append(aBytes, n);
+            continue;
+        }
+        state = std::mbstate_t{};
+        AppendUtf8(str, uint32_t(*p));
     }
-    const int32_t nLength = static_cast<int32_t>(n);
-    if (nLength > GetAllocLength()) ReplaceBlock(nLength);
-    std::wcstombs(m_pchData, psz, n + 1);
-    SetDataLength(nLength);
+    // Back to the initial shift state, for encodings that have one.
+    const size_t nEnd = std::wcrtomb(aBytes, L'\0', &state);
+    if (nEnd != size_t(-1) && nEnd > 1) str.append(aBytes, nEnd - 1);
+    AssignCopy(str.data(), SafeLength(str.c_str()));
     return *this;
 }
 

@@ -178,12 +178,15 @@ TEST(GridFile, ViewsAdoptionAndAssignment)
     EXPECT_NE(ScratchName(copy), ScratchName(g));
     EXPECT_EQ(copy.GetColSpacing(), 3.0);
 
-    XGridFile owner;
-    const std::string name = ScratchName(copy);
+    // Adoption moves the file only: the adopter keeps its own layout.
+    XGridFile owner(2, 3, XDT_UINT08);
+    const std::string name = ScratchName(copy), old = ScratchName(owner);
     owner.Adopt(&copy);
     EXPECT_FALSE(copy.IsValid());
+    EXPECT_FALSE(fs::exists(old));
     EXPECT_EQ(ScratchName(owner), name);
-    EXPECT_EQ(owner.GetAsREAL64(49, 69), -123.0);
+    EXPECT_TRUE(owner.GetRSize() == 2 && owner.GetCSize() == 3 && owner.GetDataType() == XDT_UINT08);
+    EXPECT_EQ(owner.GetAsREAL64(0, 0), 42.0);  // the low byte of the 16-bit sample
     XGridFile empty;
     owner = empty;  // an empty source passes only its geo-reference
     EXPECT_TRUE(owner.IsValid());

@@ -4,15 +4,22 @@
 // without crashing, looping or allocating for lengths it does not hold.
 #include <gtest/gtest.h>
 
+#include <pthread.h>
+#include <sanitizer/asan_interface.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include <tivra/runtime/XArchive.h>
 #include <tivra/runtime/XArray.h>
@@ -68,6 +75,35 @@ public:
     }
 };
 XIMPLEMENT_SERIAL(XTestOwner, XObject, 1)
+
+/// A child whose memory is wiped (and poisoned for the address sanitizer)
+/// and parked when freed: a second release fails at once.
+class XTestPoisonedChild : public XObject {
+    XDECLARE_SERIAL(XTestPoisonedChild)
+public:
+    static void operator delete(void* p, size_t n)
+    {
+        static auto* s_pParked = new std::vector<void*>;  // never destroyed: still reachable at exit
+        std::memset(p, 0, n);
+        ASAN_POISON_MEMORY_REGION(p, n);
+        s_pParked->push_back(p);
+    }
+};
+XIMPLEMENT_SERIAL(XTestPoisonedChild, XObject, 1)
+
+/// An owner that deletes its child directly, whatever the child's count.
+class XTestDirectOwner : public XObject {
+    XDECLARE_SERIAL(XTestDirectOwner)
+public:
+    XObject* m_pChild = nullptr;
+    ~XTestDirectOwner() override { delete m_pChild; }
+    void Serialize(XArchive& ar) override
+    {
+        if (ar.IsStoring()) ar.WriteObject(m_pChild);
+        else m_pChild = ar.ReadObject(nullptr);
+    }
+};
+XIMPLEMENT_SERIAL(XTestDirectOwner, XObject, 1)
 
 /// A class whose name is too long for an archive.
 class XTestNodeWithAClassNameThatIsFarTooLongToBeStoredInAnyArchiveAtAll : public XObject {
@@ -130,6 +166,22 @@ int32_t LoadCause(const std::string& bytes, const std::function<void(XArchive&)>
         return 100;
     }
     return -1;
+}
+
+/// Runs f on a thread of its own with a stack of nBytes.
+void OnStack(size_t nBytes, const std::function<void()>& f)
+{
+    pthread_attr_t attr;
+    pthread_attr_init(&attr);
+    pthread_attr_setstacksize(&attr, nBytes);
+    pthread_t thread;
+    auto run = [](void* p) -> void* {
+        (*static_cast<const std::function<void()>*>(p))();
+        return nullptr;
+    };
+    ASSERT_EQ(pthread_create(&thread, &attr, run, const_cast<std::function<void()>*>(&f)), 0);
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attr);
 }
 
 /// Deletes a graph read back, every object once.
@@ -204,6 +256,21 @@ TEST(RuntimeArchive, StringLengthClassesAndWideText)
             EXPECT_EQ(std::string(static_cast<const char*>(str)), w.pszText) << w.pszBytes;
         });
     }
+    // Characters the locale cannot represent come back in UTF-8, also in a
+    // process whose locale is "C" (one of its own, started with LC_ALL=C).
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const char* pszLocale = std::getenv("LC_ALL");
+    const std::string strLocale = pszLocale != nullptr ? pszLocale : "";
+    setenv("LC_ALL", "C", 1);
+    EXPECT_EXIT(Loaded(Bytes("FF FFFE 03 6100 E900 6200"), 0,
+                       [](XArchive& ar) {
+                           XString str;
+                           ar >> str;
+                           std::exit(std::string(str) == "a\xC3\xA9" "b" ? 0 : 1);
+                       }),
+                ::testing::ExitedWithCode(0), "");
+    if (pszLocale != nullptr) setenv("LC_ALL", strLocale.c_str(), 1);
+    else unsetenv("LC_ALL");
     // Lengths beyond the bytes present fail before any allocation.
     for (const char* pszBytes : {"05 6162", "FF FFFF 7FFFFFF0 61", "FF FFFE FF FFFF 40000000 4100", "FF 00"}) {
         EXPECT_EQ(LoadCause(Bytes(pszBytes), [](XArchive& ar) { XString s; ar >> s; }), XArchiveException::endOfFile)
@@ -364,24 +431,47 @@ TEST(RuntimeArchive, DamagedStreamsThrowTheirCause)
         {Bytes("FA2D481C 00000000 00000002 0007 00 0007 00"), [](XArchive& ar) { XMapWordToOb m; m.Serialize(ar); },
          XArchiveException::badIndex},
         {Bytes(""), readOne, XArchiveException::endOfFile},
+        // cut within a class chain's magic, or before it
+        {Bytes("04"), readOne, XArchiveException::endOfFile},
+        {Bytes("04 FA2D"), readOne, XArchiveException::endOfFile},
+        {Bytes("01 FFFFFFFF 0007") + "XObject", readOne, XArchiveException::endOfFile},
     };
     for (const Case& c : cases) EXPECT_EQ(LoadCause(c.bytes, c.read), c.nCause) << ::testing::PrintToString(c.bytes);
+
+    // A key a map held before loading takes the value read, as SetAt gives it.
+    XObject mine;
+    XMapStringToOb byName;
+    XMapWordToOb byWord;
+    byName.SetAt("k", &mine);
+    byWord.SetAt(7, &mine);
+    Loaded(Bytes("FA2D481C 00000000 00000001 01 6B 00 FA2D481C 00000000 00000001 0007 00"), 0, [&](XArchive& ar) {
+        byName.Serialize(ar);
+        byWord.Serialize(ar);
+    });
+    XObject *pName = &mine, *pWord = &mine;
+    EXPECT_TRUE(byName.Lookup("k", pName) && byWord.Lookup(7, pWord));
+    EXPECT_TRUE(pName == nullptr && pWord == nullptr);
 
     // A name the reader would refuse is not written.
     XTestNodeWithAClassNameThatIsFarTooLongToBeStoredInAnyArchiveAtAll longName;
     EXPECT_THROW(Stored(0, [&](XArchive& ar) { ar.WriteObject(&longName); }), XArchiveException);
 
     // Every cut of a valid graph throws, and frees what it had made, owners
-    // and what they own included (the sanitizer build checks the freeing).
+    // and what they own included, each once (the sanitizer build checks the
+    // freeing; a child released after its owner deleted it fails at once).
     XRUNTIME_CLASS(XTestOwner);
+    XRUNTIME_CLASS(XTestDirectOwner);
+    XRUNTIME_CLASS(XTestPoisonedChild);
     XTestNode a, b;
     a.m_pLink = &b, b.m_pLink = &a;
     a.m_strName = "name";
     XTestOwner owner;
     owner.m_pChild = new XTestNode;
     owner.m_pChild->Ref();
+    XTestDirectOwner direct;
+    direct.m_pChild = new XTestPoisonedChild;
     XObArray array;
-    array.Add(&a), array.Add(&owner), array.Add(&b);
+    array.Add(&a), array.Add(&owner), array.Add(&direct), array.Add(&b);
     const std::string whole = Stored(0, [&](XArchive& ar) { ar << &array; });
     for (size_t n = 0; n < whole.size(); ++n) {
         const int32_t nCause = LoadCause(whole.substr(0, n), readOne);
@@ -389,31 +479,88 @@ TEST(RuntimeArchive, DamagedStreamsThrowTheirCause)
     }
 }
 
-TEST(RuntimeArchive, NestingIsBoundedForWriterAndReader)
+TEST(RuntimeArchive, NestingIsBoundedByTheThreadsStack)
 {
-    // A chain of nodes whose final null link lies one level beyond the
-    // limit: refused by the writer.
-    std::vector<XTestNode> nodes(XArchive::kMaxDepth);
+    // A chain of 10 000 nodes round-trips on the main thread.
+    std::vector<XTestNode> nodes(10000);
     for (size_t i = 0; i + 1 < nodes.size(); ++i) nodes[i].m_pLink = &nodes[i + 1];
-    EXPECT_THROW(Stored(0, [&](XArchive& ar) { ar.WriteObject(&nodes[0]); }), XArchiveException);
-    nodes[nodes.size() - 2].m_pLink = nullptr;  // at the limit: written and read
-    const std::string bytes = Stored(0, [&](XArchive& ar) { ar.WriteObject(&nodes[0]); });
-    Loaded(bytes, 0, [](XArchive& ar) {
+    const std::string chain = Stored(0, [&](XArchive& ar) { ar.WriteObject(&nodes[0]); });
+    Loaded(chain, 0, [](XArchive& ar) {
         XObject* p = ar.ReadObject(nullptr);
-        int nDepth = 0;
-        while (p != nullptr) {
+        size_t nDepth = 0;
+        for (; p != nullptr; ++nDepth) {
             XObject* pNext = static_cast<XTestNode*>(p)->m_pLink;
             delete p;
             p = pNext;
-            ++nDepth;
         }
-        EXPECT_EQ(nDepth, XArchive::kMaxDepth - 1);
+        EXPECT_EQ(nDepth, 10000u);
     });
-    // A stream of nested arrays far deeper: refused, no stack exhausted.
+    // Far deeper graphs and streams are refused, on the main thread as on
+    // one with a 1 MiB stack (as a host's threads have): the writer with
+    // badIndex, the reader of nested arrays too, without exhausting the stack.
+    std::vector<XTestNode> far(200000);
+    for (size_t i = 0; i + 1 < far.size(); ++i) far[i].m_pLink = &far[i + 1];
     std::string deep = Bytes("04 FA2D481C 00000002 00000001 0008") + "XObArray" + Bytes("FFFFFFFF 0007") + "XObject" +
                        Bytes("FA2D481C 00000000 00000001");
-    for (int i = 0; i < 100000; ++i) deep += Bytes("02 00000001 FA2D481C 00000000 00000001");
-    EXPECT_EQ(LoadCause(deep, [](XArchive& ar) { delete ar.ReadObject(nullptr); }), XArchiveException::badIndex);
+    for (int i = 0; i < 400000; ++i) deep += Bytes("02 00000001 FA2D481C 00000000 00000001");
+    auto refused = [&] {
+        int32_t nWriteCause = -1;
+        try {
+            Stored(0, [&](XArchive& ar) { ar.WriteObject(&far[0]); });
+        } catch (const XArchiveException& e) {
+            nWriteCause = e.m_cause;
+        }
+        EXPECT_EQ(nWriteCause, XArchiveException::badIndex);
+        EXPECT_EQ(LoadCause(deep, [](XArchive& ar) { delete ar.ReadObject(nullptr); }), XArchiveException::badIndex);
+    };
+    refused();
+    OnStack(1 << 20, refused);
+}
+
+TEST(RuntimeArchive, ReadsFromAPipe)
+{
+    // Lengths longer than the buffer cannot be checked against a pipe's
+    // length: the reads find its end instead, and a false length costs no
+    // more than the bytes that came.
+    XRUNTIME_CLASS(XObArray);
+    const std::string path = ScratchPath() + ".fifo";
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    // The cause a read through the pipe throws; -1 when none.
+    auto throughPipe = [&](const std::string& bytes, const std::function<void(XArchive&)>& read) {
+        std::thread writer([&] { std::ofstream(path, std::ios::binary) << bytes; });
+        int32_t nCause = -1;
+        try {
+            XFile file(path.c_str(), XFile::modeRead);
+            XArchive ar(&file, XArchive::load);
+            read(ar);
+        } catch (const XArchiveException& e) {
+            nCause = e.m_cause;
+        } catch (const XException&) {
+            nCause = 100;
+        }
+        writer.join();
+        return nCause;
+    };
+    const std::string text(5000, 't');
+    XObArray array;
+    array.SetSize(3000);
+    auto readBack = [&](XArchive& ar) {
+        XString str;
+        XObArray back;
+        ar >> str;
+        back.Serialize(ar);
+        EXPECT_TRUE(std::string(str) == text && back.GetSize() == 3000);
+    };
+    const std::string bytes = Stored(0, [&](XArchive& ar) {
+        ar << XString(text.c_str());
+        array.Serialize(ar);
+    });
+    EXPECT_EQ(throughPipe(bytes, readBack), -1);
+    EXPECT_EQ(throughPipe(Bytes("FF FFFF 7FFFFFF0 61"), [](XArchive& ar) { XString s; ar >> s; }),
+              XArchiveException::endOfFile);
+    EXPECT_EQ(throughPipe(Bytes("FA2D481C 00000000 7FFFFFFF 00 00"), [](XArchive& ar) { XObArray a; a.Serialize(ar); }),
+              XArchiveException::endOfFile);
+    fs::remove(path);
 }
 
 TEST(RuntimeArchive, FuzzFindingsReplay)

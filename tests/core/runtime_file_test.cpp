@@ -6,7 +6,10 @@
 
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/syscall.h>
 #include <unistd.h>
+
+#include <atomic>
 
 #include <cerrno>
 #include <cstdio>
@@ -21,6 +24,25 @@
 
 using namespace Pelmora::Tivra;
 namespace fs = std::filesystem;
+
+namespace {
+
+/// When set, the rename below answers a no-replace request with EINVAL, as
+/// file systems without that request do.
+std::atomic<bool> g_bNoReplaceRefused{false};
+
+} // namespace
+
+// Stands in for the C library's renameat2 in this program, so the core
+// calls this one.
+extern "C" int renameat2(int nOldDir, const char* pszOld, int nNewDir, const char* pszNew, unsigned nFlags) noexcept
+{
+    if (g_bNoReplaceRefused && (nFlags & RENAME_NOREPLACE) != 0) {
+        errno = EINVAL;
+        return -1;
+    }
+    return int(syscall(SYS_renameat2, nOldDir, pszOld, nNewDir, pszNew, nFlags));
+}
 
 namespace {
 
@@ -104,6 +126,11 @@ TEST_F(RuntimeFile, OpenFlagsCreateTruncateKeepAndRefuse)
             EXPECT_EQ(Get(fs::path(*c.pName).filename().c_str()), c.pszAfter) << c.nFlags;
         }
     }
+    // An open without access creates the file too.
+    fs::remove(missing);
+    XFile(missing.c_str(), XFile::modeCreate | XFile::modeNoAccess).Close();
+    EXPECT_TRUE(fs::exists(missing));
+    fs::remove(missing);
     XFileException e;
     XFile dir;
     EXPECT_FALSE(dir.Open(m_dir.c_str(), XFile::modeRead, &e));  // a directory is no file
@@ -305,15 +332,21 @@ TEST_F(RuntimeFile, StatusTimesAttributesAndPaths)
 
 TEST_F(RuntimeFile, RenameNeverReplacesAndRemoveReportsTheName)
 {
-    Put("a", "A");
-    Put("b", "B");
-    const XFileException e = Thrown([&] { XFile::Rename(Path("a").c_str(), Path("b").c_str()); });
-    EXPECT_EQ(e.m_lOsError, EEXIST);
-    EXPECT_EQ(Str(e.m_strFileName), Path("a"));
-    EXPECT_EQ(Get("b"), "B");
-    XFile::Rename(Path("a").c_str(), Path("c").c_str());
-    EXPECT_EQ(Get("c"), "A");
-    XFile::Remove(Path("c").c_str());
+    // Also where the file system refuses the no-replace request.
+    for (const bool bRefused : {false, true}) {
+        g_bNoReplaceRefused = bRefused;
+        Put("a", "A");
+        Put("b", "B");
+        const XFileException e = Thrown([&] { XFile::Rename(Path("a").c_str(), Path("b").c_str()); });
+        EXPECT_EQ(e.m_lOsError, EEXIST) << bRefused;
+        EXPECT_EQ(Str(e.m_strFileName), Path("a"));
+        EXPECT_EQ(Get("b"), "B");
+        XFile::Rename(Path("a").c_str(), Path("c").c_str());
+        EXPECT_EQ(Get("c"), "A");
+        EXPECT_FALSE(fs::exists(Path("a")));
+        XFile::Remove(Path("c").c_str());
+        g_bNoReplaceRefused = false;
+    }
     EXPECT_FALSE(fs::exists(Path("c")));
     const XFileException gone = Thrown([&] { XFile::Remove(Path("c").c_str()); });
     EXPECT_EQ(gone.m_cause, XFileException::fileNotFound);

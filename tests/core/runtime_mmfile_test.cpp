@@ -186,6 +186,39 @@ TEST_F(RuntimeMMFile, WritesGrowByOneSpareWindow)
     EXPECT_EQ(back, big);
 }
 
+TEST_F(RuntimeMMFile, ObjectsOnOneFileNeverCutEachOthersData)
+{
+    // a grows the file to 200 bytes, then b (which still sees 100) to 300
+    // within a's spare window; in either order of closing, b's bytes stay.
+    for (const bool bLaterClosesFirst : {true, false}) {
+        Pattern("shared", 100);
+        XMMFile a, b;
+        ASSERT_TRUE(a.Open(Path("shared").c_str(), XMMFile::modeReadWrite));
+        ASSERT_TRUE(b.Open(Path("shared").c_str(), XMMFile::modeReadWrite));
+        const std::string as(101, 'a'), bs(201, 'b');
+        ASSERT_TRUE(a.Seek(99) && b.Seek(99));
+        ASSERT_EQ(a.Write(as.data(), 101), 101u);
+        ASSERT_EQ(b.Write(bs.data(), 201), 201u);
+        // A third object does not take a's spare window for content.
+        XMMFile c;
+        ASSERT_TRUE(c.Open(Path("shared").c_str(), XMMFile::modeRead));
+        EXPECT_EQ(c.GetLength(), 300u);
+        c.Close();
+        if (bLaterClosesFirst) b.Close();
+        a.Close();
+        b.Close();
+        std::string back((std::istreambuf_iterator<char>(std::ifstream(Path("shared"), std::ios::binary).rdbuf())), {});
+        EXPECT_EQ(back.size(), 300u) << bLaterClosesFirst;
+        EXPECT_EQ(back.substr(99), bs) << bLaterClosesFirst;
+    }
+    // Sizes beyond a file offset are refused with their own message.
+    XMMFile f;
+    EXPECT_FALSE(f.Create(Path("huge").c_str(), uint64_t(INT64_MAX) + 1));
+    EXPECT_STREQ(f.GetErrorMessage(), XMMFile::kTooLarge);
+    EXPECT_FALSE(f.CreateTemp(UINT64_MAX));
+    EXPECT_STREQ(f.GetErrorMessage(), XMMFile::kTooLarge);
+}
+
 TEST_F(RuntimeMMFile, ScratchFilesAreSeparateZeroFilledAndRemoved)
 {
     std::vector<std::unique_ptr<XMMFile>> files;

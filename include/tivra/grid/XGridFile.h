@@ -73,9 +73,12 @@ public:
     XGrid& operator=(const XGrid& src) override;
     XGridFile& operator=(const XGridFile& src);
 
-    /// Takes over the other grid file's backing file, shape, type and
-    /// geo-reference; the other is left empty, so exactly one object owns
-    /// the scratch file. Adopting itself does nothing.
+    /// Takes over the other grid file's backing file (its own is removed);
+    /// this grid keeps its shape, type and geo-reference, so samples are
+    /// read from the adopted file as this grid lays them out, and those
+    /// beyond the file's end read as failures. The other is left empty, so
+    /// exactly one object owns the scratch file. Adopting itself does
+    /// nothing.
     virtual XGridFile* Adopt(XGridFile* pOther);
 
     /// Copies nCount samples of row nRow from column nCol, as stored, into

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include <tivra/runtime/XException.h>
 #include <tivra/runtime/XObject.h>
@@ -27,7 +28,8 @@ class XMap;
 /// bits; otherwise 0xFF, 0xFFFF and 32 bits; then the bytes. On reading,
 /// 0xFF followed by 0xFFFE announces wide text: a second prefix gives the
 /// number of 16-bit characters (stored least significant byte first), which
-/// are converted to the 8-bit text of the process's locale.
+/// are converted to the 8-bit text of the process's locale; characters the
+/// locale cannot represent become UTF-8 (XString's rule for wide text).
 ///
 /// Objects: WriteObject writes a tag byte: 0 null; 3 and the index of an
 /// object already in the archive; 2 and the index of a class already in the
@@ -41,21 +43,31 @@ class XMap;
 ///
 /// Failures throw XArchiveException (the causes of XArchiveException) with
 /// the file's name, or XFileException from the file underneath; a class
-/// that cannot be created gives XMemoryException. Reading never trusts a
-/// length or count from the stream beyond the bytes that remain: a string
-/// or an array that would run past the end of the file throws endOfFile
-/// before anything is allocated for it. Objects nest at most kMaxDepth deep
-/// (each level takes stack); deeper graphs are refused with badIndex, by
-/// the writer as by the reader, so that nothing is written that cannot be
-/// read back.
+/// that cannot be created gives XMemoryException. A stream cut anywhere,
+/// within a class chain's magic number too, throws endOfFile. Reading never
+/// trusts a length or count from the stream beyond the bytes that remain: on
+/// a file that can seek, a string or an array that would run past its end
+/// throws endOfFile before anything is allocated for it; on one that cannot
+/// (a pipe), such blocks are allocated in pieces as their bytes arrive, so a
+/// false length costs at most twice what the stream held before its short
+/// read throws endOfFile.
+///
+/// Objects nest as deep as the calling thread's stack allows: each level
+/// takes stack, so a level is refused with badIndex, by the writer as by
+/// the reader, once the stack left to the thread falls below a reserve of
+/// 128 KiB (the stack's bounds are read once per thread). A chain of ten
+/// thousand objects fits the 8 MiB stack of a program's main thread; a
+/// thread with a small stack refuses shallower graphs, and a hostile stream
+/// of any depth is refused rather than overflowing the stack.
 ///
 /// Ownership of objects read: ReadObject returns objects with a reference
 /// count of 0, created through their class's factory, for the caller to
 /// own. When a read fails, the objects that the failing outermost ReadObject
 /// created are released (each is referenced once, then all are
-/// unreferenced, so objects that hold others through Ref/Unref are freed
-/// whole) and forgotten by the archive. After any exception the archive is
-/// fit only for Abort or destruction.
+/// unreferenced in creation order, so objects that hold others through
+/// Ref/Unref are freed whole; an object that an owner among them has already
+/// deleted directly is skipped) and forgotten by the archive. After any
+/// exception the archive is fit only for Abort or destruction.
 class XArchive {
 public:
     enum Mode : uint32_t {
@@ -67,8 +79,6 @@ public:
 
     /// The magic number that opens a class chain.
     static constexpr uint32_t kClassMagic = 0xFA2D481C;
-    /// Objects nest at most this deep.
-    static constexpr int kMaxDepth = 1024;
     /// The index sequence ends here: an object or class that would take this
     /// index is refused with badIndex.
     static constexpr uint32_t kMaxMapCount = 0x7FFFFFF1;
@@ -108,7 +118,8 @@ public:
 
     /// Throws endOfFile unless nBytes more bytes can still be read: for a
     /// reader to check a length taken from the stream before allocating for
-    /// it.
+    /// it. On a file that cannot seek nothing is known ahead, and nothing is
+    /// checked: the reads that follow find the end.
     void EnsureRemaining(uint64_t nBytes);
 
     XArchive& operator<<(int8_t v);
@@ -164,6 +175,12 @@ private:
     /// Writes the buffered bytes.
     void WriteBuffer();
     uint32_t ReadStringLength(bool bAllowWide, bool& bWide);
+    /// Reads nBytes whose count came from the stream, growing data as they
+    /// arrive; endOfFile when fewer remain.
+    void ReadBlock(std::vector<uint8_t>& data, uint64_t nBytes);
+    /// Refuses one more object level (badIndex) when the thread's stack is
+    /// nearly used up; the outermost level reads the stack's floor.
+    void CheckStack();
     XObject* ReadObjectAt(const XRuntimeClass* pClassExpected);
     /// Gives an object or class the next index.
     void MapObject(const void* p, bool bClass);
@@ -193,6 +210,10 @@ private:
     uint32_t m_nMapCount;
     XMap<void*, void*>* m_pSchemaMap;
     int m_nDepth;
+    /// The lowest frame address at which another object level may start.
+    uintptr_t m_nStackFloor;
+    /// False once the file has refused to tell its position (a pipe).
+    bool m_bSeekable;
 };
 
 /// Objects through their pointers: WriteObject and ReadObject (any class).

@@ -116,7 +116,7 @@ public:
         modeRead = 0x0000,
         modeWrite = 0x0001,
         modeReadWrite = 0x0002,
-        modeNoAccess = 0x0003,    ///< status and length only
+        modeNoAccess = 0x0003,    ///< status and length only (with modeCreate the file is created)
         shareNone = 0x0010,       ///< (0x00 and values beyond 0x40 too) others may not open it
         shareRead = 0x0020,       ///< others may read
         shareWrite = 0x0030,      ///< others may write
@@ -195,7 +195,10 @@ public:
     bool GetStatus(XFileStatus& rStatus) const;
 
     /// Moves a file; fails (throwing, with the old name) when the new name
-    /// exists.
+    /// exists. On a file system that cannot refuse to replace within the
+    /// move, the file is linked under the new name and then unlinked from
+    /// the old one; where links are not supported either, the move fails
+    /// with the system's cause rather than risk replacing a file.
     static void Rename(const char* pszOldName, const char* pszNewName);
     /// Deletes a file. A name beginning with "rfsp://" goes to the remote
     /// module's remove entry, when there is one, and reports nothing.

@@ -17,6 +17,20 @@ namespace Pelmora::Tivra {
 /// trims the spare length again, so a closed file is exactly as long as what
 /// was written.
 ///
+/// Several objects of one process on one file (matched by device and inode)
+/// share what they know of its length: a growth extends the file only when
+/// the file itself is shorter than the new end, and Close trims the spare
+/// window only while the file still ends where the last growth left it, and
+/// then to the largest end any of these objects opened or wrote. So closing
+/// one object never cuts off data another one wrote, in whatever order they
+/// close. An object opened while another's spare window is in place does
+/// not count the spare as content. Objects in different processes do not
+/// coordinate their growth.
+///
+/// Lengths and positions are 64-bit but a file length must fit in off_t: a
+/// size or a write whose end (with the spare window) does not fit is
+/// refused with kTooLarge.
+///
 /// Failures return false or 0 and leave their message in the object
 /// (GetErrorMessage), replacing the previous one; nothing throws except the
 /// removal of a scratch file in Close, which reports as XFile::Remove does.
@@ -60,6 +74,7 @@ public:
         "A page of the mapped file could not be read or written; the file was reopened.";
     static constexpr const char* kNotOpen = "No file is open.";
     static constexpr const char* kReadOnly = "The file is open for reading only.";
+    static constexpr const char* kTooLarge = "The size does not fit in a file length.";
 
     /// The mapping granularity: the unit of window offsets and the window length.
     static constexpr uint32_t kGranularity = 65536;
@@ -140,6 +155,8 @@ private:
     bool MapWindow();
     void UnmapWindow();
     bool Grow(uint64_t nNewSize);
+    /// Cuts the spare window of growth at Close (see the class comment).
+    void TrimSpare();
     /// After a page fault: reopen and restore the position.
     void Recover(uint64_t nPosition);
     /// The length of a window starting at nStart.
@@ -161,6 +178,10 @@ private:
     XString m_strTempName;
     XString m_strFileName;
     uint32_t m_nFlags;
+    /// The open file's device and inode: the key of what objects of this
+    /// process share about it.
+    uint64_t m_nDevice;
+    uint64_t m_nInode;
 };
 
 } // namespace Pelmora::Tivra

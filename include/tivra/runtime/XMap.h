@@ -169,8 +169,10 @@ public:
     explicit XMapStringToOb(int nBlockSize = 10) : XMapImpl(nBlockSize) {}
     /// Stored form: the class chain, the count (32 bits), then per entry the
     /// key as an archive string and the object through WriteObject. Loading
-    /// adds the entries to those present; a key already present (named
-    /// twice in the stream) throws XArchiveException badIndex.
+    /// adds the entries to those present, replacing the value of a key the
+    /// map already held (as SetAt does; the old value stays the caller's); a
+    /// key named twice in the stream throws XArchiveException badIndex, as
+    /// the first object read for it would be left held by nobody.
     void Serialize(XArchive& ar) override;
 };
 
@@ -181,8 +183,9 @@ public:
     explicit XMapWordToOb(int nBlockSize = 10) : XMapImpl(nBlockSize) {}
     /// Stored form: the class chain, the count (32 bits), then per entry the
     /// key (16 bits) and the object through WriteObject. Loading adds the
-    /// entries to those present; a key already present (named twice in the
-    /// stream) throws XArchiveException badIndex.
+    /// entries to those present, replacing the value of a key the map
+    /// already held; a key named twice in the stream throws
+    /// XArchiveException badIndex (as for XMapStringToOb).
     void Serialize(XArchive& ar) override;
 };
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <unordered_set>
 
 #include <tivra/runtime/XCriticalSection.h>
 
@@ -82,6 +83,21 @@ public:
     /// The root's record ("XObject", no base).
     static XRuntimeClass* GetThisClass();
     static XObject* CreateObject();
+
+    /// While one lives, objects destroyed on its thread are erased from the
+    /// set it watches: for a caller releasing a group of objects, some of
+    /// which may delete others directly, to learn which are gone. Watches
+    /// nest; the inner one is served until it ends.
+    class XDestructionWatch {
+    public:
+        explicit XDestructionWatch(std::unordered_set<const XObject*>* pAlive);
+        ~XDestructionWatch();
+        XDestructionWatch(const XDestructionWatch&) = delete;
+        XDestructionWatch& operator=(const XDestructionWatch&) = delete;
+
+    private:
+        std::unordered_set<const XObject*>* m_pOuter;
+    };
 
 protected:
     int32_t m_nRefer;

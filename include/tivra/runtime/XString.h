@@ -36,8 +36,9 @@ public:
     /// One-character string.
     explicit XString(char ch);
     /// Wide text converted to the multibyte encoding of the user's default
-    /// locale; null, or text that the locale cannot represent, gives an empty
-    /// string.
+    /// locale; a character the locale cannot represent is written in UTF-8
+    /// (a value that is no character as U+FFFD), so no text is lost. Null
+    /// gives an empty string.
     XString(const wchar_t* psz);
     ~XString();
 
