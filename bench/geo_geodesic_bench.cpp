@@ -11,6 +11,8 @@
 // GeographicLib runs on one.
 #include <benchmark/benchmark.h>
 
+#include "BenchRatioReporter.h"
+
 #include <tivra/geo/XGeodesic.h>
 
 #include <algorithm>
@@ -266,20 +268,6 @@ void PrintAccuracy()
 }
 #endif
 
-/// Console output plus a record of every run's calls per second.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> m_rates;
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& r : runs) {
-            auto it = r.counters.find("items_per_second");
-            if (it != r.counters.end()) m_rates[r.benchmark_name()] = it->second;
-        }
-    }
-};
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -289,7 +277,7 @@ int main(int argc, char** argv)
     // --skip_accuracy leaves the accuracy table out (for profiling runs).
     if (!(argc > 1 && std::string(argv[1]) == "--skip_accuracy")) PrintAccuracy();
 #endif
-    RatioReporter reporter;
+    RatioReporter reporter("items_per_second");
     benchmark::RunSpecifiedBenchmarks(&reporter);
     // Each of our cases against its peer, and the batches against one worker
     // and (all cores against one) against the peer.

@@ -12,6 +12,8 @@
 // tree); the passes run after one warm-up, so their pages are cached.
 #include <benchmark/benchmark.h>
 
+#include "BenchRatioReporter.h"
+
 #include <tivra/grid/XGridFile.h>
 #include <tivra/grid/XStatistics.h>
 #include <tivra/mt/XResamplePixels.h>
@@ -142,28 +144,10 @@ BENCHMARK(BM_ResampleFileToMemory)->Arg(XINTERP_NEAREST)->Arg(XINTERP_BILINEAR)-
 BENCHMARK(BM_ResampleFileToFile)->Arg(XINTERP_NEAREST)->Arg(XINTERP_BILINEAR)->Unit(benchmark::kMillisecond)
     ->UseRealTime()->Iterations(3);
 
-namespace {
-
-/// Console output plus a record of every run's bytes per second.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> m_rates;
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& r : runs) {
-            auto it = r.counters.find("bytes_per_second");
-            if (it != r.counters.end()) m_rates[r.benchmark_name()] = it->second;
-        }
-    }
-};
-
-} // namespace
-
 int main(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    RatioReporter reporter("bytes_per_second");
     benchmark::RunSpecifiedBenchmarks(&reporter);
     // Time of each grid-file case over the in-memory time of its method.
     std::printf("\n%-44s %12s %12s %12s\n", "case", "ours MB/s", "memory MB/s", "time ratio");

@@ -5,6 +5,8 @@
 // tools/bench-scaling.sh; they also report the bytes each pass must move.
 #include <benchmark/benchmark.h>
 
+#include "BenchRatioReporter.h"
+
 #include <sched.h>
 
 #include <cmath>
@@ -274,27 +276,13 @@ void RegisterAll()
     }
 }
 
-/// Console output plus a record of every run's pixels per second.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> m_rates;
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& r : runs) {
-            auto it = r.counters.find("items_per_second");
-            if (it != r.counters.end()) m_rates[r.benchmark_name()] = it->second;
-        }
-    }
-};
-
 } // namespace
 
 int main(int argc, char** argv)
 {
     RegisterAll();
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    RatioReporter reporter("items_per_second");
     benchmark::RunSpecifiedBenchmarks(&reporter);
     std::printf("\n%-58s %12s %12s %7s\n", "case (all cores)", "ours Mpx/s", "OpenCV Mpx/s", "ratio");
     for (const auto& [ours, peer] : g_pairs) {
