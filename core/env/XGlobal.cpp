@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include <tivra/env/XPaths.h>
+#include <tivra/runtime/XPathName.h>
 #include <tivra/runtime/XArray.h>
 #include <tivra/runtime/XMap.h>
 #include <tivra/runtime/XObList.h>

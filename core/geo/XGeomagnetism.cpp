@@ -8,6 +8,7 @@
 #include <tivra/geo/XGeomagnetism.h>
 
 #include <tivra/env/XPaths.h>
+#include <tivra/runtime/XPathName.h>
 
 #include <locale.h>
 #include <sys/stat.h>

@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstddef>
 
-#include <tivra/env/XPaths.h>
+#include <tivra/runtime/XPathName.h>
 
 namespace Pelmora::Tivra {
 

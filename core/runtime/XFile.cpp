@@ -11,7 +11,7 @@
 #include <cstring>
 
 #include <tivra/env/XGlobal.h>
-#include <tivra/env/XPaths.h>
+#include <tivra/runtime/XPathName.h>
 
 namespace Pelmora::Tivra {
 

@@ -7,6 +7,7 @@
 #include <tivra/runtime/XString.h>
 #include <tivra/runtime/XObject.h>
 #include <tivra/env/XGlobal.h>
+#include <tivra/runtime/XPathName.h>
 #include <tivra/env/XPaths.h>
 #include <tivra/env/XByteOrder.h>
 #include <tivra/env/XMemoryStatus.h>

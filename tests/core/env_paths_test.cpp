@@ -1,5 +1,5 @@
 // Installation home from the environment, the derived paths, temporary file
-// names, separators, byte order and memory status.
+// names, byte order and memory status.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -14,6 +14,7 @@
 #include <tivra/env/XGlobal.h>
 #include <tivra/env/XMemoryStatus.h>
 #include <tivra/env/XPaths.h>
+#include <tivra/runtime/XPathName.h>
 
 using namespace Pelmora::Tivra;
 
@@ -104,24 +105,6 @@ TEST(EnvPaths, TemporaryDirectoryAndFileNames)
     rmdir("plain");
     Xfn::SetResourcePath("res");
     EXPECT_EQ(Str(Xfn::GetResourcePath()), "res/");
-}
-
-TEST(EnvPaths, SeparatorsAndDirectories)
-{
-    const struct { const char* path; int start; bool reverse; int expected; } finds[] = {
-        {"a/b\\c", 0, false, 1}, {"a/b\\c", 2, false, 3}, {"a/b\\c", 0, true, 3}, {"a/b\\c", 2, true, 1},
-        {"abc", 0, false, -1},   {"abc", 0, true, -1},    {"", 0, false, -1},     {"a/", 5, true, -1},
-    };
-    for (const auto& f : finds)
-        EXPECT_EQ(Xfn::FindPathSeparator(f.path, f.start, f.reverse), f.expected) << f.path << " " << f.start;
-    EXPECT_EQ(Xfn::FindPathSeparator(nullptr), -1);
-
-    const std::string deep = std::string(TIVRA_TEST_DIR) + "/env_dirs/a/b/c";
-    ASSERT_TRUE(Xfn::CreateDirectories(deep.c_str()));
-    EXPECT_TRUE(Xfn::CreateDirectories(deep.c_str()));  // existing: still true
-    EXPECT_FALSE(Xfn::RemoveDirectory((std::string(TIVRA_TEST_DIR) + "/env_dirs/a").c_str()));  // not empty
-    EXPECT_TRUE(Xfn::RemoveDirectory(deep.c_str()));
-    EXPECT_FALSE(Xfn::CreateDirectories("/proc/tivra_cannot_create"));
 }
 
 TEST(EnvByteOrder, BuffersAndValues)

@@ -7,6 +7,7 @@
 
 #include <tivra/env/XGlobal.h>
 #include <tivra/env/XPaths.h>
+#include <tivra/runtime/XPathName.h>
 #include <tivra/geo/XGeomagnetism.h>
 
 #include "FuzzReplay.h"

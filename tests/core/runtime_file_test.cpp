@@ -1,7 +1,7 @@
 // XFile on local and remote names, the status functions and the file
 // exceptions: open flags, positions past 4 GiB, locks and sharing between
 // descriptors, status round trips, the remote entries as a sibling module
-// sees them, and the cause names.
+// sees them, the cause names, and the path-name helpers.
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
@@ -21,6 +21,7 @@
 
 #include <tivra/env/XGlobal.h>
 #include <tivra/runtime/XFile.h>
+#include <tivra/runtime/XPathName.h>
 
 using namespace Pelmora::Tivra;
 namespace fs = std::filesystem;
@@ -490,4 +491,33 @@ TEST_F(RuntimeFile, RemoteCausesWithoutEntriesOrRecord)
         pclose(p);
     }
     EXPECT_EQ(out, "open=0 cause=38 remove=quiet\n");
+}
+
+TEST(RuntimePathName, SeparatorsNamesAndDirectories)
+{
+    const struct { const char* path; int start; bool reverse; int expected; } finds[] = {
+        {"a/b\\c", 0, false, 1}, {"a/b\\c", 2, false, 3}, {"a/b\\c", 0, true, 3}, {"a/b\\c", 2, true, 1},
+        {"abc", 0, false, -1},   {"abc", 0, true, -1},    {"", 0, false, -1},     {"a/", 5, true, -1},
+    };
+    for (const auto& f : finds)
+        EXPECT_EQ(Xfn::FindPathSeparator(f.path, f.start, f.reverse), f.expected) << f.path << " " << f.start;
+    EXPECT_EQ(Xfn::FindPathSeparator(nullptr), -1);
+
+    // The title drops the extension of the file part only, never a dot in a
+    // directory's name.
+    EXPECT_EQ(Str(Xfn::GetPathFileName("d.x\\e/f.tar.gz")), "f.tar.gz");
+    EXPECT_EQ(Str(Xfn::GetPathFileTitle("d.x\\e/f.tar.gz")), "f.tar");
+    EXPECT_EQ(Str(Xfn::GetPathFileTitle("d.x/plain")), "plain");
+    EXPECT_EQ(Str(Xfn::GetPathFileName("plain")), "plain");
+
+    const std::string root = std::string(TIVRA_TEST_DIR) + "/runtime_dirs";
+    const std::string deep = root + "/a/b/c";
+    ASSERT_TRUE(Xfn::CreateDirectories(deep.c_str()));
+    EXPECT_TRUE(Xfn::CreateDirectories(deep.c_str()));  // existing: still true
+    EXPECT_EQ(Str(Xfn::GetPathVolumeRoot((deep + "/missing/x.tif").c_str())), deep);
+    EXPECT_EQ(Str(Xfn::GetPathVolumeRoot("/no_such_tivra_dir/x")), "/");
+    EXPECT_EQ(Str(Xfn::GetPathVolumeRoot("relative_no_such_file")), ".");
+    EXPECT_FALSE(Xfn::RemoveDirectory((root + "/a").c_str()));  // not empty
+    EXPECT_TRUE(Xfn::RemoveDirectory(deep.c_str()));
+    EXPECT_FALSE(Xfn::CreateDirectories("/proc/tivra_cannot_create"));
 }
