@@ -33,6 +33,10 @@ class Fit:
         self.text, self.source_shape, self.shape = text, tuple(source_shape), tuple(shape)
         self.transform, self.crs = tuple(transform), crs
 
+    def __dask_tokenize__(self):
+        # Equal fits give equal task keys, so a graph built twice names the same results.
+        return (self.text, self.source_shape, self.shape, self.transform, self.crs)
+
     def plan(self, window=None):
         """The WarpPlan of the output window (x_offset, y_offset, width, height), or of the whole grid."""
         with tempfile.NamedTemporaryFile("w", suffix=".fit") as f:
