@@ -219,31 +219,32 @@ def _scene_fit(source, gcps, crs, options):
     return fit(source, gcps, crs=crs, **options)
 
 
-def _scene_write(path, fit, nodata, options, chunk, *blocks):
+def _scene_write(path, fit, source, nodata, background, options, chunk, *blocks):
     """Assembles a scene's chunks (row by row, as _windows orders them) and writes it once."""
     per_row = -(-fit.shape[1] // chunk)
     rows = [np.concatenate(blocks[i:i + per_row], axis=1) for i in range(0, len(blocks), per_row)]
-    return _write(path, np.concatenate(rows, axis=0), fit.transform, fit.crs, nodata, options)
+    return _write(path, np.concatenate(rows, axis=0), fit.transform, fit.crs,
+                  output_nodata(source, nodata, background), options)
 
 
 def warp_scenes(client, scenes, *, chunk=CHUNK, crs=None, nodata=None, background=None, rounding=True,
                 options=(), **fit_options):
     """Warps many scenes on a distributed client as one stream of tasks: per scene (source path,
     control points, output path) a fit task, its chunk tasks depending on it and a writer task
-    depending on them. The client only submits; it submits a scene's chunks as its fit arrives.
+    depending on them. The client only submits; it submits a scene's chunks as its fit arrives (only
+    the fit's grid size comes back to it).
     Returns the written paths in the scenes' order."""
     from distributed import as_completed
     fits = [client.submit(_scene_fit, os.fspath(src), gcps, crs, fit_options, pure=True) for src, gcps, _ in scenes]
-    index = {f.key: i for i, f in enumerate(fits)}
+    # By the future itself: two scenes of the same source and points share a fit's key.
+    index = {id(f): i for i, f in enumerate(fits)}
     writes = [None] * len(scenes)
     for done in as_completed(fits):
-        i = index[done.key]
+        i = index[id(done)]
         src, _, out = scenes[i]
-        scene_fit = done.result()
-        out_nodata = output_nodata(src, nodata, background)
-        windows = [w for row in _windows(scene_fit.shape, chunk) for w in row]
+        windows = [w for row in _windows(done.result().shape, chunk) for w in row]
         chunks = [client.submit(_warp_chunk, os.fspath(src), done, w, nodata, background, rounding, pure=True)
                   for w in windows]
-        writes[i] = client.submit(_scene_write, os.fspath(out), done, out_nodata, list(options), chunk, *chunks,
-                                  pure=True)
+        writes[i] = client.submit(_scene_write, os.fspath(out), done, os.fspath(src), nodata, background,
+                                  list(options), chunk, *chunks, pure=True)
     return client.gather(writes)
