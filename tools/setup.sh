@@ -5,12 +5,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-# python3-gdal and python3-distributed: the cluster recipes of tools/distributed/;
+# python3-gdal, python3-distributed, python3-zarr, python3-xarray and python3-rioxarray: tivra.dask,
+# the module's cluster layer (Zarr stores and xarray arrays are its optional outputs);
 # dpkg-dev and pkg-config: the Debian packages (cpack) and the pkg-config check.
 # pybind11-dev and python3-numpy build the Python module (python/); pytest, hypothesis, pyproj and
 # rasterio run its tests and example; setuptools, venv and pip install it into a virtual environment.
 packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev libeigen3-dev libgdal-dev gdal-bin libfontconfig1 doxygen
-  dpkg-dev pkg-config python3-gdal python3-distributed
+  dpkg-dev pkg-config python3-gdal python3-distributed python3-zarr python3-xarray python3-rioxarray
   pybind11-dev python3-dev python3-numpy python3-pytest python3-hypothesis python3-pyproj python3-rasterio
   python3-setuptools python3-venv python3-pip)
 # Optional, only with TIVRA_SETUP_FUZZ=1: clang and its libFuzzer runtime for

@@ -231,17 +231,20 @@ std::unique_ptr<Plan> LoadPlan(const std::string& path, std::pair<int, int> sour
 }
 
 py::tuple WarpRaster(const py::array& image, const Plan& p, const py::object& nodata, std::optional<double> background,
-                     bool rounding)
+                     bool rounding, bool windowed)
 {
     const Image im = DescribeImage(image, "image");
-    if (im.rows != p.srcRows || im.cols != p.srcCols)
-        Fail("the plan was made for a source of " + std::to_string(p.srcRows) + " x " + std::to_string(p.srcCols) +
-             " (rows x columns), this image has " + std::to_string(im.rows) + " x " + std::to_string(im.cols));
-    // The source window the plan's output window reads, as the program reads it.
+    // The source window the plan's output window reads, as the program reads it:
+    // cut from the whole source, or given alone by a caller that read only it.
     const IO::XWindow& s = p.plan.srcWindow;
-    const py::object view = image[py::make_tuple(py::slice(s.yOff, s.yOff + s.ySize, 1),
-                                                 py::slice(s.xOff, s.xOff + s.xSize, 1))];
-    const py::array part = view;
+    const int rows = windowed ? s.ySize : p.srcRows, cols = windowed ? s.xSize : p.srcCols;
+    if (im.rows != rows || im.cols != cols)
+        Fail(std::string(windowed ? "the plan's source window is " : "the plan was made for a source of ") +
+             std::to_string(rows) + " x " + std::to_string(cols) + " (rows x columns), this image has " +
+             std::to_string(im.rows) + " x " + std::to_string(im.cols));
+    const py::array part = windowed ? image
+                                    : py::array(image[py::make_tuple(py::slice(s.yOff, s.yOff + s.ySize, 1),
+                                                                     py::slice(s.xOff, s.xOff + s.xSize, 1))]);
     Tool::Raster in, out;
     FromArray(part, in, nodata);
     Tool::WarpOptions o = p.options;
@@ -287,6 +290,14 @@ void RegisterRasters(py::module_& m)
                 if (!Tool::SaveWarpFit(path, p.Header(), p.options, p.plan, p.result, p.points, error)) Fail(error);
             },
             "path"_a, "Writes the fit file `tivra warp --load-fit` and WarpPlan.load read.")
+        .def_property_readonly(
+            "source_window",
+            [](const Plan& p) {
+                const IO::XWindow& w = p.plan.srcWindow;
+                return py::make_tuple(w.xOff, w.yOff, w.xSize, w.ySize);
+            },
+            "The part of the source the computed window reads (x_offset, y_offset, width, height): its "
+            "border mapped densely, widened by the interpolation's reach and clipped to the source.")
         .def_property_readonly("shape", [](const Plan& p) { return py::make_tuple(p.plan.height, p.plan.width); },
                                "(rows, columns) of the whole output grid.")
         .def_property_readonly(
@@ -322,7 +333,7 @@ void RegisterRasters(py::module_& m)
             },
             "(n, 2) residuals in source pixels (fitted source position minus the point's own), check points "
             "included; empty for a loaded plan.");
-    m.def("_warp_raster", &WarpRaster, "image"_a, "plan"_a, "nodata"_a, "background"_a, "rounding"_a);
+    m.def("_warp_raster", &WarpRaster, "image"_a, "plan"_a, "nodata"_a, "background"_a, "rounding"_a, "windowed"_a);
 }
 
 } // namespace Pelmora::Tivra::Python

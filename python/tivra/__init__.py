@@ -155,7 +155,7 @@ def plan_warp(gcps, source_shape, *, method="affine", cells=(1, 1), interpolatio
                              None if extent is None else tuple(extent), None if window is None else tuple(window))
 
 
-def warp_raster(image, plan, *, nodata=None, background=None, rounding=True):
+def warp_raster(image, plan, *, nodata=None, background=None, rounding=True, windowed=False):
     """Rectifies image by plan exactly as `tivra warp` does; returns (array, info).
 
     nodata: the source no-data value (one for all bands or a list per band); its samples, and NaN samples
@@ -164,9 +164,10 @@ def warp_raster(image, plan, *, nodata=None, background=None, rounding=True):
     rounded to nearest (the program's default) or truncated. info holds transform (GDAL order), crs (None)
     and nodata per band. A 2-D C-contiguous source whose plan reads all of it is read in place, any other
     once copied per band; the result is copied once into the returned array. Runs without the GIL on
-    every processor; it cannot be interrupted (use resample_warp for that).
+    every processor; it cannot be interrupted (use resample_warp for that). windowed: image holds only
+    plan.source_window of the source (what a caller reading window by window read), not all of it.
     """
-    return _tivra._warp_raster(image, plan, nodata, background, rounding)
+    return _tivra._warp_raster(image, plan, nodata, background, rounding, windowed)
 
 
 # --- rasters ----------------------------------------------------------------------

@@ -13,16 +13,3 @@ foreach(name demo warp window resample stats colorize geodesic magdec camera bad
     ENVIRONMENT "TIVRA=$<TARGET_FILE:tivra_cli>;HELPER=$<TARGET_FILE:tivra_test_data>;DATA=${CMAKE_CURRENT_SOURCE_DIR}/../data;TESTDATA=${CMAKE_CURRENT_SOURCE_DIR}/tests/data;FUZZ=${PROJECT_SOURCE_DIR}/fuzz;WORK=${CMAKE_CURRENT_BINARY_DIR}/cli-tests/${name}"
     TIMEOUT 300)
 endforeach()
-
-# The cluster recipes of tools/distributed/ against the single process, on a
-# LocalCluster of two worker processes on the loopback interface: warp and
-# stats of an 8192 x 8192 raster, and a worker killed mid-job. They need a
-# Python with dask.distributed and osgeo.gdal: Debian's, with the packages
-# tools/setup.sh installs (python3-distributed, python3-gdal).
-set(TIVRA_CLUSTER_PYTHON /usr/bin/python3 CACHE FILEPATH
-    "Python with dask.distributed and osgeo.gdal, for the cluster recipe tests")
-add_test(NAME tivra_cluster.recipes
-  COMMAND ${TIVRA_CLUSTER_PYTHON} ${PROJECT_SOURCE_DIR}/tools/distributed/tests/cluster_test.py)
-set_tests_properties(tivra_cluster.recipes PROPERTIES
-  ENVIRONMENT "TIVRA=$<TARGET_FILE:tivra_cli>;HELPER=$<TARGET_FILE:tivra_test_data>;WORK=${CMAKE_CURRENT_BINARY_DIR}/cli-tests/cluster"
-  TIMEOUT 600)
